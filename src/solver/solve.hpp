@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstdint>
+
+#include "system/system.hpp"
+
+namespace ovralis {
+
+enum class SolveMethod { Automatic, DogLeg, Bfgs };
+
+enum class SolveOutcome {
+    Converged,
+    IterationLimit,
+    DampingLimit,
+    NoFreeVariablesNotSatisfied,
+    NonFinite,
+};
+
+// What the solve engine reports about one run of a method.
+struct SolveReport {
+    bool converged = false;
+    SolveOutcome outcome = SolveOutcome::IterationLimit;
+    std::uint64_t iterations = 0;
+};
+
+// What System.solve hands to Python.
+struct SolveResult {
+    bool converged = false;
+    std::uint64_t iterations = 0;
+    double max_residual = 0.0;
+    double residual_cost = -0.0;
+};
+
+// The solve step: validates references (InvalidReference before anything
+// changes), runs the engine with method Automatic and measures the full
+// residual afterwards.
+SolveResult solve(System& system, std::uint64_t max_iter, double tol);
+
+// Prepares the system (variables, normalisation, propagation), runs one
+// method, and restores the caller's units. The entities hold the result.
+SolveReport solve_engine(System& system, std::uint64_t max_iter, SolveMethod method, double tol);
+
+}  // namespace ovralis
