@@ -16,6 +16,7 @@ namespace {
 constexpr double kMoveLimit = 1e-10;
 
 std::string fix6(double v) { return format_fixed(v, 6); }
+std::string point_label(Index index) { return std::string("P").append(std::to_string(index)); }
 
 VerificationCheck residual_check(double max_residual, double tolerance) {
     const bool passed = tolerance > max_residual;
@@ -56,8 +57,8 @@ VerificationCheck fixed_point_integrity(const System& system) {
         const double y = target->value[1];
         if (std::abs(p.x - x) > kMoveLimit || std::abs(p.y - y) > kMoveLimit) {
             if (!moved.empty()) moved += "; ";
-            moved += std::string("P").append(std::to_string(j)) + " moved from (" + fix6(x) + ", " + fix6(y) +
-                     ") to (" + fix6(p.x) + ", " + fix6(p.y) + ")";
+            moved += point_label(j) + " moved from (" + fix6(x) + ", " + fix6(y) + ") to (" +
+                     fix6(p.x) + ", " + fix6(p.y) + ")";
         }
     }
     if (moved.empty()) {
@@ -113,7 +114,8 @@ VerificationReport verify(const System& system, double tolerance) {
 std::string summary_line(const VerificationReport& report) {
     const auto passed = std::count_if(report.checks.begin(), report.checks.end(),
                                       [](const VerificationCheck& c) { return c.passed; });
-    return std::string("[").append(verdict_text(report.verdict)) + "] max_residual=" + format_scientific(report.max_residual) +
+    return std::string("[").append(verdict_text(report.verdict)) +
+           "] max_residual=" + format_scientific(report.max_residual) +
            " tol=" + format_scientific(report.tolerance) + " checks=" + std::to_string(passed) +
            "/" + std::to_string(report.checks.size()) + " passed";
 }

@@ -169,7 +169,8 @@ std::vector<CheckCase> check_cases() {
         fail("DistanceOff", pair({0, 0}, {3, 4}, con(K::Distance, {0, 1}, {5.5})),
              "distance_check[0]", "|P0-P1| = 5.000000 ≠ d = 5.500000 (err = 5.00e-1)"),
         pass("DistanceNamesItsPoints",
-             Sketch{.points = {{3, 4}, {9, 9}, {0, 0}}, .constraints = {con(K::Distance, {2, 0}, {5})}},
+             Sketch{.points = {{3, 4}, {9, 9}, {0, 0}},
+                    .constraints = {con(K::Distance, {2, 0}, {5})}},
              "distance_check[0]", "|P2-P0| = 5.000000 ≈ d = 5.000000"),
         pass("DistanceSmallTargetAbsolute",
              pair({0, 0}, {0.50005, 0}, con(K::Distance, {0, 1}, {0.5})), "distance_check[0]",
@@ -201,7 +202,8 @@ std::vector<CheckCase> check_cases() {
         fail("CoincidentOffInX", pair({1, 2}, {1.5, 2}, con(K::Coincident, {0, 1})),
              "coincident_check[0]", "dx = 5.00e-1, dy = 0.00e0"),
 
-        pass("PointOnLineHolds", point_and_line({0, 0}, {4, 0}, {2, 3e-5}, con(K::PointOnLine, {2, 0})),
+        pass("PointOnLineHolds",
+             point_and_line({0, 0}, {4, 0}, {2, 3e-5}, con(K::PointOnLine, {2, 0})),
              "point_on_line_check[0]", "perpendicular distance = 3.00e-5"),
         fail("PointOnLineOff", point_and_line({0, 0}, {4, 0}, {2, 1}, con(K::PointOnLine, {2, 0})),
              "point_on_line_check[0]", "perpendicular distance = 1.00e0"),
@@ -281,14 +283,17 @@ std::vector<CheckCase> check_cases() {
         fail("AngleBetweenPointsOtherSide",
              Sketch{.points = {{1, 0}, {0, 0}, {0, 1}},
                     .constraints = {con(K::AngleBetweenPoints, {0, 1, 2}, {-90})}},
-             "angle_between_points_check[0]", "actual = 90.00°, target = -90.00°, err = 180.00°"),
+             "angle_between_points_check[0]",
+             "actual = 90.00°, target = -90.00°, err = 180.00°"),
         fail("AngleBetweenPointsIsNotWrapped",
              Sketch{.points = {{1, 0}, {0, 0}, {0, 1}},
                     .constraints = {con(K::AngleBetweenPoints, {0, 1, 2}, {450})}},
-             "angle_between_points_check[0]", "actual = 90.00°, target = 450.00°, err = 360.00°"),
+             "angle_between_points_check[0]",
+             "actual = 90.00°, target = 450.00°, err = 360.00°"),
 
         pass("MidpointHolds",
-             Sketch{.points = {{1, 1}, {0, 0}, {2, 2}}, .constraints = {con(K::Midpoint, {0, 1, 2})}},
+             Sketch{.points = {{1, 1}, {0, 0}, {2, 2}},
+                    .constraints = {con(K::Midpoint, {0, 1, 2})}},
              "midpoint_check[0]", "expected (1.0000, 1.0000), got (1.0000, 1.0000)"),
         fail("MidpointOff",
              Sketch{.points = {{1, 1.5}, {0, 0}, {2, 2}},
@@ -479,7 +484,8 @@ TEST(Verify, ZeroToleranceRejectsEvenAZeroResidual) {
 TEST(Verify, MaxResidualIsTheLargestFiniteDistanceError) {
     // Distance residuals are |P1 - P2| - d: here 0.25 and -0.5, and a NaN that is skipped.
     const System s = Sketch{.points = {{0, 0}, {3, 4}},
-                   .constraints = {con(K::Distance, {0, 1}, {4.75}), con(K::Distance, {0, 1}, {kNaN}),
+                   .constraints = {con(K::Distance, {0, 1}, {4.75}),
+                                   con(K::Distance, {0, 1}, {kNaN}),
                                    con(K::Distance, {0, 1}, {5.5})}};
     const VerificationReport report = verify(s, 1.0);
     EXPECT_EQ(report.max_residual, 0.5);
@@ -542,7 +548,8 @@ TEST(Verify, FailedCheckWithSmallResidualIsWrongBranch) {
 }
 
 TEST(Verify, MovedFixedPointAloneIsWrongBranch) {
-    // 5e-10 off: inside the residual tolerance and the 1e-4 check, beyond the 1e-10 integrity limit.
+    // 5e-10 off: inside the residual tolerance and the 1e-4 check, beyond the 1e-10
+    // integrity limit.
     const System s = Sketch{.points = {{1, 2, true}},
                    .constraints = {con(K::FixedPoint, {0}, {1, 2 + 5e-10})}};
     const VerificationReport report = verify(s, 1e-6);
@@ -593,7 +600,8 @@ TEST(Summary, NamesVerdictFiguresAndPassedCount) {
     report.max_residual = 3.2e-12;
     report.tolerance = 1e-6;
     report.verdict = Verdict::WrongBranch;
-    EXPECT_EQ(summary_line(report), "[WrongBranch] max_residual=3.20e-12 tol=1.00e-6 checks=4/5 passed");
+    EXPECT_EQ(summary_line(report),
+              "[WrongBranch] max_residual=3.20e-12 tol=1.00e-6 checks=4/5 passed");
 }
 
 TEST(Summary, VerdictTexts) {

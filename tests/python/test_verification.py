@@ -102,7 +102,9 @@ def test_zero_tolerance_rejects_a_zero_residual():
     assert result["failed_checks"] == [
         "residual_check: max_residual = 0.00e0 >= tol = 0.00e0 — residual too high!"
     ]
-    assert result["summary"] == "[ResidualTooHigh] max_residual=0.00e0 tol=0.00e0 checks=2/3 passed"
+    assert result["summary"] == (
+        "[ResidualTooHigh] max_residual=0.00e0 tol=0.00e0 checks=2/3 passed"
+    )
 
 
 # --- verdicts in their order of precedence ----------------------------------------------------
@@ -121,7 +123,9 @@ def test_residual_too_high_keeps_the_geometry_warnings():
         "geometry_check: 1 geometry warning(s) detected",
         "distance_check[0]: |P0-P1| = 5.000000 ≠ d = 5.500000 (err = 5.00e-1)",
     ]
-    assert result["summary"] == "[ResidualTooHigh] max_residual=5.00e-1 tol=1.00e-6 checks=1/4 passed"
+    assert result["summary"] == (
+        "[ResidualTooHigh] max_residual=5.00e-1 tol=1.00e-6 checks=1/4 passed"
+    )
 
 
 def test_degenerate_geometry_outranks_a_failed_check():
@@ -140,7 +144,9 @@ def test_degenerate_geometry_summary():
     result = s.verify_solution()
     assert result["verdict"] == "DegenerateGeometry"
     assert result["geometry_warnings"] == ["Line 0 has zero length (points 0 and 1 coincide)"]
-    assert result["summary"] == "[DegenerateGeometry] max_residual=0.00e0 tol=1.00e-6 checks=2/3 passed"
+    assert result["summary"] == (
+        "[DegenerateGeometry] max_residual=0.00e0 tol=1.00e-6 checks=2/3 passed"
+    )
 
 
 def test_wrong_branch_when_only_a_sanity_check_fails():
@@ -163,7 +169,9 @@ def test_wrong_branch_from_a_fixed_point_that_moved_a_little():
         "fixed_point_integrity: Fixed points moved: "
         "P0 moved from (1.000000, 2.000000) to (1.000000, 2.000000)"
     ]
-    assert result["summary"] == "[WrongBranch] max_residual=5.00e-10 tol=1.00e-6 checks=3/4 passed"
+    assert result["summary"] == (
+        "[WrongBranch] max_residual=5.00e-10 tol=1.00e-6 checks=3/4 passed"
+    )
 
 
 def test_correct_sketch_with_constraints():
@@ -290,7 +298,8 @@ CHECK_CASES = [
     ("distance-pass", lambda: distance(5.0), "distance_check[0]", None),
     ("distance-fail", lambda: distance(5.5), "distance_check[0]",
      "|P0-P1| = 5.000000 ≠ d = 5.500000 (err = 5.00e-1)"),
-    ("horizontal-pass", lambda: two_points("horizontal", (6, 2.00005)), "horizontal_check[0]", None),
+    ("horizontal-pass", lambda: two_points("horizontal", (6, 2.00005)), "horizontal_check[0]",
+     None),
     ("horizontal-fail", lambda: two_points("horizontal", (6, 2.5)), "horizontal_check[0]",
      "dy = 5.00e-1"),
     ("vertical-pass", lambda: two_points("vertical", (1.00003, 7)), "vertical_check[0]", None),
@@ -305,7 +314,8 @@ CHECK_CASES = [
     ("parallel-pass", lambda: two_lines("parallel", (-3, 0)), "parallel_check[0]", None),
     ("parallel-fail", lambda: two_lines("parallel", (1, 1)), "parallel_check[0]",
      "sin(angle) = 7.07e-1"),
-    ("perpendicular-pass", lambda: two_lines("perpendicular", (0, 3)), "perpendicular_check[0]", None),
+    ("perpendicular-pass", lambda: two_lines("perpendicular", (0, 3)), "perpendicular_check[0]",
+     None),
     ("perpendicular-fail", lambda: two_lines("perpendicular", (1, 1)), "perpendicular_check[0]",
      "cos(angle) = 7.07e-1"),
     ("angle-half-turn-pass", lambda: two_lines("angle", (0, 1), 270.0), "angle_check[0]", None),
@@ -317,7 +327,8 @@ CHECK_CASES = [
     ("fixed-point-pass", lambda: fixed_point(1.00002, 2.0), "fixed_point_check[0]", None),
     ("fixed-point-fail", lambda: fixed_point(3.0, 4.0), "fixed_point_check[0]",
      "P1 at (1.0000, 2.0000) ≠ (3.0000, 4.0000)"),
-    ("point-on-circle-pass", lambda: point_on_circle((0, 2.0001)), "point_on_circle_check[0]", None),
+    ("point-on-circle-pass", lambda: point_on_circle((0, 2.0001)), "point_on_circle_check[0]",
+     None),
     ("point-on-circle-fail", lambda: point_on_circle((3, 0)), "point_on_circle_check[0]",
      "dist = 3.000000, r = 2.000000, err = 1.00e0"),
     ("angle-between-points-pass", lambda: angle_between_points(90.5),
@@ -466,7 +477,8 @@ def test_solve_and_verify_defaults_to_1e_8_and_verifies_the_solution():
     assert abs(math.hypot(x, y) - 5.0) < 1e-8
     assert result["verdict"] == "Correct"
     assert result["num_checks"] == 5
-    assert result["max_residual"] == pytest.approx(max(abs(math.hypot(x, y) - 5.0), abs(y)), abs=1e-12)
+    expected = max(abs(math.hypot(x, y) - 5.0), abs(y))
+    assert result["max_residual"] == pytest.approx(expected, abs=1e-12)
 
 
 def test_solve_and_verify_passes_its_tol_to_the_verification():
