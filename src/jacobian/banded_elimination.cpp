@@ -37,7 +37,7 @@ namespace ovralis {
 // cleared, so they never reach the last column), while its own row keeps
 // what the substitution leaves in it, undivided by its tiny pivot.
 
-BandedMatrix to_banded(const Eigen::SparseMatrix<double>& matrix) {
+BandedMatrix band_shape(const Eigen::SparseMatrix<double>& matrix) {
     BandedMatrix band;
     band.size = matrix.rows();
     for (Eigen::Index column = 0; column < matrix.outerSize(); ++column) {
@@ -46,12 +46,21 @@ BandedMatrix to_banded(const Eigen::SparseMatrix<double>& matrix) {
             band.upper = std::max(band.upper, it.col() - it.row());
         }
     }
+    return band;
+}
+
+void fill_band(BandedMatrix& band, const Eigen::SparseMatrix<double>& matrix) {
     band.values.assign(static_cast<std::size_t>(band.size * band.width()), 0.0);
     for (Eigen::Index column = 0; column < matrix.outerSize(); ++column) {
         for (Eigen::SparseMatrix<double>::InnerIterator it(matrix, column); it; ++it) {
             band.at(it.row(), it.col()) += it.value();
         }
     }
+}
+
+BandedMatrix to_banded(const Eigen::SparseMatrix<double>& matrix) {
+    BandedMatrix band = band_shape(matrix);
+    fill_band(band, matrix);
     return band;
 }
 

@@ -29,7 +29,13 @@ struct BandedMatrix {
     }
 };
 
-// Copies a square sparse matrix into band storage sized from its pattern.
+// Band storage sized from the pattern of a square sparse matrix, all zero.
+BandedMatrix band_shape(const Eigen::SparseMatrix<double>& matrix);
+
+// Writes the matrix into band storage of a sufficient shape (see band_shape).
+void fill_band(BandedMatrix& band, const Eigen::SparseMatrix<double>& matrix);
+
+// band_shape and fill_band together.
 BandedMatrix to_banded(const Eigen::SparseMatrix<double>& matrix);
 
 void add_to_diagonal(BandedMatrix& matrix, double amount);

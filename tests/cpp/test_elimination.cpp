@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "jacobian/banded_elimination.hpp"
+#include "jacobian/sparse_elimination.hpp"
 
 namespace ovralis {
 namespace {
@@ -45,13 +46,30 @@ Eigen::VectorXd banded_solve(const Eigen::MatrixXd& a, const Eigen::VectorXd& b)
     return solve_with_partial_pivoting(band, b, kThreshold);
 }
 
+Eigen::VectorXd sparse_solve(const Eigen::MatrixXd& a, const Eigen::VectorXd& b) {
+    const Eigen::SparseMatrix<double, Eigen::RowMajor> sparse = a.sparseView(0.0, 0.0);
+    SparseEliminationWork work;
+    return solve_sparse_with_partial_pivoting(sparse, 0.0, b, kThreshold, work);
+}
+
+using Solver = Eigen::VectorXd (*)(const Eigen::MatrixXd&, const Eigen::VectorXd&);
+
+struct NamedSolver {
+    const char* name;
+    Solver solve;
+};
+
+constexpr NamedSolver kSolvers[] = {{"banded", banded_solve}, {"sparse", sparse_solve}};
+
 void expect_same_step(const Eigen::MatrixXd& a, const Eigen::VectorXd& b, double tolerance) {
     const Eigen::VectorXd expected = gauss_jordan(a, b);
-    const Eigen::VectorXd actual = banded_solve(a, b);
-    ASSERT_EQ(actual.size(), expected.size());
-    for (Eigen::Index i = 0; i < expected.size(); ++i) {
-        EXPECT_NEAR(actual[i], expected[i], tolerance * (1.0 + std::abs(expected[i])))
-            << "entry " << i << " of " << expected.size();
+    for (const NamedSolver& solver : kSolvers) {
+        const Eigen::VectorXd actual = solver.solve(a, b);
+        ASSERT_EQ(actual.size(), expected.size());
+        for (Eigen::Index i = 0; i < expected.size(); ++i) {
+            EXPECT_NEAR(actual[i], expected[i], tolerance * (1.0 + std::abs(expected[i])))
+                << solver.name << ": entry " << i << " of " << expected.size();
+        }
     }
 }
 
@@ -72,10 +90,12 @@ void expect_same_regular_step(const Eigen::MatrixXd& a, const Eigen::VectorXd& b
     const Eigen::VectorXd& sigma = svd.singularValues();
     const double condition = sigma[0] / sigma[sigma.size() - 1];
     const Eigen::VectorXd expected = gauss_jordan(a, b);
-    const Eigen::VectorXd actual = banded_solve(a, b);
     const double scale = std::max(1.0, expected.lpNorm<Eigen::Infinity>());
-    EXPECT_LE((actual - expected).lpNorm<Eigen::Infinity>(), 1e-13 * condition * scale)
-        << "condition " << condition;
+    for (const NamedSolver& solver : kSolvers) {
+        const Eigen::VectorXd actual = solver.solve(a, b);
+        EXPECT_LE((actual - expected).lpNorm<Eigen::Infinity>(), 1e-13 * condition * scale)
+            << solver.name << ", condition " << condition;
+    }
 }
 
 Eigen::VectorXd random_vector(std::mt19937& rng, int n) {
@@ -237,8 +257,57 @@ TEST(BandedElimination, BandWidthFollowsThePattern) {
 TEST(BandedElimination, NaNPivotIsUsedNotSkipped) {
     Eigen::MatrixXd a = Eigen::MatrixXd::Identity(2, 2);
     a(0, 0) = std::nan("");
-    const Eigen::VectorXd step = banded_solve(a, Eigen::Vector2d(1, 1));
-    EXPECT_TRUE(std::isnan(step[0]));
+    for (const NamedSolver& solver : kSolvers) {
+        EXPECT_TRUE(std::isnan(solver.solve(a, Eigen::Vector2d(1, 1))[0])) << solver.name;
+    }
+}
+
+// Point coordinates first, radii after all of them: each radius couples to a
+// coordinate half the matrix away, so the fill lies far from the diagonal.
+Eigen::MatrixXd far_coupled_normal_matrix(std::mt19937& rng, int half, int rows) {
+    std::uniform_real_distribution<double> value(-1.0, 1.0);
+    Eigen::MatrixXd jacobian = Eigen::MatrixXd::Zero(rows, 2 * half);
+    for (int row = 0; row < rows; ++row) {
+        const int k = row % half;
+        jacobian(row, k) = value(rng);
+        jacobian(row, (k + 1) % half) = value(rng);
+        jacobian(row, half + k) = value(rng);
+        jacobian(row, half + (k + 1) % half) = value(rng);
+    }
+    return jacobian.transpose() * jacobian;
+}
+
+TEST(BandedElimination, FarCouplingMatchesGaussJordan) {
+    std::mt19937 rng(31);
+    for (int trial = 0; trial < 10; ++trial) {
+        Eigen::MatrixXd damped = far_coupled_normal_matrix(rng, 15, 40);
+        damped.diagonal().array() += 1e-3;
+        expect_same_regular_step(damped, random_vector(rng, 30));
+        // Fewer equations than unknowns and no damping: unreduced columns.
+        expect_same_step(far_coupled_normal_matrix(rng, 15, 20), random_vector(rng, 30), 1e-8);
+    }
+}
+
+// Both eliminations perform the same operations on the same values, the
+// damping included (also where the matrix has no diagonal entry).
+TEST(BandedElimination, BandedAndSparseAgreeExactly) {
+    std::mt19937 rng(8);
+    SparseEliminationWork work;  // reused, as the solver does
+    for (int trial = 0; trial < 10; ++trial) {
+        Eigen::MatrixXd a = random_band(rng, 30, 3, 2);
+        a(4, 4) = 0.0;
+        a(17, 17) = 0.0;
+        const Eigen::VectorXd b = random_vector(rng, 30);
+        const double damping = 0.01 * (trial + 1);
+
+        BandedMatrix band = to_banded(a.sparseView(0.0, 0.0));
+        add_to_diagonal(band, damping);
+        const Eigen::VectorXd banded = solve_with_partial_pivoting(band, b, kThreshold);
+        const Eigen::SparseMatrix<double, Eigen::RowMajor> sparse = a.sparseView(0.0, 0.0);
+        const Eigen::VectorXd from_sparse =
+            solve_sparse_with_partial_pivoting(sparse, damping, b, kThreshold, work);
+        for (Eigen::Index i = 0; i < b.size(); ++i) EXPECT_EQ(banded[i], from_sparse[i]) << i;
+    }
 }
 
 }  // namespace

@@ -12,10 +12,12 @@
 #include <algorithm>
 #include <cmath>
 #include <optional>
+#include <utility>
 
 #include <Eigen/SparseCore>
 
 #include "jacobian/banded_elimination.hpp"
+#include "jacobian/sparse_elimination.hpp"
 #include "residual/residual.hpp"
 #include "solver/problem.hpp"
 #include "system/variable_layout.hpp"
@@ -37,26 +39,60 @@ double decreased(double damping) { return std::max(damping / 3.0, kMinDamping); 
 double increased(double damping) { return std::min(2.0 * damping, kMaxDamping); }
 
 // The linearisation of one iteration, shared by its damping attempts.
+//
+// J^T J is eliminated in band storage when its non-zeros stay near the
+// diagonal (a strip of triangles, separate rectangles): the band's tight
+// loops are the fastest way through it. When some non-zeros lie far from the
+// diagonal (every radius couples to its centre's coordinates, which come a
+// whole block of points earlier), the band would be nearly dense and the
+// sparse elimination, which touches only non-zeros and their fill, is used.
+// Both make the same pivot choices and the same arithmetic.
 struct NormalEquations {
-    BandedMatrix normal;       // J^T J
-    Eigen::VectorXd gradient;  // -(J^T r), the right-hand side
+    std::optional<BandedMatrix> band;
+    Eigen::SparseMatrix<double, Eigen::RowMajor> rows;  // when not banded
+    Eigen::VectorXd gradient;                           // -(J^T r), the right-hand side
 };
+
+bool band_pays_off(const BandedMatrix& band, Eigen::Index non_zeros) {
+    return band.size * band.width() <= 4 * non_zeros + 1024;
+}
 
 NormalEquations linearise(Problem& problem, const Eigen::VectorXd& x, const Eigen::VectorXd& r) {
     const Eigen::SparseMatrix<double> jacobian = problem_jacobian(problem, x, r.size());
     const Eigen::SparseMatrix<double> transposed = jacobian.transpose();
     const Eigen::SparseMatrix<double> normal = transposed * jacobian;
-    return {to_banded(normal), -(transposed * r)};
+    NormalEquations equations;
+    equations.gradient = -(transposed * r);
+    BandedMatrix band = band_shape(normal);
+    if (band_pays_off(band, normal.nonZeros())) {
+        fill_band(band, normal);
+        equations.band = std::move(band);
+    } else {
+        equations.rows = normal;
+    }
+    return equations;
 }
 
-// Solves (J^T J + damping I) delta = -(J^T r) in `work`, reusing its storage.
-Eigen::VectorXd damped_step(const NormalEquations& equations, double damping, BandedMatrix& work) {
-    work.size = equations.normal.size;
-    work.lower = equations.normal.lower;
-    work.upper = equations.normal.upper;
-    work.values.assign(equations.normal.values.begin(), equations.normal.values.end());
-    add_to_diagonal(work, damping);
-    return solve_with_partial_pivoting(work, equations.gradient, kPivotThreshold);
+// Working storage reused by every attempt of every iteration.
+struct EliminationWork {
+    BandedMatrix band;
+    SparseEliminationWork sparse;
+};
+
+// Solves (J^T J + damping I) delta = -(J^T r).
+Eigen::VectorXd damped_step(const NormalEquations& equations, double damping,
+                            EliminationWork& work) {
+    if (!equations.band) {
+        return solve_sparse_with_partial_pivoting(equations.rows, damping, equations.gradient,
+                                                  kPivotThreshold, work.sparse);
+    }
+    const BandedMatrix& normal = *equations.band;
+    work.band.size = normal.size;
+    work.band.lower = normal.lower;
+    work.band.upper = normal.upper;
+    work.band.values.assign(normal.values.begin(), normal.values.end());
+    add_to_diagonal(work.band, damping);
+    return solve_with_partial_pivoting(work.band, equations.gradient, kPivotThreshold);
 }
 
 // Backtracks from x_k along delta with the fractions 1, 1/2, ..., 1/128 and
@@ -88,7 +124,7 @@ SolveReport levenberg_marquardt(Problem& problem, std::uint64_t max_iter, double
     System& system = problem.system;
     Eigen::VectorXd x = gather(system);
     double damping = kInitialDamping;
-    BandedMatrix work;
+    EliminationWork work;
 
     // Iteration k starts after k completed iterations; the test at its top
     // also judges the point the last iteration left.
