@@ -135,7 +135,7 @@ def report(case):
     build_limit = STRIP_BUILD_TARGET.get(size) if is_strip else None
     memory_limit = MEMORY_TARGET_MB.get(size) if is_strip else None
     print(
-        f"{case['family']:>10} {size:>7}  vars {case['variables']:>7}  "
+        f"{case['family']:>10} {size:>7}  free vars {case['variables']:>7}  "
         f"solve {case['solve_s'] * 1e3:10.3f} ms{verdict(case['solve_s'], solve_limit)}  "
         f"build {case['build_s'] * 1e3:9.3f} ms{verdict(case['build_s'], build_limit)}  "
         f"peak {case['peak_mb']:7.1f} MB{verdict(case['peak_mb'], memory_limit)}  "

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <limits>
 #include <random>
+#include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -79,6 +80,34 @@ TEST(Solve, IterationsAreThoseTaken) {
     EXPECT_FALSE(limited.converged);
     EXPECT_EQ(limited.iterations, result.iterations - 1);
 }
+
+struct SelectedMethod {
+    const char* name;
+    SolveMethod method;
+    bool sparse_solver;
+};
+
+class EngineSelectsMethod : public ::testing::TestWithParam<SelectedMethod> {};
+
+// The selector reaches each method, and each ends on the geometry.
+TEST_P(EngineSelectsMethod, SolvesTheTriangle) {
+    System s = triangle();
+    s.sparse_solver = GetParam().sparse_solver;
+    const SolveReport report = solve_engine(s, 200, GetParam().method, 1e-10);
+    ASSERT_TRUE(report.converged);
+    EXPECT_NEAR(distance(s, 0, 1), 3.0, 1e-8);
+    EXPECT_NEAR(distance(s, 1, 2), 5.0, 1e-8);
+    EXPECT_NEAR(distance(s, 0, 2), 4.0, 1e-8);
+    EXPECT_EQ(s.points[0].x, 0.0);
+    EXPECT_EQ(s.points[1].y, 0.0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Methods, EngineSelectsMethod,
+                         ::testing::Values(SelectedMethod{"lm", SolveMethod::Automatic, false},
+                                           SelectedMethod{"sparse_lm", SolveMethod::Automatic, true},
+                                           SelectedMethod{"dogleg", SolveMethod::DogLeg, false},
+                                           SelectedMethod{"bfgs", SolveMethod::Bfgs, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Solve, NoConstraints) {
     System s;

@@ -4,10 +4,10 @@
 //
 // The normal matrix J^T J and the gradient J^T r are formed once per
 // iteration: the ten attempts differ only in the damping added to the
-// diagonal. J^T J stays sparse and is solved in band storage, since the
-// variable order of a sketch keeps its non-zeros near the diagonal; the
-// elimination makes the pivot choices of a Gauss-Jordan solve of the dense
-// augmented system, so the steps are those of the dense formulation.
+// diagonal. J^T J stays sparse and is eliminated in band or sparse storage
+// (see NormalEquations); the elimination makes the pivot choices of a
+// Gauss-Jordan solve of the dense augmented system, so the steps are those
+// of the dense formulation.
 
 #include <algorithm>
 #include <cmath>
