@@ -3,17 +3,17 @@
 // against geometry worked out here, not against the module's residuals.
 
 #include <cmath>
-#include <functional>
 #include <initializer_list>
 #include <string>
-#include <vector>
 
 #include <Eigen/Core>
 #include <Eigen/SparseCore>
 #include <gtest/gtest.h>
 
 #include "jacobian/jacobian.hpp"
+#include "residual/residual.hpp"
 #include "solver/method_support.hpp"
+#include "solver/problem.hpp"
 #include "solver/solve.hpp"
 #include "solver/sparse/sparse_levenberg_marquardt.hpp"
 #include "system/store.hpp"
@@ -311,6 +311,43 @@ TEST_P(EveryMethod, NoFreeVariables) {
     EXPECT_FALSE(report.converged);
     EXPECT_EQ(report.outcome, SolveOutcome::NoFreeVariablesNotSatisfied);
     expect_at(unsatisfied.points[1], 3, 4);
+}
+
+TEST_P(EveryMethod, NonFiniteCostEndsAtOnce) {
+    // A NaN distance makes the cost NaN; the other, unsatisfied distance keeps
+    // the largest entry (which skips NaN) above tol.
+    System s;
+    add_point(s, 0, 0, true);
+    add_point(s, 1, 1, false);
+    constrain(s, K::Distance, {0, 1}, {std::nan("")});
+    constrain(s, K::Distance, {0, 1}, {5});
+    const SolveReport report = run(s, GetParam(), kMaxIter);
+    EXPECT_FALSE(report.converged);
+    EXPECT_EQ(report.outcome, SolveOutcome::NonFinite);
+    EXPECT_EQ(report.iterations, 0u);
+    expect_at(s.points[1], 1, 1);
+}
+
+// The engine answers max_iter 0 itself; a method called on its own must too.
+TEST_P(EveryMethod, MethodCalledWithoutIterationsTakesNoStep) {
+    for (const bool solved : {false, true}) {
+        SCOPED_TRACE(solved ? "solved" : "unsolved");
+        System s = points_and_lines(solved);
+        build_variables(s);
+        propagate(s);
+        const Eigen::VectorXd start = gather(s);
+        Problem problem{s, solver_residual_form(s)};
+        SolveReport report;
+        switch (GetParam()) {
+            case Method::DogLeg: report = dogleg(problem, 0, kTol); break;
+            case Method::Bfgs: report = bfgs(problem, 0, kTol); break;
+            case Method::SparseLm: report = sparse_levenberg_marquardt(problem, 0, kTol); break;
+        }
+        EXPECT_EQ(report.converged, solved);
+        EXPECT_EQ(report.outcome, solved ? SolveOutcome::Converged : SolveOutcome::IterationLimit);
+        EXPECT_EQ(report.iterations, 0u);
+        EXPECT_EQ(gather(s), start);
+    }
 }
 
 // Dogleg and BFGS leave a point where the gradient vanishes by a fixed nudge;
