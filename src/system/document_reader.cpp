@@ -247,8 +247,11 @@ std::string expectation(const Expected& expected) {
 std::string position_text(std::string_view text, std::size_t offset) {
     if (!text.empty()) offset = std::min(offset, text.size() - 1);
     const std::string_view before = text.substr(0, offset);
-    const std::size_t line = 1 + static_cast<std::size_t>(std::count(before.begin(), before.end(), '\n'));
-    const std::size_t line_start = before.rfind('\n') == std::string_view::npos ? 0 : before.rfind('\n') + 1;
+    const auto newlines = std::count(before.begin(), before.end(), '\n');
+    const std::size_t line = 1 + static_cast<std::size_t>(newlines);
+    const std::size_t last_newline = before.rfind('\n');
+    const std::size_t line_start = last_newline == std::string_view::npos ? 0 : last_newline + 1;
+    // An empty text has no character to point at: column 0.
     const std::size_t column = text.empty() ? 0 : offset - line_start + 1;
     return " at line " + std::to_string(line) + " column " + std::to_string(column);
 }
@@ -520,7 +523,8 @@ private:
                 if (const auto* name = std::get_if<std::string_view>(&value)) {
                     const std::optional<ConstraintKind> kind = kind_from_name(*name);
                     if (!kind) return fail(unknown_variant_message(*name));
-                    return type_error(describe(value), {Shape::Record, &layouts().constraints[static_cast<std::size_t>(*kind)]});
+                    const Record& fields = layouts().constraints[static_cast<std::size_t>(*kind)];
+                    return type_error(describe(value), {Shape::Record, &fields});
                 }
                 break;
             default: break;
