@@ -1,0 +1,8 @@
+import pytest
+
+import ovralis
+
+
+@pytest.fixture
+def system():
+    return ovralis.System()

@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# Sets up a Debian machine for ovralis and runs the example or the test suite.
+#
+#   tools/dev.sh example   install everything, then run examples/quickstart.py
+#   tools/dev.sh test      install everything, then run the C++ and Python tests
+#
+# Both commands are safe to repeat and to run in either order. System packages
+# come from apt (as root, or through sudo); Python packages go into a virtual
+# environment in .venv, so the system Python is left alone.
+set -euo pipefail
+
+cd "$(dirname "$0")/.."
+
+APT_PACKAGES=(g++ cmake ninja-build libeigen3-dev rapidjson-dev libgtest-dev python3 python3-dev python3-venv)
+PYTHON="${PYTHON:-python3}"
+VENV=.venv
+export CMAKE_BUILD_PARALLEL_LEVEL="${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}"
+
+usage() {
+    echo "usage: tools/dev.sh example|test" >&2
+    exit 2
+}
+
+as_root() {
+    if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+is_installed() {
+    dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"
+}
+
+install_system_packages() {
+    local missing=()
+    for package in "${APT_PACKAGES[@]}"; do
+        is_installed "$package" || missing+=("$package")
+    done
+    if [ "${#missing[@]}" -gt 0 ]; then
+        as_root apt-get update
+        as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
+    fi
+}
+
+# Creates .venv once, then (re)installs the test tools and the module into it.
+install_python_packages() {
+    if [ ! -x "$VENV/bin/python" ]; then
+        "$PYTHON" -m venv "$VENV"
+    fi
+    "$VENV/bin/python" -m pip install --quiet --disable-pip-version-check pytest numpy
+    "$VENV/bin/python" -m pip install --quiet --disable-pip-version-check .
+}
+
+run_example() {
+    "$VENV/bin/python" examples/quickstart.py
+}
+
+run_tests() {
+    cmake -S . -B build -G Ninja -DOVRALIS_BUILD_TESTS=ON -DOVRALIS_BUILD_MODULE=OFF
+    cmake --build build
+    ctest --test-dir build --output-on-failure
+    "$VENV/bin/python" -X dev -W error -m pytest -q tests/python
+}
+
+[ "$#" -eq 1 ] || usage
+case "$1" in
+    example)
+        install_system_packages
+        install_python_packages
+        run_example
+        ;;
+    test)
+        install_system_packages
+        install_python_packages
+        run_tests
+        ;;
+    *) usage ;;
+esac
