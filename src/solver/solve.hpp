@@ -14,6 +14,10 @@ enum class SolveOutcome {
     DampingLimit,
     NoFreeVariablesNotSatisfied,
     NonFinite,
+    // The method's own test passed but the full residual, eliminated kinds
+    // included, does not hold within tol (an equality group holding two
+    // different fixed values).
+    ConstraintsNotSatisfied,
 };
 
 // What the solve engine reports about one run of a method.

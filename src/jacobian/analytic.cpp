@@ -1,0 +1,74 @@
+#include <cmath>
+#include <optional>
+#include <string>
+
+#include "jacobian/constraint_derivatives.hpp"
+#include "jacobian/jacobian.hpp"
+#include "residual/residual.hpp"
+#include "system/errors.hpp"
+#include "system/references.hpp"
+
+namespace ovralis {
+namespace {
+
+// Calls visit(row, column, value, constant) for every partial derivative of
+// every constraint that takes rows in the solver's residual form, with the
+// parameter mapped to its column; held parameters are passed over. Both
+// analytic producers are this walk; they differ only in where a value goes.
+template <typename Visit>
+void for_each_derivative(const System& system, Visit&& visit) {
+    const bool skip_eliminated = solver_residual_form(system) == ResidualForm::Reduced;
+    const auto columns = static_cast<Eigen::Index>(system.layout.variables.size());
+    ConstraintPartials partials;
+    Eigen::Index row = 0;
+    for (const Constraint& constraint : system.constraints) {
+        if (skip_eliminated && is_eliminated(constraint)) continue;
+        differentiate(system, constraint, partials);
+        for (const Partial& partial : partials) {
+            const std::optional<Eigen::Index> column = column_of(system.layout, partial.parameter);
+            if (!column) continue;
+            if (*column < 0 || *column >= columns) {
+                throw InternalError("Jacobian column " + std::to_string(*column) +
+                                    " outside the variable vector");
+            }
+            visit(row + partial.entry, *column, partial.value, partial.constant);
+        }
+        row += equation_count(constraint);
+    }
+}
+
+// Contributions at most this small are left out of the triplet list.
+constexpr double kNegligible = 1e-30;
+
+}  // namespace
+
+std::vector<JacobianTriplet> sparse_jacobian(const System& system) {
+    validate_references(system);
+    std::vector<JacobianTriplet> triplets;
+    triplets.reserve(4 * system.constraints.size());
+    for_each_derivative(system, [&](Eigen::Index row, Eigen::Index column, double value,
+                                    bool constant) {
+        // Written so that a NaN is kept: it must reach the solver as in the dense matrix.
+        if (constant || !(std::abs(value) <= kNegligible)) {
+            triplets.emplace_back(row, column, value);
+        }
+    });
+    return triplets;
+}
+
+Eigen::MatrixXd analytic_jacobian(const System& system, Eigen::Index rows) {
+    validate_references(system);
+    const auto columns = static_cast<Eigen::Index>(system.layout.variables.size());
+    Eigen::MatrixXd jacobian = Eigen::MatrixXd::Zero(rows, columns);
+    for_each_derivative(system, [&](Eigen::Index row, Eigen::Index column, double value, bool) {
+        if (row >= rows) {
+            throw InternalError("Jacobian row " + std::to_string(row) + " outside " +
+                                std::to_string(rows) + " residual rows");
+        }
+        // Accumulated: parameters sharing a column sum their derivatives (chain rule).
+        jacobian(row, column) += value;
+    });
+    return jacobian;
+}
+
+}  // namespace ovralis

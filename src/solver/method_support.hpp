@@ -1,0 +1,66 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include <Eigen/Core>
+
+#include "solver/problem.hpp"
+
+// Small pieces shared by the dogleg, BFGS and sparse Levenberg–Marquardt
+// iterations: measuring the residual, moving the entities to a trial point,
+// the deterministic nudge off stationary points, the backtracking search of
+// the damped methods, and an LU solve that reports a singular matrix.
+namespace ovralis {
+
+// The residual at the entities' current values and the two figures every
+// method tests: the sum of squares (no factor one half) and the largest
+// absolute entry (NaN entries ignored).
+struct Evaluation {
+    Eigen::VectorXd residual;
+    double cost = 0.0;
+    double max_abs = 0.0;
+};
+
+Evaluation evaluate(const Problem& problem);
+
+// Scatters x into the entities and returns the cost there.
+double cost_at(Problem& problem, const Eigen::VectorXd& x);
+
+// How a run ends. Iterations are the ones actually taken.
+SolveReport converged_after(std::uint64_t iterations);
+SolveReport iteration_limit_after(std::uint64_t iterations);
+SolveReport non_finite_after(std::uint64_t iterations);
+
+// The ending of a run allowed no iterations: converged when the start already
+// satisfies tol, otherwise the iteration limit, and no step either way.
+SolveReport report_without_iterations(const Problem& problem, double tol);
+
+// Moves x off a stationary point that is not a solution: x_i += (2 sin i - 1)
+// * 1e-4. The same system always receives the same nudge, and neighbouring
+// variables move by different amounts, which breaks the symmetry that usually
+// makes the gradient vanish.
+void perturb_off_stationary_point(Eigen::VectorXd& x);
+
+// The backtracking search of the damped methods along delta from x_start:
+// fractions 1, 1/2, ..., 1/128; a trial is accepted when the directional term
+// is negligible, when it decreases the cost sufficiently, or simply when it
+// decreases it. The entities hold the accepted trial, or the last rejected
+// one (the caller restores its start).
+struct LineSearchResult {
+    bool accepted = false;
+    Eigen::VectorXd x;
+    double cost = 0.0;
+};
+
+LineSearchResult damped_line_search(Problem& problem, const Eigen::VectorXd& x_start,
+                                    double cost_start, const Eigen::VectorXd& delta,
+                                    double directional);
+
+// Solves matrix * result = rhs by LU with partial pivoting; nullopt when the
+// matrix is singular (a zero or non-finite pivot, or a reciprocal condition
+// number below machine precision, where the pivots are rounding noise).
+std::optional<Eigen::VectorXd> solve_by_lu(const Eigen::MatrixXd& matrix,
+                                           const Eigen::VectorXd& rhs);
+
+}  // namespace ovralis

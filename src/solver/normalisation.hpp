@@ -1,0 +1,21 @@
+#pragma once
+
+#include "system/system.hpp"
+
+namespace ovralis {
+
+// Mean Euclidean distance over all unordered pairs of points (0.0 with fewer
+// than two points). Exact over every pair: quadratic in the point count.
+double mean_point_spacing(const System& system);
+
+// Sets system.scale to the mean point spacing (1.0 with fewer than two points
+// or a spacing below 1e-12 or not finite) and divides every length by it: point
+// coordinates, circle and arc radii, ellipse and arc-of-ellipse radmin, and
+// the length-valued parameters of the constraints (d, r, len, and the x and y
+// of FixedPoint).
+void normalise(System& system);
+
+// Multiplies the same lengths by system.scale.
+void unnormalise(System& system);
+
+}  // namespace ovralis

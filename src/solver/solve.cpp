@@ -1,0 +1,156 @@
+// The solve step behind System.solve and the solve engine that every method
+// runs under.
+//
+// The engine prepares the system (variables, normalisation by the mean point
+// spacing, propagation of the eliminated equalities), runs one method, checks
+// the outcome against the full residual and puts the caller's units back. It
+// also guarantees that a solve changes only free values: the constraint
+// parameters and the values of fixed entities are saved before normalising
+// and written back, bit for bit, after un-normalising.
+
+#include "solver/solve.hpp"
+
+#include <array>
+#include <cmath>
+#include <utility>
+#include <vector>
+
+#include "residual/residual.hpp"
+#include "solver/normalisation.hpp"
+#include "solver/problem.hpp"
+#include "system/references.hpp"
+#include "system/variable_layout.hpp"
+
+namespace ovralis {
+namespace {
+
+using SavedValue = std::pair<std::size_t, double>;
+
+// What the user set and a solve must not change.
+struct UserValues {
+    std::vector<std::array<double, 2>> constraint_values;
+    std::vector<std::pair<std::size_t, Point>> fixed_points;
+    std::vector<SavedValue> fixed_circle_radii;
+    std::vector<SavedValue> fixed_arc_radii;
+    std::vector<SavedValue> fixed_ellipse_radmins;
+    std::vector<SavedValue> fixed_arc_of_ellipse_radmins;
+};
+
+template <class Entity>
+std::vector<SavedValue> save_fixed(const std::vector<Entity>& entities, double Entity::*field) {
+    std::vector<SavedValue> saved;
+    for (std::size_t i = 0; i < entities.size(); ++i) {
+        if (entities[i].fixed) saved.emplace_back(i, entities[i].*field);
+    }
+    return saved;
+}
+
+template <class Entity>
+void restore_fixed(std::vector<Entity>& entities, double Entity::*field,
+                   const std::vector<SavedValue>& saved) {
+    for (const auto& [index, value] : saved) entities[index].*field = value;
+}
+
+UserValues save_user_values(const System& system) {
+    UserValues saved;
+    saved.constraint_values.reserve(system.constraints.size());
+    for (const Constraint& c : system.constraints) saved.constraint_values.push_back(c.value);
+    for (std::size_t i = 0; i < system.points.size(); ++i) {
+        if (system.points[i].fixed) saved.fixed_points.emplace_back(i, system.points[i]);
+    }
+    saved.fixed_circle_radii = save_fixed(system.circles, &Circle::radius);
+    saved.fixed_arc_radii = save_fixed(system.arcs, &Arc::radius);
+    saved.fixed_ellipse_radmins = save_fixed(system.ellipses, &Ellipse::radmin);
+    saved.fixed_arc_of_ellipse_radmins = save_fixed(system.arcs_of_ellipse, &ArcOfEllipse::radmin);
+    return saved;
+}
+
+void restore_user_values(System& system, const UserValues& saved) {
+    for (std::size_t i = 0; i < system.constraints.size(); ++i) {
+        system.constraints[i].value = saved.constraint_values[i];
+    }
+    for (const auto& [index, point] : saved.fixed_points) system.points[index] = point;
+    restore_fixed(system.circles, &Circle::radius, saved.fixed_circle_radii);
+    restore_fixed(system.arcs, &Arc::radius, saved.fixed_arc_radii);
+    restore_fixed(system.ellipses, &Ellipse::radmin, saved.fixed_ellipse_radmins);
+    restore_fixed(system.arcs_of_ellipse, &ArcOfEllipse::radmin,
+                  saved.fixed_arc_of_ellipse_radmins);
+}
+
+// Every constraint holds within tol, the eliminated kinds included, and no
+// entry is NaN (the largest-entry fold would skip it).
+bool satisfies_every_constraint(const System& system, double tol) {
+    const Eigen::VectorXd residual = residual_vector(system, ResidualForm::Full);
+    return residual.allFinite() && tol > max_abs_residual(residual);
+}
+
+SolveReport run_method(Problem& problem, std::uint64_t max_iter, SolveMethod method, double tol) {
+    switch (method) {
+        case SolveMethod::Automatic:
+            return problem.system.sparse_solver ? sparse_levenberg_marquardt(problem, max_iter, tol)
+                                                : levenberg_marquardt(problem, max_iter, tol);
+        case SolveMethod::DogLeg: return dogleg(problem, max_iter, tol);
+        case SolveMethod::Bfgs: return bfgs(problem, max_iter, tol);
+    }
+    return {};
+}
+
+// Runs on the prepared, normalised system and judges the ending in its units.
+SolveReport solve_prepared(System& system, std::uint64_t max_iter, SolveMethod method,
+                           double tol) {
+    Problem problem{system, solver_residual_form(system)};
+    if (problem.variable_count() == 0 || max_iter == 0) {
+        // Nothing can move, or no iteration may run: the start is the answer.
+        if (satisfies_every_constraint(system, tol)) return {true, SolveOutcome::Converged, 0};
+        const SolveOutcome outcome = problem.variable_count() == 0
+                                         ? SolveOutcome::NoFreeVariablesNotSatisfied
+                                         : SolveOutcome::IterationLimit;
+        return {false, outcome, 0};
+    }
+    SolveReport report = run_method(problem, max_iter, method, tol);
+    // A method tests the residual it iterates on, which leaves out the
+    // eliminated kinds; an equality group holding two different fixed values
+    // is only seen by the full residual.
+    if (report.converged && !satisfies_every_constraint(system, tol)) {
+        report.converged = false;
+        report.outcome = SolveOutcome::ConstraintsNotSatisfied;
+    }
+    return report;
+}
+
+// The engine once references are known to be valid.
+SolveReport run_engine(System& system, std::uint64_t max_iter, SolveMethod method, double tol) {
+    build_variables(system);
+    const UserValues saved = save_user_values(system);
+    normalise(system);
+    SolveReport report;
+    try {
+        propagate(system);
+        report = solve_prepared(system, max_iter, method, tol);
+    } catch (...) {
+        // Even an internal error or exhausted memory leaves the caller's units.
+        unnormalise(system);
+        restore_user_values(system, saved);
+        throw;
+    }
+    unnormalise(system);
+    restore_user_values(system, saved);
+    return report;
+}
+
+}  // namespace
+
+SolveReport solve_engine(System& system, std::uint64_t max_iter, SolveMethod method, double tol) {
+    validate_references(system);
+    return run_engine(system, max_iter, method, tol);
+}
+
+SolveResult solve(System& system, std::uint64_t max_iter, double tol) {
+    validate_references(system);
+    const SolveReport report = run_engine(system, max_iter, SolveMethod::Automatic, tol);
+    const Eigen::VectorXd residual = residual_vector(system, ResidualForm::Full);
+    return {report.converged, report.iterations, max_abs_residual(residual),
+            sum_of_squares(residual)};
+}
+
+}  // namespace ovralis

@@ -1,0 +1,118 @@
+// Levenberg–Marquardt for large sketches: the Jacobian comes as triplets, the
+// damping is scaled by the diagonal of J^T J (Marquardt scaling), the damped
+// normal equations are solved by sparse Cholesky, and each iteration makes a
+// single damping attempt.
+//
+// J and J^T J stay sparse: each point meets only a handful of constraints, so
+// the work per iteration follows the number of non-zeros instead of n^2.
+
+#include <algorithm>
+#include <cmath>
+#include <optional>
+#include <vector>
+
+#include <Eigen/Core>
+#include <Eigen/SparseCholesky>
+#include <Eigen/SparseCore>
+
+#include "jacobian/jacobian.hpp"
+#include "solver/method_support.hpp"
+#include "solver/problem.hpp"
+#include "solver/sparse/sparse_levenberg_marquardt.hpp"
+#include "system/variable_layout.hpp"
+
+namespace ovralis {
+namespace {
+
+using SparseMatrix = Eigen::SparseMatrix<double>;
+
+constexpr double kInitialDampingFactor = 1e-3;
+constexpr double kInitialDampingFloor = 1e-6;
+constexpr double kDiagonalFloor = 1e-12;
+constexpr double kMinDamping = 1e-12;
+constexpr double kMaxDamping = 1e12;
+constexpr double kStepNormLimit = 1e10;
+constexpr double kSparsityThreshold = 1e-30;
+
+double initial_damping(const Eigen::VectorXd& diagonal) {
+    double largest = kInitialDampingFloor;
+    for (const double value : diagonal) {
+        if (value > largest) largest = value;  // NaN never compares greater
+    }
+    return kInitialDampingFactor * largest;
+}
+
+// A + diag(lambda * max(A_ii, 1e-12)): a zero diagonal element still gets a
+// small damping so that an unconstrained variable does not make M singular.
+SparseMatrix damped(const SparseMatrix& normal, const Eigen::VectorXd& diagonal, double damping) {
+    const Eigen::VectorXd added =
+        damping * diagonal.unaryExpr([](double v) { return std::max(v, kDiagonalFloor); });
+    SparseMatrix result = normal;
+    result += added.asDiagonal();
+    return result;
+}
+
+}  // namespace
+
+SparseMatrix assemble_jacobian(const System& system, Eigen::Index rows, Eigen::Index columns) {
+    std::vector<JacobianTriplet> triplets = sparse_jacobian(system);
+    std::erase_if(triplets, [&](const JacobianTriplet& t) {
+        return t.row() < 0 || t.row() >= rows || t.col() < 0 || t.col() >= columns;
+    });
+    SparseMatrix jacobian(rows, columns);
+    jacobian.setFromTriplets(triplets.begin(), triplets.end());  // sums repeats
+    return jacobian;
+}
+
+Eigen::VectorXd sparse_damped_solve(const SparseMatrix& damped_normal, const Eigen::VectorXd& rhs) {
+    SparseMatrix kept = damped_normal;
+    kept.prune([](Eigen::Index, Eigen::Index, double value) {
+        return std::abs(value) > kSparsityThreshold;
+    });
+    const Eigen::SimplicialLLT<SparseMatrix> cholesky(kept);
+    if (cholesky.info() == Eigen::Success) return cholesky.solve(rhs);
+    return solve_by_lu(Eigen::MatrixXd(damped_normal), rhs)
+        .value_or(Eigen::VectorXd::Zero(rhs.size()));
+}
+
+SolveReport sparse_levenberg_marquardt(Problem& problem, std::uint64_t max_iter, double tol) {
+    if (max_iter == 0) return report_without_iterations(problem, tol);
+    System& system = problem.system;
+    Eigen::VectorXd x = gather(system);
+    const Eigen::Index n = x.size();
+    std::optional<double> damping;
+
+    for (std::uint64_t k = 0; k < max_iter; ++k) {
+        const Evaluation current = evaluate(problem);
+        if (tol > current.max_abs) return converged_after(k);
+        if (!std::isfinite(current.cost)) return non_finite_after(k);
+
+        const SparseMatrix jacobian = assemble_jacobian(system, current.residual.size(), n);
+        const SparseMatrix jacobian_t = jacobian.transpose();
+        const Eigen::VectorXd rhs = -(jacobian_t * current.residual);
+        const SparseMatrix normal = jacobian_t * jacobian;
+        const Eigen::VectorXd diagonal = normal.diagonal();
+        if (!damping) damping = initial_damping(diagonal);
+
+        const Eigen::VectorXd delta = sparse_damped_solve(damped(normal, diagonal, *damping), rhs);
+        const double delta_norm = delta.norm();
+        if (!std::isfinite(delta_norm) || delta_norm > kStepNormLimit) {
+            damping = std::min(2.0 * *damping, kMaxDamping);
+            continue;
+        }
+
+        const LineSearchResult trial =
+            damped_line_search(problem, x, current.cost, delta, rhs.dot(delta));
+        if (trial.accepted) {
+            if (trial.cost < current.cost) damping = std::max(*damping / 3.0, kMinDamping);
+            x = trial.x;
+            continue;
+        }
+        scatter(system, x);
+        damping = std::min(2.0 * *damping, kMaxDamping);
+        if (*damping >= kMaxDamping) return iteration_limit_after(k + 1);
+    }
+    return iteration_limit_after(max_iter);
+}
+
+}  // namespace ovralis

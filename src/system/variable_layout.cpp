@@ -1,0 +1,311 @@
+// The unknowns of a solve and the moves between the entities and the variable
+// vector.
+//
+// Every parameter (point x and y, circle and arc radius, ellipse and arc of
+// ellipse radmin) has a number in candidate order: point 0's x and y, point
+// 1's x and y, ..., then circle radii, arc radii, ellipse radmins, arc of
+// ellipse radmins. The eliminated constraints tie parameters into equality
+// groups, resolved with a union-find over those numbers, so that overlapping
+// constraints and chains listed in any order end in one group each. A group
+// with a fixed member is held at that member's value; any other group has one
+// variable, its leader. After a scatter, propagation writes every group's
+// value into its other free members, so every eliminated equality holds
+// exactly; fixed values are never written.
+
+#include "system/variable_layout.hpp"
+
+#include <numeric>
+#include <string>
+#include <utility>
+
+#include "system/errors.hpp"
+#include "system/system.hpp"
+
+namespace ovralis {
+namespace {
+
+constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+
+std::size_t kind_slot(ParamKind kind) { return static_cast<std::size_t>(kind); }
+
+bool is_radius(ParamKind kind) { return kind != ParamKind::PointX && kind != ParamKind::PointY; }
+
+// Number of entities whose parameters of this kind exist.
+std::size_t entity_count(const System& system, ParamKind kind) {
+    switch (kind) {
+        case ParamKind::PointX:
+        case ParamKind::PointY: return system.points.size();
+        case ParamKind::CircleRadius: return system.circles.size();
+        case ParamKind::ArcRadius: return system.arcs.size();
+        case ParamKind::EllipseRadmin: return system.ellipses.size();
+        case ParamKind::ArcOfEllipseRadmin: return system.arcs_of_ellipse.size();
+    }
+    return 0;
+}
+
+const char* entity_word(ParamKind kind) {
+    switch (kind) {
+        case ParamKind::PointX:
+        case ParamKind::PointY: return "Point";
+        case ParamKind::CircleRadius: return "Circle";
+        case ParamKind::ArcRadius: return "Arc";
+        case ParamKind::EllipseRadmin: return "Ellipse";
+        case ParamKind::ArcOfEllipseRadmin: return "ArcOfEllipse";
+    }
+    return "Entity";
+}
+
+// A variable naming a missing entity means the layout no longer matches the store.
+void require_entity(const System& system, Parameter p) {
+    const std::size_t count = entity_count(system, p.kind);
+    if (p.entity >= count) {
+        throw InternalError(std::string(entity_word(p.kind)) + " index " +
+                            std::to_string(p.entity) + " out of range for a list of " +
+                            std::to_string(count));
+    }
+}
+
+bool is_fixed(const System& system, Parameter p) {
+    switch (p.kind) {
+        case ParamKind::PointX:
+        case ParamKind::PointY: return system.points[p.entity].fixed;
+        case ParamKind::CircleRadius: return system.circles[p.entity].fixed;
+        case ParamKind::ArcRadius: return system.arcs[p.entity].fixed;
+        case ParamKind::EllipseRadmin: return system.ellipses[p.entity].fixed;
+        case ParamKind::ArcOfEllipseRadmin: return system.arcs_of_ellipse[p.entity].fixed;
+    }
+    return false;
+}
+
+// Numbers every parameter of the store in candidate order, and back.
+class ParameterNumbering {
+public:
+    explicit ParameterNumbering(const System& system) {
+        // x and y share the first block, interleaved point by point.
+        std::size_t next = 2 * system.points.size();
+        for (std::size_t k = kind_slot(ParamKind::CircleRadius); k < kParamKindCount; ++k) {
+            start_[k] = next;
+            next += entity_count(system, static_cast<ParamKind>(k));
+        }
+        total_ = next;
+    }
+
+    std::size_t total() const { return total_; }
+
+    std::size_t number(Parameter p) const {
+        switch (p.kind) {
+            case ParamKind::PointX: return 2 * p.entity;
+            case ParamKind::PointY: return 2 * p.entity + 1;
+            default: return start_[kind_slot(p.kind)] + p.entity;
+        }
+    }
+
+    Parameter parameter(std::size_t number) const {
+        const std::size_t radii = start_[kind_slot(ParamKind::CircleRadius)];
+        if (number < radii) {
+            return {number % 2 == 0 ? ParamKind::PointX : ParamKind::PointY, number / 2};
+        }
+        // The last kind starting at or before the number: an empty kind
+        // starts where the next one does, so it is never the answer.
+        std::size_t k = kParamKindCount - 1;
+        while (start_[k] > number) --k;
+        return {static_cast<ParamKind>(k), number - start_[k]};
+    }
+
+private:
+    std::array<std::size_t, kParamKindCount> start_{};
+    std::size_t total_ = 0;
+};
+
+// Union-find over parameter numbers. Each group remembers its leader: the
+// parameter that keeps a variable when nothing in the group is fixed.
+class EqualityGroups {
+public:
+    explicit EqualityGroups(std::size_t count) : parent_(count), size_(count, 1), leader_(count) {
+        std::iota(parent_.begin(), parent_.end(), std::size_t{0});
+        std::iota(leader_.begin(), leader_.end(), std::size_t{0});
+    }
+
+    std::size_t root(std::size_t n) {
+        while (parent_[n] != n) {
+            parent_[n] = parent_[parent_[n]];  // path halving
+            n = parent_[n];
+        }
+        return n;
+    }
+
+    // `target` takes `source`'s value: the merged group keeps the source
+    // group's leader, so a single equality and a forward chain leave the
+    // first-named parameter as the variable.
+    void tie(std::size_t target, std::size_t source) {
+        std::size_t t = root(target);
+        std::size_t s = root(source);
+        if (t == s) return;
+        const std::size_t leader = leader_[s];
+        if (size_[t] > size_[s]) std::swap(t, s);
+        parent_[t] = s;
+        size_[s] += size_[t];
+        leader_[s] = leader;
+    }
+
+    std::size_t leader(std::size_t root) const { return leader_[root]; }
+
+private:
+    std::vector<std::size_t> parent_;
+    std::vector<std::size_t> size_;
+    std::vector<std::size_t> leader_;
+};
+
+Parameter x_of(Index point) { return {ParamKind::PointX, point}; }
+Parameter y_of(Index point) { return {ParamKind::PointY, point}; }
+
+// Ties the parameters that each eliminated constraint equates, second-named
+// to first-named.
+void tie_eliminated_constraints(const System& system, const ParameterNumbering& numbering,
+                                EqualityGroups& groups) {
+    const auto tie = [&](Parameter target, Parameter source) {
+        groups.tie(numbering.number(target), numbering.number(source));
+    };
+    const auto tie_points = [&](Index target, Index source) {
+        tie(x_of(target), x_of(source));
+        tie(y_of(target), y_of(source));
+    };
+    for (const Constraint& c : system.constraints) {
+        const Index first = c.index[0];
+        const Index second = c.index[1];
+        switch (c.kind) {
+            case ConstraintKind::Horizontal: tie(y_of(second), y_of(first)); break;
+            case ConstraintKind::Vertical: tie(x_of(second), x_of(first)); break;
+            case ConstraintKind::Coincident: tie_points(second, first); break;
+            case ConstraintKind::EqualRadius:
+                tie({ParamKind::CircleRadius, second}, {ParamKind::CircleRadius, first});
+                break;
+            case ConstraintKind::Concentric:
+                tie_points(system.circles[second].center, system.circles[first].center);
+                break;
+            case ConstraintKind::EqualMinorAxes:
+                tie({ParamKind::EllipseRadmin, second}, {ParamKind::EllipseRadmin, first});
+                break;
+            default: break;
+        }
+    }
+}
+
+}  // namespace
+
+void build_variables(System& system) {
+    const ParameterNumbering numbering(system);
+    const std::size_t total = numbering.total();
+    EqualityGroups groups(total);
+    tie_eliminated_constraints(system, numbering, groups);
+
+    // Per group root: the fixed member that holds the group (the first fixed
+    // member in parameter order; when fixed members disagree the others keep
+    // their own values and the equality stays unmet), and the group's column.
+    std::vector<std::size_t> holder(total, kNone);
+    std::vector<std::int64_t> group_column(total, VariableLayout::kNoColumn);
+    std::vector<bool> fixed(total);
+    for (std::size_t n = 0; n < total; ++n) {
+        fixed[n] = is_fixed(system, numbering.parameter(n));
+        const std::size_t r = groups.root(n);
+        if (fixed[n] && holder[r] == kNone) holder[r] = n;
+    }
+
+    VariableLayout& layout = system.layout;
+    layout.variables.clear();
+    layout.copies.clear();
+    for (std::size_t k = 0; k < kParamKindCount; ++k) {
+        layout.columns[k].assign(entity_count(system, static_cast<ParamKind>(k)),
+                                 VariableLayout::kNoColumn);
+    }
+
+    // Variables: the leaders of the groups that nothing holds, in parameter order.
+    for (std::size_t n = 0; n < total; ++n) {
+        const std::size_t r = groups.root(n);
+        if (fixed[n] || holder[r] != kNone || groups.leader(r) != n) continue;
+        group_column[r] = static_cast<std::int64_t>(layout.variables.size());
+        layout.variables.push_back(numbering.parameter(n));
+    }
+
+    // Columns through the groups, and the copies into every other free member.
+    for (std::size_t n = 0; n < total; ++n) {
+        if (fixed[n]) continue;
+        const Parameter p = numbering.parameter(n);
+        const std::size_t r = groups.root(n);
+        layout.columns[kind_slot(p.kind)][p.entity] = group_column[r];
+        const std::size_t source = holder[r] != kNone ? holder[r] : groups.leader(r);
+        if (source != n) layout.copies.emplace_back(p, numbering.parameter(source));
+    }
+}
+
+std::optional<Eigen::Index> column_of(const VariableLayout& layout, Parameter parameter) {
+    const std::vector<std::int64_t>& table = layout.columns[kind_slot(parameter.kind)];
+    if (parameter.entity >= table.size()) {
+        throw InternalError("parameter of entity " + std::to_string(parameter.entity) +
+                            " lies outside the variable layout");
+    }
+    const std::int64_t column = table[parameter.entity];
+    if (column == VariableLayout::kNoColumn) return std::nullopt;
+    return static_cast<Eigen::Index>(column);
+}
+
+double parameter_value(const System& system, Parameter p) {
+    require_entity(system, p);
+    switch (p.kind) {
+        case ParamKind::PointX: return system.points[p.entity].x;
+        case ParamKind::PointY: return system.points[p.entity].y;
+        case ParamKind::CircleRadius: return system.circles[p.entity].radius;
+        case ParamKind::ArcRadius: return system.arcs[p.entity].radius;
+        case ParamKind::EllipseRadmin: return system.ellipses[p.entity].radmin;
+        case ParamKind::ArcOfEllipseRadmin: return system.arcs_of_ellipse[p.entity].radmin;
+    }
+    return 0.0;
+}
+
+void set_parameter_value(System& system, Parameter p, double value) {
+    require_entity(system, p);
+    switch (p.kind) {
+        case ParamKind::PointX: system.points[p.entity].x = value; return;
+        case ParamKind::PointY: system.points[p.entity].y = value; return;
+        case ParamKind::CircleRadius: system.circles[p.entity].radius = value; return;
+        case ParamKind::ArcRadius: system.arcs[p.entity].radius = value; return;
+        case ParamKind::EllipseRadmin: system.ellipses[p.entity].radmin = value; return;
+        case ParamKind::ArcOfEllipseRadmin: system.arcs_of_ellipse[p.entity].radmin = value; return;
+    }
+}
+
+Eigen::VectorXd gather(const System& system) {
+    const std::vector<Parameter>& variables = system.layout.variables;
+    Eigen::VectorXd x(static_cast<Eigen::Index>(variables.size()));
+    for (std::size_t i = 0; i < variables.size(); ++i) {
+        x[static_cast<Eigen::Index>(i)] = parameter_value(system, variables[i]);
+    }
+    return x;
+}
+
+void scatter(System& system, const Eigen::VectorXd& x) {
+    const std::vector<Parameter>& variables = system.layout.variables;
+    if (static_cast<std::size_t>(x.size()) < variables.size()) {
+        throw InternalError("scatter of " + std::to_string(x.size()) + " values into " +
+                            std::to_string(variables.size()) + " variables");
+    }
+    for (std::size_t i = 0; i < variables.size(); ++i) {
+        double value = x[static_cast<Eigen::Index>(i)];
+        // A NaN fails the comparison and is written as it is.
+        if (is_radius(variables[i].kind) && system.clamp_radii && system.min_radius > value) {
+            value = system.min_radius;
+        }
+        set_parameter_value(system, variables[i], value);
+    }
+    propagate(system);
+}
+
+void propagate(System& system) {
+    // Sources are group leaders or fixed holders, never copied into
+    // themselves, so the order of the copies does not matter.
+    for (const auto& [member, source] : system.layout.copies) {
+        set_parameter_value(system, member, parameter_value(system, source));
+    }
+}
+
+}  // namespace ovralis

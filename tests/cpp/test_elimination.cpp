@@ -1,0 +1,245 @@
+#include <cmath>
+#include <random>
+#include <string>
+
+#include <Eigen/Dense>
+#include <Eigen/SVD>
+#include <gtest/gtest.h>
+
+#include "jacobian/banded_elimination.hpp"
+
+namespace ovralis {
+namespace {
+
+constexpr double kThreshold = 1e-12;
+
+// Gauss-Jordan on the dense augmented matrix [a | b], written out as the
+// reference: columns in order, the first row with the largest |entry| as
+// pivot, columns whose pivot is below the threshold left unreduced, every
+// other row cleared; the answer is whatever the last column holds.
+Eigen::VectorXd gauss_jordan(const Eigen::MatrixXd& a, const Eigen::VectorXd& b) {
+    const Eigen::Index n = a.rows();
+    Eigen::MatrixXd m(n, n + 1);
+    m << a, b;
+    for (Eigen::Index j = 0; j < n; ++j) {
+        Eigen::Index best_row = j;
+        for (Eigen::Index row = j + 1; row < n; ++row) {
+            if (std::abs(m(row, j)) > std::abs(m(best_row, j))) best_row = row;
+        }
+        m.row(j).swap(m.row(best_row));
+        const double pivot = m(j, j);
+        if (std::abs(pivot) < kThreshold) continue;
+        for (Eigen::Index col = j; col <= n; ++col) m(j, col) /= pivot;
+        for (Eigen::Index row = 0; row < n; ++row) {
+            if (row == j) continue;
+            const double factor = m(row, j);
+            for (Eigen::Index col = j; col <= n; ++col) m(row, col) -= factor * m(j, col);
+        }
+    }
+    return m.col(n);
+}
+
+Eigen::VectorXd banded_solve(const Eigen::MatrixXd& a, const Eigen::VectorXd& b) {
+    Eigen::SparseMatrix<double> sparse = a.sparseView(0.0, 0.0);
+    BandedMatrix band = to_banded(sparse);
+    return solve_with_partial_pivoting(band, b, kThreshold);
+}
+
+void expect_same_step(const Eigen::MatrixXd& a, const Eigen::VectorXd& b, double tolerance) {
+    const Eigen::VectorXd expected = gauss_jordan(a, b);
+    const Eigen::VectorXd actual = banded_solve(a, b);
+    ASSERT_EQ(actual.size(), expected.size());
+    for (Eigen::Index i = 0; i < expected.size(); ++i) {
+        EXPECT_NEAR(actual[i], expected[i], tolerance * (1.0 + std::abs(expected[i])))
+            << "entry " << i << " of " << expected.size();
+    }
+}
+
+// A random matrix with `lower` and `upper` non-zero diagonals.
+Eigen::MatrixXd random_band(std::mt19937& rng, int n, int lower, int upper) {
+    std::uniform_real_distribution<double> value(-1.0, 1.0);
+    Eigen::MatrixXd a = Eigen::MatrixXd::Zero(n, n);
+    for (int i = 0; i < n; ++i) {
+        for (int j = std::max(0, i - lower); j <= std::min(n - 1, i + upper); ++j) a(i, j) = value(rng);
+    }
+    return a;
+}
+
+// Two eliminations of a regular system differ by rounding amplified by the
+// condition number, so random systems are compared norm-wise against it.
+void expect_same_regular_step(const Eigen::MatrixXd& a, const Eigen::VectorXd& b) {
+    const Eigen::JacobiSVD<Eigen::MatrixXd> svd(a);
+    const Eigen::VectorXd& sigma = svd.singularValues();
+    const double condition = sigma[0] / sigma[sigma.size() - 1];
+    const Eigen::VectorXd expected = gauss_jordan(a, b);
+    const Eigen::VectorXd actual = banded_solve(a, b);
+    const double scale = std::max(1.0, expected.lpNorm<Eigen::Infinity>());
+    EXPECT_LE((actual - expected).lpNorm<Eigen::Infinity>(), 1e-13 * condition * scale)
+        << "condition " << condition;
+}
+
+Eigen::VectorXd random_vector(std::mt19937& rng, int n) {
+    std::uniform_real_distribution<double> value(-1.0, 1.0);
+    Eigen::VectorXd v(n);
+    for (int i = 0; i < n; ++i) v[i] = value(rng);
+    return v;
+}
+
+struct BandShape {
+    int n;
+    int lower;
+    int upper;
+};
+
+class RandomBandTest : public ::testing::TestWithParam<BandShape> {};
+
+// Unsymmetric bands exercise the widened upper band that row swaps need.
+TEST_P(RandomBandTest, MatchesGaussJordan) {
+    const BandShape shape = GetParam();
+    std::mt19937 rng(1234u + static_cast<unsigned>(shape.n * 31 + shape.lower * 7 + shape.upper));
+    for (int trial = 0; trial < 20; ++trial) {
+        const Eigen::MatrixXd a = random_band(rng, shape.n, shape.lower, shape.upper);
+        expect_same_regular_step(a, random_vector(rng, shape.n));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Shapes, RandomBandTest,
+                         ::testing::Values(BandShape{1, 0, 0}, BandShape{2, 1, 1}, BandShape{8, 1, 1},
+                                           BandShape{30, 3, 3}, BandShape{30, 5, 1},
+                                           BandShape{30, 1, 5}, BandShape{25, 24, 24},
+                                           BandShape{40, 0, 6}, BandShape{40, 6, 0}));
+
+// Normal matrices of sparse Jacobians plus damping: the shape the solver feeds in.
+TEST(BandedElimination, DampedNormalMatricesMatchGaussJordan) {
+    std::mt19937 rng(99);
+    for (int trial = 0; trial < 20; ++trial) {
+        const int n = 40;
+        const Eigen::MatrixXd jacobian = random_band(rng, 50, 2, 4).leftCols(n);
+        Eigen::MatrixXd a = jacobian.transpose() * jacobian;
+        a.diagonal().array() += 1e-4;
+        expect_same_regular_step(a, random_vector(rng, n));
+    }
+}
+
+// Rank-deficient normal matrices without damping: elimination leaves rounding
+// noise far below the threshold in the dependent columns, which stay unreduced.
+TEST(BandedElimination, RankDeficientMatricesMatchGaussJordan) {
+    std::mt19937 rng(7);
+    for (int trial = 0; trial < 20; ++trial) {
+        const int n = 24;
+        // Twelve equations on overlapping pairs of variables, like a chain of
+        // distances, plus a duplicated variable and untouched trailing ones.
+        std::uniform_real_distribution<double> value(-1.0, 1.0);
+        Eigen::MatrixXd wide = Eigen::MatrixXd::Zero(12, n);
+        for (int row = 0; row < 12; ++row)
+            for (int col = row; col < std::min(n - 4, row + 4); ++col) wide(row, col) = value(rng);
+        wide.col(5) = wide.col(4);
+        const Eigen::MatrixXd a = wide.transpose() * wide;
+        expect_same_step(a, random_vector(rng, n), 1e-8);
+    }
+}
+
+// A variable that no equation touches gives an all-zero row and column: the
+// column is left unreduced and the step keeps that row's right-hand side.
+TEST(BandedElimination, ZeroColumnKeepsItsRightHandSide) {
+    Eigen::MatrixXd a(3, 3);
+    a << 2, 0, 1,
+         0, 0, 0,
+         1, 0, 3;
+    const Eigen::Vector3d b(1, 5, 2);
+    const Eigen::VectorXd step = banded_solve(a, b);
+    EXPECT_DOUBLE_EQ(step[1], 5.0);
+    EXPECT_NEAR(step[0], 0.2, 1e-15);
+    EXPECT_NEAR(step[2], 0.6, 1e-15);
+    expect_same_step(a, b, 1e-14);
+}
+
+// An unreduced row still loses the reduced columns to its right, while the
+// rows above ignore the unreduced column's entries.
+TEST(BandedElimination, UnreducedRowIsReducedByLaterPivots) {
+    Eigen::MatrixXd a(4, 4);
+    a << 4, 1, 2, 0,
+         0, 1e-13, 3, 1,
+         0, 0, 2, 1,
+         0, 0, 1, 5;
+    const Eigen::Vector4d b(1, 2, 3, 4);
+    const Eigen::VectorXd step = banded_solve(a, b);
+    // Rows 2 and 3 solve on their own: 2 y + w = 3, y + 5 w = 4.
+    const double w = 5.0 / 9.0;
+    const double y = (3.0 - w) / 2.0;
+    EXPECT_NEAR(step[3], w, 1e-15);
+    EXPECT_NEAR(step[2], y, 1e-15);
+    EXPECT_NEAR(step[1], 2.0 - 3.0 * y - w, 1e-14);  // not divided by the tiny pivot
+    EXPECT_NEAR(step[0], (1.0 - 2.0 * y) / 4.0, 1e-15);  // column 1 counts as zero
+    expect_same_step(a, b, 1e-14);
+}
+
+// Entries below the threshold in the rows under an unreduced pivot are not
+// eliminated and do not disturb the later columns.
+TEST(BandedElimination, SmallEntriesUnderUnreducedPivotStay) {
+    Eigen::MatrixXd a(4, 4);
+    a << 1, 2, 0, 0,
+         2, 4, 1, 0,  // after column 0, column 1 holds only 0 and 5e-13
+         0, 5e-13, 3, 1,
+         0, 0, 1, 2;
+    const Eigen::Vector4d b(1, -1, 2, 0.5);
+    expect_same_step(a, b, 1e-13);
+}
+
+// With equal magnitudes the first candidate row is the pivot; on a singular
+// matrix another choice would give a different step.
+TEST(BandedElimination, TiesPickTheFirstRow) {
+    Eigen::MatrixXd a(3, 3);
+    a << 0, 1, 0,
+         1, 1, 1,
+         -1, 0, -1;
+    const Eigen::Vector3d b(1, 2, 3);
+    const Eigen::VectorXd step = banded_solve(a, b);
+    // Row 1 pivots column 0, row 0 pivots column 1, column 2 is unreduced and
+    // its row keeps 2 + 3 - 1 = 4.
+    EXPECT_NEAR(step[0], 1.0, 1e-15);
+    EXPECT_NEAR(step[1], 1.0, 1e-15);
+    EXPECT_NEAR(step[2], 4.0, 1e-15);
+    expect_same_step(a, b, 1e-15);
+}
+
+// Small-integer singular matrices: many ties and exactly cancelling pivots.
+TEST(BandedElimination, SingularIntegerMatricesMatchGaussJordan) {
+    std::mt19937 rng(2024);
+    std::uniform_int_distribution<int> entry(-2, 2);
+    for (int trial = 0; trial < 200; ++trial) {
+        const int n = 6;
+        Eigen::MatrixXd a(n, n);
+        for (int i = 0; i < n; ++i)
+            for (int j = 0; j < n; ++j) a(i, j) = entry(rng);
+        a.row(4) = a.row(1) - a.row(2);
+        a.col(5) = a.col(0);
+        Eigen::VectorXd b(n);
+        for (int i = 0; i < n; ++i) b[i] = entry(rng);
+        SCOPED_TRACE("trial " + std::to_string(trial));
+        expect_same_step(a, b, 1e-9);
+    }
+}
+
+TEST(BandedElimination, BandWidthFollowsThePattern) {
+    Eigen::MatrixXd a = Eigen::MatrixXd::Zero(6, 6);
+    a.diagonal().setOnes();
+    a(4, 1) = 2.0;  // three below
+    a(0, 2) = 3.0;  // two above
+    const BandedMatrix band = to_banded(a.sparseView());
+    EXPECT_EQ(band.lower, 3);
+    EXPECT_EQ(band.upper, 2);
+    EXPECT_EQ(band.width(), 9);
+    EXPECT_EQ(band.at(4, 1), 2.0);
+    EXPECT_EQ(band.at(0, 2), 3.0);
+}
+
+TEST(BandedElimination, NaNPivotIsUsedNotSkipped) {
+    Eigen::MatrixXd a = Eigen::MatrixXd::Identity(2, 2);
+    a(0, 0) = std::nan("");
+    const Eigen::VectorXd step = banded_solve(a, Eigen::Vector2d(1, 1));
+    EXPECT_TRUE(std::isnan(step[0]));
+}
+
+}  // namespace
+}  // namespace ovralis
