@@ -1,0 +1,110 @@
+// Writes a whole store as one compact JSON document: no whitespace, members in
+// a fixed order, indices as unsigned integers, reals in their shortest
+// round-trip digits (json_number.hpp) and non-finite reals as null.
+
+#include <cmath>
+#include <string>
+#include <string_view>
+#include <type_traits>
+#include <variant>
+#include <vector>
+
+#include <rapidjson/stringbuffer.h>
+#include <rapidjson/writer.h>
+
+#include "system/catalogue.hpp"
+#include "system/document.hpp"
+#include "system/document_schema.hpp"
+#include "system/json_number.hpp"
+
+namespace ovralis {
+namespace {
+
+using JsonWriter = rapidjson::Writer<rapidjson::StringBuffer>;
+
+void write_key(JsonWriter& writer, std::string_view key) {
+    writer.Key(key.data(), static_cast<rapidjson::SizeType>(key.size()));
+}
+
+// The library's own double formatting differs from the document's layout, so
+// reals go out as ready-made number text.
+void write_real(JsonWriter& writer, double value) {
+    if (!std::isfinite(value)) {
+        writer.Null();
+        return;
+    }
+    const std::string text = format_json_number(value);
+    writer.RawValue(text.data(), text.size(), rapidjson::kNumberType);
+}
+
+void write_value(JsonWriter& writer, Index value) { writer.Uint64(value); }
+void write_value(JsonWriter& writer, double value) { write_real(writer, value); }
+void write_value(JsonWriter& writer, bool value) { writer.Bool(value); }
+
+template <class Entity>
+void write_entity(JsonWriter& writer, const Entity& entity) {
+    writer.StartObject();
+    for (const auto& [name, member] : entity_members<Entity>()) {
+        write_key(writer, name);
+        std::visit([&](auto pointer) { write_value(writer, entity.*pointer); }, member);
+    }
+    writer.EndObject();
+}
+
+// {"Kind":{"field":value,...}}, fields in catalogue order.
+void write_constraint(JsonWriter& writer, const Constraint& constraint) {
+    const KindInfo& info = kind_info(constraint.kind);
+    writer.StartObject();
+    write_key(writer, info.name);
+    writer.StartObject();
+    for (std::uint8_t i = 0; i < info.field_count; ++i) {
+        const FieldSpec& field = info.fields[i];
+        write_key(writer, field.name);
+        if (field.type == FieldType::Real) {
+            write_real(writer, constraint.value[field.slot]);
+        } else {
+            writer.Uint64(constraint.index[field.slot]);
+        }
+    }
+    writer.EndObject();
+    writer.EndObject();
+}
+
+template <class Item>
+void write_list(JsonWriter& writer, std::string_view key, const std::vector<Item>& items) {
+    write_key(writer, key);
+    writer.StartArray();
+    for (const Item& item : items) {
+        if constexpr (std::is_same_v<Item, Constraint>) {
+            write_constraint(writer, item);
+        } else {
+            write_entity(writer, item);
+        }
+    }
+    writer.EndArray();
+}
+
+}  // namespace
+
+std::string to_json(const System& system) {
+    rapidjson::StringBuffer buffer;
+    JsonWriter writer(buffer);
+    writer.StartObject();
+    write_list(writer, "points", system.points);
+    write_list(writer, "lines", system.lines);
+    write_list(writer, "circles", system.circles);
+    write_list(writer, "arcs", system.arcs);
+    write_list(writer, "ellipses", system.ellipses);
+    write_list(writer, "arcs_of_ellipse", system.arcs_of_ellipse);
+    write_list(writer, "constraints", system.constraints);
+    write_key(writer, "clamp_radii");
+    writer.Bool(system.clamp_radii);
+    write_key(writer, "min_radius");
+    write_real(writer, system.min_radius);
+    write_key(writer, "track_convergence");
+    writer.Bool(system.track_convergence);
+    writer.EndObject();
+    return std::string(buffer.GetString(), buffer.GetSize());
+}
+
+}  // namespace ovralis
