@@ -73,7 +73,9 @@ def run_in_thread(function):
         try:
             outcome["value"] = function()
         except BaseException as error:  # the test inspects whatever was raised
-            outcome["error"] = error
+            # Without its traceback the error holds no frame, so no reference
+            # cycle keeps a System alive until a collection on some other thread.
+            outcome["error"] = error.with_traceback(None)
 
     thread = threading.Thread(target=target)
     thread.start()

@@ -42,6 +42,13 @@ def churn():
             error_call()
         except (ValueError, TypeError, OverflowError):
             pass
+    small = ovralis.System()
+    small.add_point(0, 0, fixed=True)
+    small.add_point(3, 1)
+    small.add_distance_constraint(0, 1, 5.0)
+    small.solve_and_verify(max_iter=20)
+    small.diagnostics().dof, small.analyze_dof(), small.verify_solution()
+    ovralis.System.from_json(small.to_json())
     values = [ovralis.Point(1, 2), ovralis.Line(0, 1), ovralis.Circle(0, 1.0), ovralis.Arc(0, 1, 2)]
     [repr(v) for v in values]
     values[0].x = 3.0
