@@ -3,6 +3,7 @@
 #
 #   tools/dev.sh example   install everything, then run examples/quickstart.py
 #   tools/dev.sh test      install everything, then run the C++ and Python tests
+#                          and a minute of fuzzing the JSON reader
 #
 # Both commands are safe to repeat and to run in either order. System packages
 # come from apt (as root, or through sudo); Python packages go into a virtual
@@ -11,7 +12,8 @@ set -euo pipefail
 
 cd "$(dirname "$0")/.."
 
-APT_PACKAGES=(g++ cmake ninja-build libeigen3-dev rapidjson-dev libgtest-dev python3 python3-dev python3-venv)
+APT_PACKAGES=(g++ cmake ninja-build libeigen3-dev rapidjson-dev libgtest-dev python3 python3-dev python3-venv
+              clang libclang-rt-14-dev)
 PYTHON="${PYTHON:-python3}"
 VENV=.venv
 export CMAKE_BUILD_PARALLEL_LEVEL="${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}"
@@ -57,6 +59,8 @@ run_tests() {
     cmake -S . -B build -G Ninja -DOVRALIS_BUILD_TESTS=ON -DOVRALIS_BUILD_MODULE=OFF
     cmake --build build
     ctest --test-dir build --output-on-failure
+    # A minute of fuzzing the JSON reader: hostile documents must never crash it.
+    tests/fuzz/run.sh 60
     "$VENV/bin/python" -X dev -W error -m pytest -q tests/python
 }
 

@@ -135,6 +135,9 @@ SolveReport run_engine(System& system, std::uint64_t max_iter, SolveMethod metho
     }
     unnormalise(system);
     restore_user_values(system, saved);
+    // Free members of a group held at a fixed value took that value through
+    // the scale and back; copying it again makes the equality exact.
+    propagate(system);
     return report;
 }
 
