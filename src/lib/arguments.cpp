@@ -5,17 +5,15 @@
 namespace ovralis::py {
 namespace {
 
-std::string type_name(PyObject* value) { return Py_TYPE(value)->tp_name; }
-
-[[noreturn]] void wrong_type(const ValueName& name, const char* expected, PyObject* value) {
-    raise(PyExc_TypeError, name.text() + " must be " + expected + ", not " + type_name(value));
-}
-
 std::string plural(std::size_t count, const char* word) {
     return std::to_string(count) + " " + word + (count == 1 ? "" : "s");
 }
 
 }  // namespace
+
+[[noreturn]] void raise_wrong_type(const ValueName& name, const char* expected, PyObject* value) {
+    raise(PyExc_TypeError, name.text() + " must be " + expected + ", not " + Py_TYPE(value)->tp_name);
+}
 
 std::string ValueName::text() const {
     if (parameter.empty()) return std::string(owner);
@@ -23,7 +21,7 @@ std::string ValueName::text() const {
 }
 
 Index to_index(PyObject* value, const ValueName& name) {
-    if (!PyIndex_Check(value)) wrong_type(name, "int", value);
+    if (!PyIndex_Check(value)) raise_wrong_type(name, "int", value);
     const Ref integer = Ref::steal(PyNumber_Index(value));
     int overflow = 0;
     const long long small = PyLong_AsLongLongAndOverflow(integer.get(), &overflow);
@@ -41,7 +39,7 @@ double to_real(PyObject* value, const ValueName& name) {
     if (PyFloat_CheckExact(value)) return PyFloat_AS_DOUBLE(value);
     const PyNumberMethods* number = Py_TYPE(value)->tp_as_number;
     if (number == nullptr || (number->nb_float == nullptr && number->nb_index == nullptr)) {
-        wrong_type(name, "real number", value);
+        raise_wrong_type(name, "real number", value);
     }
     const double result = PyFloat_AsDouble(value);
     if (result == -1.0 && PyErr_Occurred()) throw PythonError{};
@@ -49,7 +47,7 @@ double to_real(PyObject* value, const ValueName& name) {
 }
 
 bool to_flag(PyObject* value, const ValueName& name) {
-    if (!PyBool_Check(value)) wrong_type(name, "bool", value);
+    if (!PyBool_Check(value)) raise_wrong_type(name, "bool", value);
     return value == Py_True;
 }
 

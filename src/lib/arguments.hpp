@@ -48,6 +48,9 @@ Index to_index(PyObject* value, const ValueName& name);  // any __index__; Overf
 double to_real(PyObject* value, const ValueName& name);  // any __float__ (int, float, numpy reals)
 bool to_flag(PyObject* value, const ValueName& name);    // bool only
 
+// Raises TypeError "<name> must be <expected>, not <type of value>".
+[[noreturn]] void raise_wrong_type(const ValueName& name, const char* expected, PyObject* value);
+
 // The arguments of one call, bound to the parameters of `signature`.
 class Arguments {
 public:
@@ -65,11 +68,12 @@ public:
     double real_or(std::size_t position, double fallback) const;
     bool flag_or(std::size_t position, bool fallback) const;
 
-private:
+    // How error texts name the parameter at `position`.
     ValueName name_of(std::size_t position) const {
         return ValueName{signature_.function, signature_.parameters[position]};
     }
 
+private:
     void bind_positional(PyObject* const* args, Py_ssize_t nargs);
     void bind_keyword(PyObject* name, PyObject* value);
     void require_all_required() const;

@@ -105,9 +105,7 @@ PyTypeObject* create_constraint_type() {
 Ref wrap_constraint(const Constraint& constraint) { return wrap_value(g_constraint_type, constraint); }
 
 const Constraint& constraint_in(PyObject* object, const ValueName& name) {
-    if (Py_TYPE(object) != g_constraint_type) {
-        raise(PyExc_TypeError, name.text() + " must be Constraint, not " + Py_TYPE(object)->tp_name);
-    }
+    if (Py_TYPE(object) != g_constraint_type) raise_wrong_type(name, "Constraint", object);
     return value_of<Constraint>(object);
 }
 

@@ -162,7 +162,7 @@ PyObject* add_constraint(PyObject* self, PyObject* const* args, Py_ssize_t nargs
     static constexpr Signature signature{"add_constraint", {"c"}, 1};
     return with_store<Access::Exclusive>(self, [&](System& store) {
         const Arguments a(signature, args, nargs, kwnames);
-        ovralis::add_constraint(store, constraint_in(a.object(0), ValueName{"add_constraint", "c"}));
+        ovralis::add_constraint(store, constraint_in(a.object(0), a.name_of(0)));
         return none();
     });
 }
@@ -312,10 +312,7 @@ PyObject* from_json(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject
     return guarded([&] {
         const Arguments a(signature, args, nargs, kwnames);
         PyObject* json = a.object(0);
-        if (!PyUnicode_Check(json)) {
-            raise(PyExc_TypeError, "from_json() argument 'json' must be str, not " +
-                                       std::string(Py_TYPE(json)->tp_name));
-        }
+        if (!PyUnicode_Check(json)) raise_wrong_type(a.name_of(0), "str", json);
         Py_ssize_t length = 0;
         const char* text = PyUnicode_AsUTF8AndSize(json, &length);
         if (text == nullptr) throw PythonError{};

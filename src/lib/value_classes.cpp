@@ -31,10 +31,7 @@ PyObject* point_distance(PyObject* self, PyObject* const* args, Py_ssize_t nargs
     return guarded([&] {
         const Arguments arguments(signature, args, nargs, kwnames);
         PyObject* other = arguments.object(0);
-        if (Py_TYPE(other) != Py_TYPE(self)) {
-            raise(PyExc_TypeError, "distance() argument 'other' must be Point, not " +
-                                       std::string(Py_TYPE(other)->tp_name));
-        }
+        if (Py_TYPE(other) != Py_TYPE(self)) raise_wrong_type(arguments.name_of(0), "Point", other);
         const Point& a = value_of<Point>(self);
         const Point& b = value_of<Point>(other);
         return PyFloat_FromDouble(std::sqrt((b.x - a.x) * (b.x - a.x) + (b.y - a.y) * (b.y - a.y)));

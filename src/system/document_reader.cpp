@@ -147,7 +147,7 @@ struct Layouts {
             constraints.push_back(constraint_record(static_cast<ConstraintKind>(k)));
         }
         const System defaults;
-        system = Record{RecordKind::System, {}, "struct System with 10 elements",
+        system = Record{RecordKind::System, {}, {},
                         {
                             {"points", {Shape::EntityList, &point}},
                             {"lines", {Shape::EntityList, &line}},
@@ -161,6 +161,7 @@ struct Layouts {
                             {"track_convergence", {Shape::Flag}, defaults.track_convergence},
                         },
                         kConstraints + 1};
+        system.description = struct_description("struct System", system.fields.size());
     }
     Layouts(const Layouts&) = delete;
     Layouts& operator=(const Layouts&) = delete;

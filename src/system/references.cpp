@@ -7,7 +7,17 @@
 namespace ovralis {
 namespace {
 
-std::size_t list_size(const System& system, EntityKind kind) {
+void require(const System& system, EntityKind kind, Index index) {
+    if (index >= entity_count(system, kind)) throw InvalidReference(out_of_range_message(kind, index));
+}
+
+void require_points(const System& system, std::initializer_list<Index> indices) {
+    for (Index index : indices) require(system, EntityKind::Point, index);
+}
+
+}  // namespace
+
+std::size_t entity_count(const System& system, EntityKind kind) {
     switch (kind) {
         case EntityKind::Point: return system.points.size();
         case EntityKind::Line: return system.lines.size();
@@ -18,16 +28,6 @@ std::size_t list_size(const System& system, EntityKind kind) {
     }
     return 0;
 }
-
-void require(const System& system, EntityKind kind, Index index) {
-    if (index >= list_size(system, kind)) throw InvalidReference(out_of_range_message(kind, index));
-}
-
-void require_points(const System& system, std::initializer_list<Index> indices) {
-    for (Index index : indices) require(system, EntityKind::Point, index);
-}
-
-}  // namespace
 
 std::string out_of_range_message(EntityKind kind, Index index) {
     return std::string(entity_kind_name(kind)) + " index " + std::to_string(index) +

@@ -19,6 +19,7 @@
 #include <utility>
 
 #include "system/errors.hpp"
+#include "system/references.hpp"
 #include "system/system.hpp"
 
 namespace ovralis {
@@ -30,37 +31,24 @@ std::size_t kind_slot(ParamKind kind) { return static_cast<std::size_t>(kind); }
 
 bool is_radius(ParamKind kind) { return kind != ParamKind::PointX && kind != ParamKind::PointY; }
 
-// Number of entities whose parameters of this kind exist.
-std::size_t entity_count(const System& system, ParamKind kind) {
+// The entity list that holds parameters of this kind.
+EntityKind owner_of(ParamKind kind) {
     switch (kind) {
         case ParamKind::PointX:
-        case ParamKind::PointY: return system.points.size();
-        case ParamKind::CircleRadius: return system.circles.size();
-        case ParamKind::ArcRadius: return system.arcs.size();
-        case ParamKind::EllipseRadmin: return system.ellipses.size();
-        case ParamKind::ArcOfEllipseRadmin: return system.arcs_of_ellipse.size();
+        case ParamKind::PointY: return EntityKind::Point;
+        case ParamKind::CircleRadius: return EntityKind::Circle;
+        case ParamKind::ArcRadius: return EntityKind::Arc;
+        case ParamKind::EllipseRadmin: return EntityKind::Ellipse;
+        case ParamKind::ArcOfEllipseRadmin: return EntityKind::ArcOfEllipse;
     }
-    return 0;
-}
-
-const char* entity_word(ParamKind kind) {
-    switch (kind) {
-        case ParamKind::PointX:
-        case ParamKind::PointY: return "Point";
-        case ParamKind::CircleRadius: return "Circle";
-        case ParamKind::ArcRadius: return "Arc";
-        case ParamKind::EllipseRadmin: return "Ellipse";
-        case ParamKind::ArcOfEllipseRadmin: return "ArcOfEllipse";
-    }
-    return "Entity";
+    return EntityKind::Point;
 }
 
 // A variable naming a missing entity means the layout no longer matches the store.
 void require_entity(const System& system, Parameter p) {
-    const std::size_t count = entity_count(system, p.kind);
+    const std::size_t count = entity_count(system, owner_of(p.kind));
     if (p.entity >= count) {
-        throw InternalError(std::string(entity_word(p.kind)) + " index " +
-                            std::to_string(p.entity) + " out of range for a list of " +
+        throw InternalError(out_of_range_message(owner_of(p.kind), p.entity) + " for a list of " +
                             std::to_string(count));
     }
 }
@@ -85,7 +73,7 @@ public:
         std::size_t next = 2 * system.points.size();
         for (std::size_t k = kind_slot(ParamKind::CircleRadius); k < kParamKindCount; ++k) {
             start_[k] = next;
-            next += entity_count(system, static_cast<ParamKind>(k));
+            next += entity_count(system, owner_of(static_cast<ParamKind>(k)));
         }
         total_ = next;
     }
@@ -215,7 +203,7 @@ void build_variables(System& system) {
     layout.variables.clear();
     layout.copies.clear();
     for (std::size_t k = 0; k < kParamKindCount; ++k) {
-        layout.columns[k].assign(entity_count(system, static_cast<ParamKind>(k)),
+        layout.columns[k].assign(entity_count(system, owner_of(static_cast<ParamKind>(k))),
                                  VariableLayout::kNoColumn);
     }
 
