@@ -44,13 +44,42 @@ EntityKind owner_of(ParamKind kind) {
     return EntityKind::Point;
 }
 
-// A variable naming a missing entity means the layout no longer matches the store.
+void throw_missing_entity(EntityKind kind, Index entity, std::size_t count) {
+    throw InternalError(out_of_range_message(kind, entity) + " for a list of " + std::to_string(count));
+}
+
+// A parameter naming a missing entity means the layout no longer matches the store.
 void require_entity(const System& system, Parameter p) {
     const std::size_t count = entity_count(system, owner_of(p.kind));
-    if (p.entity >= count) {
-        throw InternalError(out_of_range_message(owner_of(p.kind), p.entity) + " for a list of " +
-                            std::to_string(count));
+    if (p.entity >= count) throw_missing_entity(owner_of(p.kind), p.entity, count);
+}
+
+// The same check for every parameter of the layout at once: each names an
+// entity that had a column when the layout was built, so the lists must be at
+// least as long as the column tables. Gather, scatter and propagate check this
+// once and then move values without a check per parameter.
+void require_layout_fits(const System& system) {
+    for (std::size_t k = 0; k < kParamKindCount; ++k) {
+        const EntityKind owner = owner_of(static_cast<ParamKind>(k));
+        const std::size_t columns = system.layout.columns[k].size();
+        const std::size_t count = entity_count(system, owner);
+        if (columns > count) throw_missing_entity(owner, columns - 1, count);
     }
+}
+
+// The scalar a parameter names, for reading (const System) or writing. The
+// entity must exist.
+template <class Store>
+auto& scalar_of(Store& system, Parameter p) {
+    switch (p.kind) {
+        case ParamKind::PointX: return system.points[p.entity].x;
+        case ParamKind::PointY: return system.points[p.entity].y;
+        case ParamKind::CircleRadius: return system.circles[p.entity].radius;
+        case ParamKind::ArcRadius: return system.arcs[p.entity].radius;
+        case ParamKind::EllipseRadmin: return system.ellipses[p.entity].radmin;
+        case ParamKind::ArcOfEllipseRadmin: break;
+    }
+    return system.arcs_of_ellipse[p.entity].radmin;
 }
 
 bool is_fixed(const System& system, Parameter p) {
@@ -179,6 +208,14 @@ void tie_eliminated_constraints(const System& system, const ParameterNumbering& 
     }
 }
 
+// Sources are group leaders or fixed holders, never copied into themselves,
+// so the order of the copies does not matter.
+void copy_into_members(System& system) {
+    for (const auto& [member, source] : system.layout.copies) {
+        scalar_of(system, member) = scalar_of(std::as_const(system), source);
+    }
+}
+
 }  // namespace
 
 void build_variables(System& system) {
@@ -239,34 +276,20 @@ std::optional<Eigen::Index> column_of(const VariableLayout& layout, Parameter pa
 
 double parameter_value(const System& system, Parameter p) {
     require_entity(system, p);
-    switch (p.kind) {
-        case ParamKind::PointX: return system.points[p.entity].x;
-        case ParamKind::PointY: return system.points[p.entity].y;
-        case ParamKind::CircleRadius: return system.circles[p.entity].radius;
-        case ParamKind::ArcRadius: return system.arcs[p.entity].radius;
-        case ParamKind::EllipseRadmin: return system.ellipses[p.entity].radmin;
-        case ParamKind::ArcOfEllipseRadmin: return system.arcs_of_ellipse[p.entity].radmin;
-    }
-    return 0.0;
+    return scalar_of(system, p);
 }
 
 void set_parameter_value(System& system, Parameter p, double value) {
     require_entity(system, p);
-    switch (p.kind) {
-        case ParamKind::PointX: system.points[p.entity].x = value; return;
-        case ParamKind::PointY: system.points[p.entity].y = value; return;
-        case ParamKind::CircleRadius: system.circles[p.entity].radius = value; return;
-        case ParamKind::ArcRadius: system.arcs[p.entity].radius = value; return;
-        case ParamKind::EllipseRadmin: system.ellipses[p.entity].radmin = value; return;
-        case ParamKind::ArcOfEllipseRadmin: system.arcs_of_ellipse[p.entity].radmin = value; return;
-    }
+    scalar_of(system, p) = value;
 }
 
 Eigen::VectorXd gather(const System& system) {
+    require_layout_fits(system);
     const std::vector<Parameter>& variables = system.layout.variables;
     Eigen::VectorXd x(static_cast<Eigen::Index>(variables.size()));
     for (std::size_t i = 0; i < variables.size(); ++i) {
-        x[static_cast<Eigen::Index>(i)] = parameter_value(system, variables[i]);
+        x[static_cast<Eigen::Index>(i)] = scalar_of(system, variables[i]);
     }
     return x;
 }
@@ -277,23 +300,21 @@ void scatter(System& system, const Eigen::VectorXd& x) {
         throw InternalError("scatter of " + std::to_string(x.size()) + " values into " +
                             std::to_string(variables.size()) + " variables");
     }
+    require_layout_fits(system);
     for (std::size_t i = 0; i < variables.size(); ++i) {
         double value = x[static_cast<Eigen::Index>(i)];
         // A NaN fails the comparison and is written as it is.
         if (is_radius(variables[i].kind) && system.clamp_radii && system.min_radius > value) {
             value = system.min_radius;
         }
-        set_parameter_value(system, variables[i], value);
+        scalar_of(system, variables[i]) = value;
     }
-    propagate(system);
+    copy_into_members(system);
 }
 
 void propagate(System& system) {
-    // Sources are group leaders or fixed holders, never copied into
-    // themselves, so the order of the copies does not matter.
-    for (const auto& [member, source] : system.layout.copies) {
-        set_parameter_value(system, member, parameter_value(system, source));
-    }
+    require_layout_fits(system);
+    copy_into_members(system);
 }
 
 }  // namespace ovralis

@@ -433,7 +433,19 @@ TEST(VariableLayout, StaleLayoutIsAnInternalError) {
     build_variables(s);
     s.points.pop_back();
     EXPECT_THROW(gather(s), InternalError);
+    EXPECT_THROW(scatter(s, Eigen::VectorXd::Zero(4)), InternalError);
+    EXPECT_THROW(propagate(s), InternalError);
     EXPECT_THROW(column_of(s.layout, X(5)), InternalError);
+}
+
+TEST(VariableLayout, EntitiesAddedAfterTheBuildLeaveTheLayoutUsable) {
+    System s;
+    add_point(s, 1.0, 2.0, false);
+    build_variables(s);
+    add_point(s, 7.0, 8.0, false);
+    scatter(s, Eigen::Vector2d(3.0, 4.0));
+    EXPECT_EQ(gather(s), Eigen::Vector2d(3.0, 4.0));
+    EXPECT_EQ(s.points[1].x, 7.0);
 }
 
 TEST(VariableLayout, RebuildReflectsNewFlags) {
