@@ -14,8 +14,6 @@ PyObject* g_internal_error = nullptr;
 
 }  // namespace
 
-PyObject* internal_error_type() { return g_internal_error; }
-
 PyObject* create_internal_error_type() {
     if (g_internal_error == nullptr) {
         g_internal_error = PyErr_NewExceptionWithDoc(

@@ -12,7 +12,6 @@ namespace ovralis::py {
 
 // ovralis.InternalError: a broken internal invariant. It derives from
 // BaseException so that a plain `except Exception` does not swallow it.
-PyObject* internal_error_type();
 PyObject* create_internal_error_type();
 
 // Sets the Python exception for the C++ exception being handled. Only call

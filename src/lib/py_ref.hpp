@@ -61,7 +61,6 @@ inline void check(int status) {
 }
 
 inline Ref new_int(unsigned long long value) { return Ref::steal(PyLong_FromUnsignedLongLong(value)); }
-inline Ref new_signed_int(long long value) { return Ref::steal(PyLong_FromLongLong(value)); }
 inline Ref new_float(double value) { return Ref::steal(PyFloat_FromDouble(value)); }
 inline Ref new_bool(bool value) { return Ref::steal(PyBool_FromLong(value)); }
 inline Ref new_str(std::string_view text) {

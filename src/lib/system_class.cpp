@@ -252,24 +252,28 @@ constexpr Signature kRemoveArc{"remove_arc", {"idx"}, 1};
 
 // ---- solve, analyses, verification and documents ----
 
+// The (max_iter, tol) arguments that solve and solve_and_verify share, converted in that order.
+struct SolveSettings {
+    std::uint64_t max_iter;
+    double tol;
+};
+
+SolveSettings solve_settings(const Arguments& a) { return {a.present(0) ? a.index(0) : 200, a.real_or(1, 1e-8)}; }
+
 PyObject* solve(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     static constexpr Signature signature{"solve", {"max_iter", "tol"}, 0};
     return with_store<Access::Exclusive>(self, [&](System& store) {
-        const Arguments a(signature, args, nargs, kwnames);
-        const std::uint64_t max_iter = a.present(0) ? a.index(0) : 200;
-        const double tol = a.real_or(1, 1e-8);
-        return wrap_solve_result(ovralis::solve(store, max_iter, tol));
+        const SolveSettings settings = solve_settings(Arguments(signature, args, nargs, kwnames));
+        return wrap_solve_result(ovralis::solve(store, settings.max_iter, settings.tol));
     });
 }
 
 PyObject* solve_and_verify(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     static constexpr Signature signature{"solve_and_verify", {"max_iter", "tol"}, 0};
     return with_store<Access::Exclusive>(self, [&](System& store) {
-        const Arguments a(signature, args, nargs, kwnames);
-        const std::uint64_t max_iter = a.present(0) ? a.index(0) : 200;
-        const double tol = a.real_or(1, 1e-8);
-        const SolveResult result = ovralis::solve(store, max_iter, tol);
-        return new_tuple(wrap_solve_result(result), verification_dict(ovralis::verify(store, tol)));
+        const SolveSettings settings = solve_settings(Arguments(signature, args, nargs, kwnames));
+        const SolveResult result = ovralis::solve(store, settings.max_iter, settings.tol);
+        return new_tuple(wrap_solve_result(result), verification_dict(ovralis::verify(store, settings.tol)));
     });
 }
 

@@ -1,15 +1,13 @@
 #include "system/catalogue.hpp"
 
 #include <algorithm>
+#include <initializer_list>
+#include <utility>
 
 namespace ovralis {
 namespace {
 
 using F = FieldType;
-
-constexpr FieldSpec field(std::string_view name, FieldType type, std::uint8_t slot) {
-    return FieldSpec{name, type, slot};
-}
 
 constexpr KindInfo kind(std::string_view name, std::uint8_t equations, bool eliminated,
                         std::initializer_list<std::pair<std::string_view, FieldType>> specs) {
@@ -18,7 +16,7 @@ constexpr KindInfo kind(std::string_view name, std::uint8_t equations, bool elim
     std::uint8_t reals = 0;
     for (const auto& [field_name, type] : specs) {
         const std::uint8_t slot = type == F::Real ? reals++ : indices++;
-        info.fields[info.field_count++] = field(field_name, type, slot);
+        info.fields[info.field_count++] = FieldSpec{field_name, type, slot};
     }
     return info;
 }

@@ -1,7 +1,5 @@
 #include "system/store.hpp"
 
-#include <algorithm>
-
 #include "system/errors.hpp"
 #include "system/references.hpp"
 
