@@ -68,7 +68,9 @@ std::array<PyMethodDef, sizeof...(Rows)> make_functions(std::index_sequence<Rows
 Signature constraint_signature(ConstraintKind kind, std::string_view function) {
     const KindInfo& info = kind_info(kind);
     Signature signature(function);
-    for (std::uint8_t i = 0; i < info.field_count; ++i) signature.parameters[signature.count++] = info.fields[i].name;
+    for (std::uint8_t i = 0; i < info.field_count; ++i) {
+        signature.parameters[signature.count++] = info.fields[i].name;
+    }
     signature.required = signature.count;
     return signature;
 }

@@ -56,7 +56,9 @@ std::string dof_analysis_repr(PyObject* self) {
            ", status='" + dof_status_text(a.status) + "')";
 }
 
-PyObject* dof_analysis_dof(PyObject* self, void*) { return PyLong_FromLongLong(value_of<DofAnalysis>(self).dof); }
+PyObject* dof_analysis_dof(PyObject* self, void*) {
+    return PyLong_FromLongLong(value_of<DofAnalysis>(self).dof);
+}
 
 PyObject* dof_analysis_status(PyObject* self, void*) {
     return PyUnicode_FromString(dof_status_text(value_of<DofAnalysis>(self).status));
@@ -142,6 +144,8 @@ PyTypeObject* create_diagnostics_type() { return g_diagnostics_type = create_typ
 
 Ref wrap_solve_result(const SolveResult& result) { return wrap_value(g_solve_result_type, result); }
 Ref wrap_dof_analysis(const DofAnalysis& analysis) { return wrap_value(g_dof_analysis_type, analysis); }
-Ref wrap_diagnostics(const SolverDiagnostics& diagnostics) { return wrap_value(g_diagnostics_type, diagnostics); }
+Ref wrap_diagnostics(const SolverDiagnostics& diagnostics) {
+    return wrap_value(g_diagnostics_type, diagnostics);
+}
 
 }  // namespace ovralis::py

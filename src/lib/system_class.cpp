@@ -258,7 +258,9 @@ struct SolveSettings {
     double tol;
 };
 
-SolveSettings solve_settings(const Arguments& a) { return {a.present(0) ? a.index(0) : 200, a.real_or(1, 1e-8)}; }
+SolveSettings solve_settings(const Arguments& a) {
+    return {a.present(0) ? a.index(0) : 200, a.real_or(1, 1e-8)};
+}
 
 PyObject* solve(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     static constexpr Signature signature{"solve", {"max_iter", "tol"}, 0};
@@ -320,7 +322,8 @@ PyObject* from_json(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject
         Py_ssize_t length = 0;
         const char* text = PyUnicode_AsUTF8AndSize(json, &length);
         if (text == nullptr) throw PythonError{};
-        return wrap_system(ovralis::from_json(std::string_view(text, static_cast<std::size_t>(length)))).release();
+        const std::string_view document(text, static_cast<std::size_t>(length));
+        return wrap_system(ovralis::from_json(document)).release();
     });
 }
 
@@ -335,11 +338,11 @@ PyMethodDef method(const char* name, FastFunction function, const char* doc, int
 template <std::size_t... Rows>
 void append_constraint_methods(std::vector<PyMethodDef>& methods, std::index_sequence<Rows...>) {
     // The docstrings must outlive the class, that is the process.
+    constexpr const auto& rows = kConstraintConstructors;
     static const std::array<std::string, sizeof...(Rows)> docs{
-        (constraint_signature_line(kConstraintConstructors[Rows].kind, kConstraintConstructors[Rows].method, true) +
-         "\n--\n\n" + kConstraintConstructors[Rows].method_doc)...};
-    (methods.push_back(method(kConstraintConstructors[Rows].method, add_kind_constraint<Rows>, docs[Rows].c_str())),
-     ...);
+        (constraint_signature_line(rows[Rows].kind, rows[Rows].method, true) + "\n--\n\n" +
+         rows[Rows].method_doc)...};
+    (methods.push_back(method(rows[Rows].method, add_kind_constraint<Rows>, docs[Rows].c_str())), ...);
 }
 
 std::vector<PyMethodDef>& system_methods() {
@@ -348,9 +351,11 @@ std::vector<PyMethodDef>& system_methods() {
         m.push_back(method("add_point", add_point,
                            "add_point($self, x, y, fixed=False)\n--\n\nAdd a point. Returns its index."));
         m.push_back(method("add_line", add_line,
-                           "add_line($self, p1, p2)\n--\n\nAdd a line connecting two points. Returns its index."));
+                           "add_line($self, p1, p2)\n--\n\n"
+                           "Add a line connecting two points. Returns its index."));
         m.push_back(method("add_circle", add_circle,
-                           "add_circle($self, center, radius=0.0, fixed=False)\n--\n\nAdd a circle. Returns its index."));
+                           "add_circle($self, center, radius=0.0, fixed=False)\n--\n\n"
+                           "Add a circle. Returns its index."));
         m.push_back(method("add_arc", add_arc,
                            "add_arc($self, center, start, end, radius=0.0, fixed=False)\n--\n\n"
                            "Add an arc. Returns its index."));
@@ -364,7 +369,8 @@ std::vector<PyMethodDef>& system_methods() {
         m.push_back(method("get_circle", get_one<kGetCircle, ovralis::get_circle, circle_tuple>,
                            "get_circle($self, idx)\n--\n\nGet circle info as (center_idx, radius) tuple."));
         m.push_back(method("get_circles", get_all<kGetCircles, &System::circles, circle_tuple>,
-                           "get_circles($self)\n--\n\nGet all circle info as list of (center_idx, radius) tuples."));
+                           "get_circles($self)\n--\n\n"
+                           "Get all circle info as list of (center_idx, radius) tuples."));
         m.push_back(method("get_arc", get_one<kGetArc, ovralis::get_arc, arc_tuple>,
                            "get_arc($self, idx)\n--\n\n"
                            "Get arc info as (center_idx, start_idx, end_idx, radius) tuple."));
@@ -374,21 +380,28 @@ std::vector<PyMethodDef>& system_methods() {
                            "get_line($self, idx)\n--\n\nGet line info as (p1_idx, p2_idx) tuple."));
         m.push_back(method("get_lines", get_all<kGetLines, &System::lines, line_tuple>,
                            "get_lines($self)\n--\n\nGet all line info."));
-        m.push_back(method("num_points", count<kNumPoints, &System::points>, "num_points($self)\n--\n\nNumber of points."));
-        m.push_back(method("num_lines", count<kNumLines, &System::lines>, "num_lines($self)\n--\n\nNumber of lines."));
+        m.push_back(method("num_points", count<kNumPoints, &System::points>,
+                           "num_points($self)\n--\n\nNumber of points."));
+        m.push_back(method("num_lines", count<kNumLines, &System::lines>,
+                           "num_lines($self)\n--\n\nNumber of lines."));
         m.push_back(method("num_circles", count<kNumCircles, &System::circles>,
                            "num_circles($self)\n--\n\nNumber of circles."));
-        m.push_back(method("num_arcs", count<kNumArcs, &System::arcs>, "num_arcs($self)\n--\n\nNumber of arcs."));
+        m.push_back(method("num_arcs", count<kNumArcs, &System::arcs>,
+                           "num_arcs($self)\n--\n\nNumber of arcs."));
         m.push_back(method("num_constraints", count<kNumConstraints, &System::constraints>,
                            "num_constraints($self)\n--\n\nNumber of constraints."));
         m.push_back(method("remove_point", remove_one<kRemovePoint, ovralis::remove_point>,
-                           "remove_point($self, idx)\n--\n\nRemove a point and all constraints referencing it."));
+                           "remove_point($self, idx)\n--\n\n"
+                           "Remove a point and all constraints referencing it."));
         m.push_back(method("remove_line", remove_one<kRemoveLine, ovralis::remove_line>,
-                           "remove_line($self, idx)\n--\n\nRemove a line and all constraints referencing it."));
+                           "remove_line($self, idx)\n--\n\n"
+                           "Remove a line and all constraints referencing it."));
         m.push_back(method("remove_circle", remove_one<kRemoveCircle, ovralis::remove_circle>,
-                           "remove_circle($self, idx)\n--\n\nRemove a circle and all constraints referencing it."));
+                           "remove_circle($self, idx)\n--\n\n"
+                           "Remove a circle and all constraints referencing it."));
         m.push_back(method("remove_arc", remove_one<kRemoveArc, ovralis::remove_arc>,
-                           "remove_arc($self, idx)\n--\n\nRemove an arc and all constraints referencing it."));
+                           "remove_arc($self, idx)\n--\n\n"
+                           "Remove an arc and all constraints referencing it."));
         m.push_back(method("remove_constraint", remove_constraint,
                            "remove_constraint($self, idx)\n--\n\n"
                            "Remove constraint at index. Returns the removed constraint."));
@@ -400,7 +413,8 @@ std::vector<PyMethodDef>& system_methods() {
                            "Args:\n    max_iter: Maximum iterations (default 200)\n"
                            "    tol: Convergence tolerance (default 1e-8)\n\n"
                            "Returns: SolveResult with convergence info."));
-        m.push_back(method("analyze_dof", analyze_dof, "analyze_dof($self)\n--\n\nAnalyze degrees of freedom."));
+        m.push_back(method("analyze_dof", analyze_dof,
+                           "analyze_dof($self)\n--\n\nAnalyze degrees of freedom."));
         m.push_back(method("diagnostics", diagnostics,
                            "diagnostics($self, include_residuals=True)\n--\n\nGet full diagnostics."));
         m.push_back(method("verify_solution", verify_solution,

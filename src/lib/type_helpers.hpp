@@ -95,7 +95,8 @@ int set_flag(PyObject* self, PyObject* value, void* closure) {
 
 // A METH_FASTCALL | METH_KEYWORDS function, and the same as the PyCFunction
 // that PyMethodDef stores.
-using FastFunction = PyObject* (*)(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames);
+using FastFunction = PyObject* (*)(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                                   PyObject* kwnames);
 inline PyCFunction as_py_cfunction(FastFunction function) {
     return reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(function));
 }

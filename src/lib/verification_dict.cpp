@@ -6,7 +6,9 @@
 namespace ovralis::py {
 namespace {
 
-void set_item(PyObject* dict, const char* key, Ref value) { check(PyDict_SetItemString(dict, key, value.get())); }
+void set_item(PyObject* dict, const char* key, Ref value) {
+    check(PyDict_SetItemString(dict, key, value.get()));
+}
 
 }  // namespace
 
@@ -23,7 +25,8 @@ Ref verification_dict(const VerificationReport& report) {
     set_item(dict.get(), "tolerance", new_float(report.tolerance));
     set_item(dict.get(), "summary", new_str(summary_line(report)));
     set_item(dict.get(), "num_checks", new_int(report.checks.size()));
-    set_item(dict.get(), "failed_checks", new_list(failed, [](const std::string& text) { return new_str(text); }));
+    set_item(dict.get(), "failed_checks",
+             new_list(failed, [](const std::string& text) { return new_str(text); }));
     set_item(dict.get(), "geometry_warnings",
              new_list(report.warnings, [](const GeometryWarning& w) { return new_str(w.message); }));
     return dict;

@@ -584,8 +584,8 @@ private:
 
     bool kind_key(Frame& top, std::string_view key) {
         if (top.record != nullptr) {
-            return fail("invalid constraint: expected a single member naming the kind, found a second member `" +
-                        printable(key) + "`");
+            return fail("invalid constraint: expected a single member naming the kind, "
+                        "found a second member `" + printable(key) + "`");
         }
         const std::optional<ConstraintKind> kind = kind_from_name(key);
         if (!kind) return fail(unknown_variant_message(key));
