@@ -284,6 +284,12 @@ void set_parameter_value(System& system, Parameter p, double value) {
     scalar_of(system, p) = value;
 }
 
+double scatter_value(const System& system, ParamKind kind, double value) {
+    // A NaN fails the comparison and is stored as it is.
+    const bool clamped = is_radius(kind) && system.clamp_radii && system.min_radius > value;
+    return clamped ? system.min_radius : value;
+}
+
 Eigen::VectorXd gather(const System& system) {
     require_layout_fits(system);
     const std::vector<Parameter>& variables = system.layout.variables;
@@ -302,12 +308,8 @@ void scatter(System& system, const Eigen::VectorXd& x) {
     }
     require_layout_fits(system);
     for (std::size_t i = 0; i < variables.size(); ++i) {
-        double value = x[static_cast<Eigen::Index>(i)];
-        // A NaN fails the comparison and is written as it is.
-        if (is_radius(variables[i].kind) && system.clamp_radii && system.min_radius > value) {
-            value = system.min_radius;
-        }
-        scalar_of(system, variables[i]) = value;
+        scalar_of(system, variables[i]) =
+            scatter_value(system, variables[i].kind, x[static_cast<Eigen::Index>(i)]);
     }
     copy_into_members(system);
 }

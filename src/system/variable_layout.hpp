@@ -59,6 +59,10 @@ std::optional<Eigen::Index> column_of(const VariableLayout& layout, Parameter pa
 double parameter_value(const System& system, Parameter parameter);
 void set_parameter_value(System& system, Parameter parameter, double value);
 
+// The value a scatter stores for a parameter of this kind: radii below
+// min_radius are raised to it when clamp_radii is set; a NaN is kept as it is.
+double scatter_value(const System& system, ParamKind kind, double value);
+
 // Reads the variables' current values from the entities.
 Eigen::VectorXd gather(const System& system);
 
