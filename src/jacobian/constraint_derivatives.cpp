@@ -330,14 +330,15 @@ void line_line_intersection(ConstraintPartials& out, const PointRef& p, const Li
     }
     const Vec g = l2.a.at - l1.a.at;
     const double t = cross(g, l2.d) / den;
+    // The gradients of t with respect to the four endpoints A1, B1, A2, B2.
     const Vec t_wrt_a1 = perp(l2.d) * ((t - 1.0) / den);
-    const Vec t_wrt_a2 = perp(l2.d) * (-t / den);
-    const Vec t_wrt_b1 = (perp(l2.d) + perp(g) - t * perp(l1.d)) / den;
+    const Vec t_wrt_b1 = perp(l2.d) * (-t / den);
+    const Vec t_wrt_a2 = (perp(l2.d) + perp(g) - t * perp(l1.d)) / den;
     const Vec t_wrt_b2 = (t * perp(l1.d) - perp(g)) / den;
     add_point_identity(out, p.index, 1.0);
     add_point_block(out, l1.a.index, -(l1.d * t_wrt_a1.transpose() + (1.0 - t) * Mat::Identity()));
-    add_point_block(out, l1.b.index, -(l1.d * t_wrt_a2.transpose() + t * Mat::Identity()));
-    add_point_block(out, l2.a.index, -(l1.d * t_wrt_b1.transpose()));
+    add_point_block(out, l1.b.index, -(l1.d * t_wrt_b1.transpose() + t * Mat::Identity()));
+    add_point_block(out, l2.a.index, -(l1.d * t_wrt_a2.transpose()));
     add_point_block(out, l2.b.index, -(l1.d * t_wrt_b2.transpose()));
 }
 
