@@ -104,8 +104,10 @@ Eigen::VectorXd solve_with_partial_pivoting(BandedMatrix& a, const Eigen::Vector
             std::swap_ranges(&a.at(j, j), &a.at(j, last_column) + 1, &a.at(p, j));
             std::swap(c[j], c[p]);
         }
+        // A zero pivot is never divided by, whatever the threshold; a NaN one is
+        // used, as the dense elimination would.
         const double pivot = a.at(j, j);
-        if (std::abs(pivot) < pivot_threshold) continue;
+        if (pivot == 0.0 || std::abs(pivot) < pivot_threshold) continue;
         reduced[static_cast<std::size_t>(j)] = true;
 
         double* pivot_row_values = &a.at(j, 0);

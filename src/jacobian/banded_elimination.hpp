@@ -45,8 +45,8 @@ void add_to_diagonal(BandedMatrix& matrix, double amount);
 // The pivot choices are those of Gauss-Jordan elimination with partial
 // pivoting on [matrix | rhs]: columns 0 ... n-1 in order; the pivot row is the
 // first row among j ... n-1 with the largest |entry| in column j, swapped into
-// row j; a column whose pivot is below `pivot_threshold` in magnitude is left
-// unreduced. The result equals the last column that Gauss-Jordan would leave,
+// row j; a column whose pivot is below `pivot_threshold` in magnitude, or
+// zero, is left unreduced. The result equals the last column that Gauss-Jordan would leave,
 // up to rounding, also when columns are left unreduced (see the .cpp).
 Eigen::VectorXd solve_with_partial_pivoting(BandedMatrix& matrix, const Eigen::VectorXd& rhs,
                                             double pivot_threshold);

@@ -5,6 +5,7 @@
 
 #include <Eigen/Core>
 
+#include "residual/kind_residuals.hpp"
 #include "system/errors.hpp"
 
 namespace ovralis {
@@ -19,8 +20,10 @@ namespace {
 using Vec = Eigen::Vector2d;
 using Mat = Eigen::Matrix2d;
 
-constexpr double kPi = 3.141592653589793;
-constexpr double kTwoPi = 6.283185307179586;
+// Angles convert exactly as the residuals convert them.
+using residual_detail::degrees_to_radians;
+using residual_detail::kTwoPi;
+
 // Below these a length (or squared line length) is treated as zero and the
 // terms that would divide by it are dropped.
 constexpr double kMinLength = 1e-12;
@@ -32,8 +35,6 @@ double cross(const Vec& u, const Vec& v) { return u.x() * v.y() - u.y() * v.x();
 
 // cross(u, v) is linear in each argument: d/du = perp(v) and d/dv = -perp(u).
 Vec perp(const Vec& v) { return {v.y(), -v.x()}; }
-
-double radians(double degrees) { return degrees * kPi / 180.0; }
 
 // Geometry read from the store, with the indices that name each parameter.
 struct PointRef {
@@ -330,21 +331,22 @@ void line_line_intersection(ConstraintPartials& out, const PointRef& p, const Li
     }
     const Vec g = l2.a.at - l1.a.at;
     const double t = cross(g, l2.d) / den;
+    // The gradients of t with respect to the four endpoints A1, B1, A2, B2.
     const Vec t_wrt_a1 = perp(l2.d) * ((t - 1.0) / den);
-    const Vec t_wrt_a2 = perp(l2.d) * (-t / den);
-    const Vec t_wrt_b1 = (perp(l2.d) + perp(g) - t * perp(l1.d)) / den;
+    const Vec t_wrt_b1 = perp(l2.d) * (-t / den);
+    const Vec t_wrt_a2 = (perp(l2.d) + perp(g) - t * perp(l1.d)) / den;
     const Vec t_wrt_b2 = (t * perp(l1.d) - perp(g)) / den;
     add_point_identity(out, p.index, 1.0);
     add_point_block(out, l1.a.index, -(l1.d * t_wrt_a1.transpose() + (1.0 - t) * Mat::Identity()));
-    add_point_block(out, l1.b.index, -(l1.d * t_wrt_a2.transpose() + t * Mat::Identity()));
-    add_point_block(out, l2.a.index, -(l1.d * t_wrt_b1.transpose()));
+    add_point_block(out, l1.b.index, -(l1.d * t_wrt_b1.transpose() + t * Mat::Identity()));
+    add_point_block(out, l2.a.index, -(l1.d * t_wrt_a2.transpose()));
     add_point_block(out, l2.b.index, -(l1.d * t_wrt_b2.transpose()));
 }
 
 void arc_sweep_angle(ConstraintPartials& out, const ArcRef& arc, double degrees) {
     if (!arc_has_angle(arc)) return;
     const Turn turn = turn_between(arc.start.at - arc.center.at, arc.end.at - arc.center.at);
-    const double phi = radians(degrees);
+    const double phi = degrees_to_radians(degrees);
     const double cos_phi = std::cos(phi);
     const double sin_phi = std::sin(phi);
     arc_angle_terms(out, arc, turn.sine_wrt_u * cos_phi - turn.cosine_wrt_u * sin_phi,

@@ -115,8 +115,9 @@ Eigen::VectorXd solve_sparse_with_partial_pivoting(
             work.position_of[static_cast<std::size_t>(displaced)] = pivot_position;
         }
 
+        // A zero pivot may be one the row does not even store: never divide by it.
         const double pivot = entry_in(work, pivot_id, j);
-        if (std::abs(pivot) < threshold) continue;
+        if (pivot == 0.0 || std::abs(pivot) < threshold) continue;
         reduced[static_cast<std::size_t>(j)] = true;
 
         std::vector<Entry>& pivot_row = work.rows[static_cast<std::size_t>(pivot_id)];

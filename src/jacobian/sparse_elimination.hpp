@@ -25,8 +25,8 @@ struct SparseEliminationWork {
 // Solves (a + shift I) x = rhs by sparse Gaussian elimination with the pivot
 // choices of Gauss-Jordan elimination on the dense augmented system:
 // columns 0 ... n-1 in order, the first row among j ... n-1 with the largest
-// |entry| in column j as pivot, columns whose pivot is below `threshold`
-// left unreduced. It performs the same arithmetic as the banded elimination
+// |entry| in column j as pivot, columns whose pivot is below `threshold` (or
+// zero) left unreduced. It performs the same arithmetic as the banded elimination
 // (banded_elimination.hpp explains why this gives Gauss-Jordan's answer) on
 // the non-zeros and their fill only, which suits matrices whose non-zeros lie
 // far from the diagonal, such as the coupling between point coordinates and

@@ -3,6 +3,7 @@
 // centre distances.
 
 #include <cmath>
+#include <optional>
 #include <string>
 
 #include "residual/kind_residuals.hpp"
@@ -72,29 +73,36 @@ double line_along_arc_tangent(const System& s, Index line, Vec2 radius_vector) {
     return dot(point_at(s, l.p2) - point_at(s, l.p1), radius_vector);
 }
 
-bool has_both_rays(const ArcRays& rays) {
-    return norm(rays.to_start) > kMinLength && norm(rays.to_end) > kMinLength;
+// The sine and cosine of the turn from the arc's start ray to its end ray;
+// nullopt when either ray is too short to give a direction.
+struct Turn {
+    double sine;
+    double cosine;
+};
+
+std::optional<Turn> arc_turn(const System& s, Index arc) {
+    const ArcRays rays = arc_rays_at(s, arc);
+    const double to_start = norm(rays.to_start);
+    const double to_end = norm(rays.to_end);
+    if (!(to_start > kMinLength && to_end > kMinLength)) return std::nullopt;
+    const double n = to_start * to_end;
+    return Turn{cross(rays.to_start, rays.to_end) / n, dot(rays.to_start, rays.to_end) / n};
 }
 
 // The sine of (sweep - deg): zero at the requested sweep and at it plus pi.
 ConstraintEntries arc_sweep_angle(const System& s, const Constraint& c) {
-    const ArcRays rays = arc_rays_at(s, c.index[0]);
-    if (!has_both_rays(rays)) return one_entry(0.0);
-    const double n = norm(rays.to_start) * norm(rays.to_end);
-    const double sine = cross(rays.to_start, rays.to_end) / n;
-    const double cosine = dot(rays.to_start, rays.to_end) / n;
+    const std::optional<Turn> turn = arc_turn(s, c.index[0]);
+    if (!turn) return one_entry(0.0);
     const double phi = degrees_to_radians(c.value[0]);
-    return one_entry(sine * std::cos(phi) - cosine * std::sin(phi));
+    return one_entry(turn->sine * std::cos(phi) - turn->cosine * std::sin(phi));
 }
 
 // Counter-clockwise sweep from start to end, in [0, 2pi), times the arc's radius field.
 ConstraintEntries arc_length(const System& s, const Constraint& c) {
-    const ArcRays rays = arc_rays_at(s, c.index[0]);
+    const std::optional<Turn> turn = arc_turn(s, c.index[0]);
     const double length = c.value[0];
-    if (!has_both_rays(rays)) return one_entry(-length);
-    const double n = norm(rays.to_start) * norm(rays.to_end);
-    const double theta =
-        std::atan2(cross(rays.to_start, rays.to_end) / n, dot(rays.to_start, rays.to_end) / n);
+    if (!turn) return one_entry(-length);
+    const double theta = std::atan2(turn->sine, turn->cosine);
     const double sweep = theta < 0.0 ? theta + kTwoPi : theta;
     return one_entry(sweep * s.arcs[c.index[0]].radius - length);
 }

@@ -1,5 +1,6 @@
 #include "solver/method_support.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -15,6 +16,7 @@ constexpr int kLineSearchTrials = 8;
 constexpr double kSufficientDecrease = 1e-4;
 constexpr double kNegligibleDirectional = 1e-30;
 constexpr double kPerturbationSize = 1e-4;
+constexpr double kMinDamping = 1e-12;
 
 SolveReport report(SolveOutcome outcome, std::uint64_t iterations) {
     return SolveReport{outcome == SolveOutcome::Converged, outcome, iterations};
@@ -47,6 +49,10 @@ SolveReport non_finite_after(std::uint64_t iterations) {
     return report(SolveOutcome::NonFinite, iterations);
 }
 
+SolveReport damping_limit_after(std::uint64_t iterations) {
+    return report(SolveOutcome::DampingLimit, iterations);
+}
+
 SolveReport report_without_iterations(const Problem& problem, double tol) {
     return tol > evaluate(problem).max_abs ? converged_after(0) : iteration_limit_after(0);
 }
@@ -56,6 +62,9 @@ void perturb_off_stationary_point(Eigen::VectorXd& x) {
         x[i] += (2.0 * std::sin(static_cast<double>(i)) - 1.0) * kPerturbationSize;
     }
 }
+
+double decreased_damping(double damping) { return std::max(damping / 3.0, kMinDamping); }
+double increased_damping(double damping) { return std::min(2.0 * damping, kMaxDamping); }
 
 LineSearchResult damped_line_search(Problem& problem, const Eigen::VectorXd& x_start,
                                     double cost_start, const Eigen::VectorXd& delta,

@@ -7,10 +7,10 @@
 
 #include "solver/problem.hpp"
 
-// Small pieces shared by the dogleg, BFGS and sparse Levenberg–Marquardt
-// iterations: measuring the residual, moving the entities to a trial point,
-// the deterministic nudge off stationary points, the backtracking search of
-// the damped methods, and an LU solve that reports a singular matrix.
+// Small pieces shared by the solve methods: measuring the residual, moving the
+// entities to a trial point, the deterministic nudge off stationary points,
+// the damping rules and backtracking search of the two Levenberg–Marquardt
+// methods, and an LU solve that reports a singular matrix.
 namespace ovralis {
 
 // The residual at the entities' current values and the two figures every
@@ -31,6 +31,7 @@ double cost_at(Problem& problem, const Eigen::VectorXd& x);
 SolveReport converged_after(std::uint64_t iterations);
 SolveReport iteration_limit_after(std::uint64_t iterations);
 SolveReport non_finite_after(std::uint64_t iterations);
+SolveReport damping_limit_after(std::uint64_t iterations);
 
 // The ending of a run allowed no iterations: converged when the start already
 // satisfies tol, otherwise the iteration limit, and no step either way.
@@ -41,6 +42,13 @@ SolveReport report_without_iterations(const Problem& problem, double tol);
 // variables move by different amounts, which breaks the symmetry that usually
 // makes the gradient vanish.
 void perturb_off_stationary_point(Eigen::VectorXd& x);
+
+// The damping of the Levenberg–Marquardt methods stays within [1e-12, 1e12]:
+// divided by three after a successful step, doubled after a failed one. A
+// damping that reaches the upper bound counts as saturated.
+inline constexpr double kMaxDamping = 1e12;
+double decreased_damping(double damping);
+double increased_damping(double damping);
 
 // The backtracking search of the damped methods along delta from x_start:
 // fractions 1, 1/2, ..., 1/128; a trial is accepted when the directional term

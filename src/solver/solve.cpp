@@ -11,7 +11,6 @@
 #include "solver/solve.hpp"
 
 #include <array>
-#include <cmath>
 #include <utility>
 #include <vector>
 

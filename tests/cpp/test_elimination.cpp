@@ -310,5 +310,24 @@ TEST(BandedElimination, BandedAndSparseAgreeExactly) {
     }
 }
 
+// Without a threshold a pivot of exactly zero must still leave its column
+// unreduced: here the row pivoting brings up a row that holds nothing in
+// column 1, and dividing by its zero would ruin the step (or, in the sparse
+// rows, address an entry the row does not have).
+TEST(BandedElimination, ZeroPivotIsSkippedEvenWithoutThreshold) {
+    Eigen::MatrixXd a(2, 2);
+    a << 0, 0,
+         1, 0;
+    const Eigen::Vector2d b(3, 5);
+    BandedMatrix band = to_banded(a.sparseView(0.0, 0.0));
+    const Eigen::VectorXd banded = solve_with_partial_pivoting(band, b, 0.0);
+    const Eigen::SparseMatrix<double, Eigen::RowMajor> sparse = a.sparseView(0.0, 0.0);
+    SparseEliminationWork work;
+    const Eigen::VectorXd from_sparse =
+        solve_sparse_with_partial_pivoting(sparse, 0.0, b, 0.0, work);
+    EXPECT_EQ(banded, Eigen::Vector2d(5, 3));
+    EXPECT_EQ(from_sparse, Eigen::Vector2d(5, 3));
+}
+
 }  // namespace
 }  // namespace ovralis

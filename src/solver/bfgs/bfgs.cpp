@@ -170,8 +170,8 @@ SolveReport bfgs(Problem& problem, std::uint64_t max_iter, double tol) {
     Eigen::MatrixXd inverse_hessian = Eigen::MatrixXd::Identity(n, n);
     if (max_iter == 0) return iteration_limit_after(0);
 
+    // `current` and `gradient` always describe the point the entities hold.
     for (std::uint64_t k = 0; k < max_iter; ++k) {
-        current = evaluate(problem);
         if (!std::isfinite(current.cost)) return non_finite_after(k);
 
         // Convergence is tested here only because a vanishing gradient is
@@ -180,7 +180,8 @@ SolveReport bfgs(Problem& problem, std::uint64_t max_iter, double tol) {
             if (tol > current.max_abs) return converged_after(k);
             perturb_off_stationary_point(x);
             scatter(system, x);
-            gradient = gradient_here(problem, x, problem_residual(problem));
+            current = evaluate(problem);
+            gradient = gradient_here(problem, x, current.residual);
             continue;
         }
 
@@ -207,10 +208,10 @@ SolveReport bfgs(Problem& problem, std::uint64_t max_iter, double tol) {
             x = backtrack(problem, x_old, current.cost, direction, slope0, gradient);
         }
 
-        const Evaluation stepped = evaluate(problem);
-        if (tol > stepped.max_abs) return converged_after(k + 1);
+        current = evaluate(problem);
+        if (tol > current.max_abs) return converged_after(k + 1);
 
-        const Eigen::VectorXd new_gradient = gradient_here(problem, x, stepped.residual);
+        const Eigen::VectorXd new_gradient = gradient_here(problem, x, current.residual);
         update_inverse_hessian(inverse_hessian, x - x_old, new_gradient - gradient);
         gradient = new_gradient;
     }

@@ -29,8 +29,6 @@ using SparseMatrix = Eigen::SparseMatrix<double>;
 constexpr double kInitialDampingFactor = 1e-3;
 constexpr double kInitialDampingFloor = 1e-6;
 constexpr double kDiagonalFloor = 1e-12;
-constexpr double kMinDamping = 1e-12;
-constexpr double kMaxDamping = 1e12;
 constexpr double kStepNormLimit = 1e10;
 constexpr double kSparsityThreshold = 1e-30;
 
@@ -97,19 +95,19 @@ SolveReport sparse_levenberg_marquardt(Problem& problem, std::uint64_t max_iter,
         const Eigen::VectorXd delta = sparse_damped_solve(damped(normal, diagonal, *damping), rhs);
         const double delta_norm = delta.norm();
         if (!std::isfinite(delta_norm) || delta_norm > kStepNormLimit) {
-            damping = std::min(2.0 * *damping, kMaxDamping);
+            damping = increased_damping(*damping);
             continue;
         }
 
         const LineSearchResult trial =
             damped_line_search(problem, x, current.cost, delta, rhs.dot(delta));
         if (trial.accepted) {
-            if (trial.cost < current.cost) damping = std::max(*damping / 3.0, kMinDamping);
+            if (trial.cost < current.cost) damping = decreased_damping(*damping);
             x = trial.x;
             continue;
         }
         scatter(system, x);
-        damping = std::min(2.0 * *damping, kMaxDamping);
+        damping = increased_damping(*damping);
         if (*damping >= kMaxDamping) return iteration_limit_after(k + 1);
     }
     return iteration_limit_after(max_iter);
