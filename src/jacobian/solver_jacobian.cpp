@@ -7,18 +7,10 @@
 #include "jacobian/jacobian.hpp"
 #include "system/errors.hpp"
 #include "system/references.hpp"
+#include "system/variable_layout.hpp"
 
 namespace ovralis {
 namespace {
-
-bool is_radius(ParamKind kind) { return kind != ParamKind::PointX && kind != ParamKind::PointY; }
-
-// The value a scatter stores for a variable: radii are raised to min_radius
-// when clamping is on.
-double scattered_value(const System& system, ParamKind kind, double value) {
-    const bool clamped = is_radius(kind) && system.clamp_radii && system.min_radius > value;
-    return clamped ? system.min_radius : value;
-}
 
 Eigen::SparseMatrix<double> analytic_sparse(const System& system, Eigen::Index rows) {
     const std::vector<JacobianTriplet> triplets = sparse_jacobian(system);
@@ -61,7 +53,7 @@ Eigen::SparseMatrix<double> central_difference_sparse(System& system, const Eige
     std::vector<ConstraintEntries> plus;
     const auto move_group = [&](std::span<const Parameter> members, double value) {
         for (const Parameter& p : members) {
-            set_parameter_value(system, p, scattered_value(system, p.kind, value));
+            set_parameter_value(system, p, scatter_value(system, p.kind, value));
         }
     };
     for (Eigen::Index j = 0; j < columns; ++j) {
