@@ -4,6 +4,11 @@
 #   tools/dev.sh example   install everything, then run examples/quickstart.py
 #   tools/dev.sh test      install everything, then run the C++ and Python tests
 #                          and a minute of fuzzing the JSON reader
+#   tools/dev.sh quick [pytest args...]
+#                          the inner loop: rebuild in build-dev/ (C++ tests and
+#                          the module), run CTest, then pytest against the
+#                          in-tree module (the given pytest arguments, or all of
+#                          tests/python); no install, no fuzzing
 #
 # Both commands are safe to repeat and to run in either order. System packages
 # come from apt (as root, or through sudo); Python packages go into a virtual
@@ -15,11 +20,11 @@ cd "$(dirname "$0")/.."
 APT_PACKAGES=(g++ cmake ninja-build libeigen3-dev rapidjson-dev libgtest-dev python3 python3-dev python3-venv
               clang libclang-rt-14-dev)
 PYTHON="${PYTHON:-python3}"
-VENV=.venv
+VENV="${VENV:-.venv}"
 export CMAKE_BUILD_PARALLEL_LEVEL="${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}"
 
 usage() {
-    echo "usage: tools/dev.sh example|test" >&2
+    echo "usage: tools/dev.sh example|test|quick [pytest args...]" >&2
     exit 2
 }
 
@@ -64,8 +69,23 @@ run_tests() {
     "$VENV/bin/python" -X dev -W error -m pytest -q tests/python
 }
 
-[ "$#" -eq 1 ] || usage
+# Rebuilds the C++ tests and the module in build-dev and runs both suites
+# against that build, so an edit is tested without reinstalling the package.
+run_quick() {
+    cmake -S . -B build-dev -G Ninja -DOVRALIS_BUILD_TESTS=ON -DOVRALIS_BUILD_MODULE=ON \
+        -DPython_EXECUTABLE="$(realpath "$VENV/bin/python")" >/dev/null
+    cmake --build build-dev
+    ctest --test-dir build-dev --output-on-failure -j"$(nproc)" | tail -n 3
+    PYTHONPATH="$PWD/build-dev/python" "$VENV/bin/python" -X dev -W error -m pytest -q "${@:-tests/python}"
+}
+
+[ "$#" -ge 1 ] || usage
 case "$1" in
+    quick)
+        shift
+        [ -x "$VENV/bin/python" ] || { install_system_packages; install_python_packages; }
+        run_quick "$@"
+        ;;
     example)
         install_system_packages
         install_python_packages
