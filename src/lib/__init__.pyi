@@ -140,6 +140,18 @@ class System:
     def to_json(self) -> str: ...
     @staticmethod
     def from_json(json: str) -> System: ...
+    # Pictures: the analysis is read by attribute name (free_points, free_circles,
+    # free_arcs, conflicting, groups), so any object with those attributes will do.
+    def to_svg(
+        self,
+        *,
+        width: _Real = 400.0,
+        height: _Real | None = None,
+        margin: _Real = 24.0,
+        labels: bool = True,
+        analysis: object | None = None,
+    ) -> str: ...
+    def _repr_svg_(self) -> str: ...
 
 @final
 class SolveResult:
