@@ -16,7 +16,9 @@
 
 #include "residual/residual.hpp"
 #include "solver/normalisation.hpp"
+#include "solver/polish.hpp"
 #include "solver/problem.hpp"
+#include "solver/recovery.hpp"
 #include "system/references.hpp"
 #include "system/variable_layout.hpp"
 
@@ -86,9 +88,11 @@ bool satisfies_every_constraint(const System& system, double tol) {
 SolveReport run_method(Problem& problem, bool sparse, std::uint64_t max_iter, SolveMethod method,
                        double tol) {
     switch (method) {
-        case SolveMethod::Automatic:
-            return sparse ? sparse_levenberg_marquardt(problem, max_iter, tol)
-                          : levenberg_marquardt(problem, max_iter, tol);
+        case SolveMethod::Automatic: {
+            if (sparse) return sparse_levenberg_marquardt(problem, max_iter, tol);
+            const SolveReport report = levenberg_marquardt(problem, max_iter, tol);
+            return recoverable(report) ? recover(problem, report, max_iter, tol) : report;
+        }
         case SolveMethod::DogLeg: return dogleg(problem, max_iter, tol);
         case SolveMethod::Bfgs: return bfgs(problem, max_iter, tol);
     }
@@ -96,9 +100,8 @@ SolveReport run_method(Problem& problem, bool sparse, std::uint64_t max_iter, So
 }
 
 // Runs on the prepared, normalised system and judges the ending in its units.
-SolveReport solve_prepared(System& system, std::uint64_t max_iter, SolveMethod method,
-                           double tol, const InterruptPoll& interrupted) {
-    Problem problem(system, interrupted);
+SolveReport solve_prepared(Problem& problem, System& system, std::uint64_t max_iter,
+                           SolveMethod method, double tol) {
     if (problem.variable_count() == 0) {
         // Nothing can move: the start is the answer.
         if (satisfies_every_constraint(system, tol)) return {true, SolveOutcome::Converged, 0};
@@ -119,6 +122,7 @@ SolveReport solve_prepared(System& system, std::uint64_t max_iter, SolveMethod m
 SolveReport run_engine(System& system, std::uint64_t max_iter, SolveMethod method, double tol,
                        const InterruptPoll& interrupted) {
     build_variables(system);
+    Problem problem(system, interrupted);
     const UserValues saved = save_user_values(system);
     normalise(system);
     const auto back_to_caller_units = [&] {
@@ -128,7 +132,7 @@ SolveReport run_engine(System& system, std::uint64_t max_iter, SolveMethod metho
     SolveReport report;
     try {
         propagate(system);
-        report = solve_prepared(system, max_iter, method, tol, interrupted);
+        report = solve_prepared(problem, system, max_iter, method, tol);
     } catch (const SolveInterrupted&) {
         // The method left its best point in the entities: hand it over whole.
         back_to_caller_units();
@@ -143,6 +147,11 @@ SolveReport run_engine(System& system, std::uint64_t max_iter, SolveMethod metho
     // Free members of a group held at a fixed value took that value through
     // the scale and back; copying it again makes the equality exact.
     propagate(system);
+    // Refined in the caller's units, so that the answer is exact in the
+    // numbers the caller reads, not only before multiplying by the scale.
+    if (report.converged && max_iter > 0) {
+        report.iterations += polish(problem, system.scale, max_iter);
+    }
     return report;
 }
 
