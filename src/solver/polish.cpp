@@ -30,7 +30,7 @@ constexpr double kRequiredGain = 0.25;
 // The Marquardt damping, relative to each diagonal element of J^T J: small
 // enough that a step is Gauss–Newton to about ten digits, large enough that a
 // rank-deficient J^T J still factorises.
-constexpr double kRelativeDamping = 1e-10;
+constexpr double kRelativeDamping = 1e-14;
 // A step below this many ulps of its variable moves nothing.
 constexpr double kRoundingUlps = 4.0;
 
