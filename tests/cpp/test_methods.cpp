@@ -363,6 +363,18 @@ TEST(StationaryNonSolution, DoglegAndBfgsPerturbAndSolve) {
     }
 }
 
+// Levenberg–Marquardt alone stalls there (a zero step is accepted without
+// moving until the iterations run out); its recovery nudges the point and
+// continues with Marquardt scaling, inside a second budget of max_iter.
+TEST(StationaryNonSolution, LevenbergMarquardtRecovers) {
+    System s = stationary_non_solution();
+    const SolveReport report = solve_engine(s, 20, SolveMethod::Automatic, kTol);
+    EXPECT_TRUE(report.converged);
+    EXPECT_GT(report.iterations, 20u);
+    EXPECT_LE(report.iterations, 40u + 6u);  // both budgets and the refinement
+    EXPECT_NEAR(distance(s.points[0], s.points[1]), 1.0, 1e-12);
+}
+
 TEST(StationaryNonSolution, SparseMethodStaysPut) {
     System s = stationary_non_solution();
     const SolveReport report = run(s, Method::SparseLm, 20);
