@@ -9,7 +9,8 @@
 namespace ovralis {
 
 // Starting from the point the entities hold, takes Gauss–Newton steps with a
-// tiny Marquardt damping (analytic Jacobian, sparse Cholesky) and keeps each
+// tiny Marquardt damping (analytic Jacobian at the start, factorised once by
+// sparse Cholesky) and keeps each
 // one only while it lowers the cost by a real factor. Stops at the first step
 // that does not, at a step that moves no variable beyond rounding (relative to
 // the variable or to `length_scale`, every variable being a length), or after
