@@ -25,8 +25,11 @@ using SparseMatrix = Eigen::SparseMatrix<double>;
 
 // At most this many steps are kept, whatever the budget.
 constexpr std::uint64_t kMostSteps = 6;
-// A kept step lowers the cost at least this much.
+// A kept step lowers the cost at least this much. A step from an older
+// linearisation must do much better, as Newton's quadratic convergence
+// would; a slower one says the Jacobian has moved and is worth re-taking.
 constexpr double kRequiredGain = 0.25;
+constexpr double kRequiredReuseGain = 1e-2;
 // The Marquardt damping, relative to each diagonal element of J^T J: small
 // enough that a step is Gauss–Newton to about ten digits, large enough that a
 // rank-deficient J^T J still factorises.
@@ -77,20 +80,30 @@ bool moves_nothing(const Eigen::VectorXd& x, const Eigen::VectorXd& step, double
 std::uint64_t polish(Problem& problem, double length_scale, std::uint64_t max_steps) {
     Eigen::VectorXd x = problem.start();
     Evaluation current = problem.evaluate(x);
-    if (!(current.cost > 0.0)) return 0;
-    // Linearised once: so close to the solution the Jacobian hardly changes,
-    // and each later step costs a residual and two triangular solves.
-    const Linearisation linearisation(problem.analytic_jacobian(x));
+    std::optional<Linearisation> linearisation;
+    bool fresh = false;
     std::uint64_t kept = 0;
     while (kept < std::min(max_steps, kMostSteps) && current.cost > 0.0) {
         problem.stop_if_interrupted(x);
-        const auto step = linearisation.step(current.residual);
+        // A step from an older linearisation is cheap (a residual and two
+        // triangular solves); only when it fails is the Jacobian re-taken, and
+        // only a failed step from a fresh one ends the refinement.
+        if (!linearisation) {
+            linearisation.emplace(problem.analytic_jacobian(x));
+            fresh = true;
+        }
+        const auto step = linearisation->step(current.residual);
         if (!step || moves_nothing(x, *step, length_scale)) break;
-        const Eigen::VectorXd trial = x + *step;
-        Evaluation there = problem.evaluate(trial);
-        if (!(there.cost < kRequiredGain * current.cost)) break;
-        x = trial;
+        Evaluation there = problem.evaluate(x + *step);
+        const double gain = fresh ? kRequiredGain : kRequiredReuseGain;
+        if (!(there.cost < gain * current.cost)) {
+            if (fresh) break;
+            linearisation.reset();
+            continue;
+        }
+        x += *step;
         current = std::move(there);
+        fresh = false;
         ++kept;
     }
     problem.move_to(x);
