@@ -32,13 +32,17 @@ TEST(Store, RemovingAPointCountsOnlyDirectConstraintsButDropsThoseOnItsLines) {
     System s = three_points();
     add_line(s, 1, 2);  // line 1 does not use point 0
     add_constraint(s, constraint(ConstraintKind::Distance, {0, 1}, {5.0}));
-    add_constraint(s, constraint(ConstraintKind::PointOnLine, {1, 0}));       // on line 0, which uses point 0
-    add_constraint(s, constraint(ConstraintKind::Parallel, {0, 1}));          // names line 0
-    add_constraint(s, constraint(ConstraintKind::EqualLength, {1, 1}));       // line 1 only: survives
+    add_constraint(s, constraint(ConstraintKind::PointOnLine, {1, 0}));  // on line 0: uses point 0
+    add_constraint(s, constraint(ConstraintKind::Parallel, {0, 1}));  // names line 0
+    add_constraint(s, constraint(ConstraintKind::EqualLength, {1, 1}));  // line 1 only: survives
     EXPECT_EQ(remove_point(s, 0), 1u);
     ASSERT_EQ(s.constraints.size(), 1u);
     EXPECT_EQ(s.constraints[0].kind, ConstraintKind::EqualLength);
-    ASSERT_EQ(s.lines.size(), 2u);  // dependent entities stay
+    // line 0 was built on point 0 and goes with it; line 1 moves down
+    ASSERT_EQ(s.lines.size(), 1u);
+    EXPECT_EQ(s.lines[0].p1, 0u);
+    EXPECT_EQ(s.lines[0].p2, 1u);
+    EXPECT_EQ(s.constraints[0].index, (std::array<Index, 3>{0, 0, 0}));
 }
 
 TEST(Store, RemovingACircleLowersLaterCircleReferences) {
@@ -73,16 +77,25 @@ TEST(Store, LineLineIntersectionGoesWithEitherLine) {
     EXPECT_TRUE(s.constraints.empty());
 }
 
-TEST(Store, RemovingAPointDropsConstraintsOnEllipsesAndArcsOfEllipseBuiltOnIt) {
+TEST(Store, RemovingAPointRemovesEllipsesAndArcsOfEllipseBuiltOnIt) {
     System s = three_points();
     s.ellipses.push_back(Ellipse{1, 2, 1.0, false});
+    s.ellipses.push_back(Ellipse{0, 2, 2.0, false});
     s.arcs_of_ellipse.push_back(ArcOfEllipse{0, 1, 1.0, 2, 2, false});
+    s.arcs_of_ellipse.push_back(ArcOfEllipse{0, 2, 1.0, 2, 0, false});
     add_constraint(s, constraint(ConstraintKind::EllipseRadmin, {0}, {1.0}));
     add_constraint(s, constraint(ConstraintKind::PointOnArcOfEllipse, {2, 0}));
+    add_constraint(s, constraint(ConstraintKind::EllipseRadmin, {1}, {2.0}));
+    add_constraint(s, constraint(ConstraintKind::PointOnArcOfEllipse, {2, 1}));
     EXPECT_EQ(remove_point(s, 1), 0u);
-    EXPECT_TRUE(s.constraints.empty());
+    ASSERT_EQ(s.ellipses.size(), 1u);
+    ASSERT_EQ(s.arcs_of_ellipse.size(), 1u);
     EXPECT_EQ(s.ellipses[0].focus1, 1u);  // point 2 moved down to 1
     EXPECT_EQ(s.arcs_of_ellipse[0].start, 1u);
+    // the survivors' constraints follow them down to index 0
+    ASSERT_EQ(s.constraints.size(), 2u);
+    EXPECT_EQ(s.constraints[0].index[0], 0u);
+    EXPECT_EQ(s.constraints[1].index, (std::array<Index, 3>{1, 0, 0}));
 }
 
 TEST(Store, RemoveConstraintReturnsItAndShiftsTheRest) {

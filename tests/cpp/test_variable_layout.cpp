@@ -116,16 +116,32 @@ const std::vector<LayoutCase>& layout_cases() {
     static const std::vector<LayoutCase> cases = {
         {"NoConstraints", [](System& s) { points(s, 2, {0}); }, {X(1), Y(1)}},
         {"HorizontalFixedFirst",
-         [](System& s) { points(s, 2, {0}); add_constraint(s, constraint(K::Horizontal, {0, 1})); }, {X(1)}},
+         [](System& s) {
+             points(s, 2, {0});
+             add_constraint(s, constraint(K::Horizontal, {0, 1}));
+         },
+         {X(1)}},
         {"HorizontalFixedSecond",
-         [](System& s) { points(s, 2, {1}); add_constraint(s, constraint(K::Horizontal, {0, 1})); }, {X(0)}},
+         [](System& s) {
+             points(s, 2, {1});
+             add_constraint(s, constraint(K::Horizontal, {0, 1}));
+         },
+         {X(0)}},
         {"HorizontalBothFixed",
-         [](System& s) { points(s, 2, {0, 1}); add_constraint(s, constraint(K::Horizontal, {0, 1})); }, {}, false},
+         [](System& s) {
+             points(s, 2, {0, 1});
+             add_constraint(s, constraint(K::Horizontal, {0, 1}));
+         },
+         {}, false},
         {"HorizontalKeepsFirstNamed",
          [](System& s) { points(s, 3); add_constraint(s, constraint(K::Horizontal, {2, 1})); },
          {X(0), Y(0), X(1), X(2), Y(2)}},
         {"VerticalFree",
-         [](System& s) { points(s, 2); add_constraint(s, constraint(K::Vertical, {0, 1})); }, {X(0), Y(0), Y(1)}},
+         [](System& s) {
+             points(s, 2);
+             add_constraint(s, constraint(K::Vertical, {0, 1}));
+         },
+         {X(0), Y(0), Y(1)}},
         {"ForwardChain",
          [](System& s) {
              points(s, 3);
@@ -197,9 +213,17 @@ const std::vector<LayoutCase>& layout_cases() {
          },
          {X(1)}, false},
         {"CoincidentFixedSecond",
-         [](System& s) { points(s, 2, {1}); add_constraint(s, constraint(K::Coincident, {0, 1})); }, {}},
+         [](System& s) {
+             points(s, 2, {1});
+             add_constraint(s, constraint(K::Coincident, {0, 1}));
+         },
+         {}},
         {"CoincidentWithItself",
-         [](System& s) { points(s, 1); add_constraint(s, constraint(K::Coincident, {0, 0})); }, {X(0), Y(0)}},
+         [](System& s) {
+             points(s, 1);
+             add_constraint(s, constraint(K::Coincident, {0, 0}));
+         },
+         {X(0), Y(0)}},
         {"ConcentricFree",
          [](System& s) {
              points(s, 2);

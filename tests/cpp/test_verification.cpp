@@ -147,8 +147,8 @@ std::vector<CheckCase> check_cases() {
                     .constraints = {constraint(K::Distance, {2, 0}, {5})}},
              "distance_check[0]", "|P2-P0| = 5.000000 ≈ d = 5.000000"),
         pass("DistanceSmallTargetAbsolute",
-             pair({0, 0}, {0.50005, 0}, constraint(K::Distance, {0, 1}, {0.5})), "distance_check[0]",
-             "|P0-P1| = 0.500050 ≈ d = 0.500000"),
+             pair({0, 0}, {0.50005, 0}, constraint(K::Distance, {0, 1}, {0.5})),
+             "distance_check[0]", "|P0-P1| = 0.500050 ≈ d = 0.500000"),
         fail("DistanceSmallTargetAbsoluteFails",
              pair({0, 0}, {0.5002, 0}, constraint(K::Distance, {0, 1}, {0.5})), "distance_check[0]",
              "|P0-P1| = 0.500200 ≠ d = 0.500000 (err = 2.00e-4)"),
@@ -158,7 +158,8 @@ std::vector<CheckCase> check_cases() {
         fail("DistanceLargeTargetRelativeFails",
              pair({0, 0}, {200.03, 0}, constraint(K::Distance, {0, 1}, {200})), "distance_check[0]",
              "|P0-P1| = 200.030000 ≠ d = 200.000000 (err = 3.00e-2)"),
-        fail("DistanceNaNTargetFails", pair({0, 0}, {3, 4}, constraint(K::Distance, {0, 1}, {kNaN})),
+        fail("DistanceNaNTargetFails",
+             pair({0, 0}, {3, 4}, constraint(K::Distance, {0, 1}, {kNaN})),
              "distance_check[0]", "|P0-P1| = 5.000000 ≠ d = NaN (err = NaN)"),
 
         pass("HorizontalHolds", pair({0, 0}, {5, 5e-5}, constraint(K::Horizontal, {0, 1})),
@@ -167,8 +168,8 @@ std::vector<CheckCase> check_cases() {
              "horizontal_check[0]", "dy = 1.00e-4"),
         pass("VerticalHolds", pair({0, 0}, {3e-5, 2}, constraint(K::Vertical, {0, 1})),
              "vertical_check[0]", "dx = 3.00e-5"),
-        fail("VerticalOff", pair({0, 0}, {0.5, 2}, constraint(K::Vertical, {0, 1})), "vertical_check[0]",
-             "dx = 5.00e-1"),
+        fail("VerticalOff", pair({0, 0}, {0.5, 2}, constraint(K::Vertical, {0, 1})),
+             "vertical_check[0]", "dx = 5.00e-1"),
         pass("CoincidentHolds", pair({1, 2}, {1, 2}, constraint(K::Coincident, {0, 1})),
              "coincident_check[0]", "dx = 0.00e0, dy = 0.00e0"),
         fail("CoincidentOffInY", pair({1, 2}, {1, 2.5}, constraint(K::Coincident, {0, 1})),
@@ -179,7 +180,8 @@ std::vector<CheckCase> check_cases() {
         pass("PointOnLineHolds",
              point_and_line({0, 0}, {4, 0}, {2, 3e-5}, constraint(K::PointOnLine, {2, 0})),
              "point_on_line_check[0]", "perpendicular distance = 3.00e-5"),
-        fail("PointOnLineOff", point_and_line({0, 0}, {4, 0}, {2, 1}, constraint(K::PointOnLine, {2, 0})),
+        fail("PointOnLineOff",
+             point_and_line({0, 0}, {4, 0}, {2, 1}, constraint(K::PointOnLine, {2, 0})),
              "point_on_line_check[0]", "perpendicular distance = 1.00e0"),
         none("PointOnLineShortLine",
              point_and_line({0, 0}, {1e-13, 0}, {2, 3}, constraint(K::PointOnLine, {2, 0}))),
@@ -203,7 +205,8 @@ std::vector<CheckCase> check_cases() {
 
         pass("AngleHolds", two_lines({0, 1}, constraint(K::Angle, {0, 1}, {90})), "angle_check[0]",
              "actual angle = 90.00° ≈ target = 90.00°"),
-        pass("AngleHalfTurnAwayIsSameOrientation", two_lines({0, 1}, constraint(K::Angle, {0, 1}, {270})),
+        pass("AngleHalfTurnAwayIsSameOrientation",
+             two_lines({0, 1}, constraint(K::Angle, {0, 1}, {270})),
              "angle_check[0]", "actual angle = 90.00° ≈ target = 270.00°"),
         pass("AngleNegativeTargetIsWrapped", two_lines({0, 1}, constraint(K::Angle, {0, 1}, {-90})),
              "angle_check[0]", "actual angle = 90.00° ≈ target = 270.00°"),
@@ -238,7 +241,8 @@ std::vector<CheckCase> check_cases() {
              "fixed_point_check[0]", "P1 at (1.0000, 2.0000) ≈ (1.0000, 2.0000)"),
         fail("FixedPointOff", pair({9, 9}, {1, 2}, constraint(K::FixedPoint, {1}, {3, 4})),
              "fixed_point_check[0]", "P1 at (1.0000, 2.0000) ≠ (3.0000, 4.0000)"),
-        fail("FixedPointOffInYOnly", pair({9, 9}, {1, 2}, constraint(K::FixedPoint, {1}, {1, 2.0002})),
+        fail("FixedPointOffInYOnly",
+             pair({9, 9}, {1, 2}, constraint(K::FixedPoint, {1}, {1, 2.0002})),
              "fixed_point_check[0]", "P1 at (1.0000, 2.0000) ≠ (1.0000, 2.0002)"),
 
         pass("PointOnCircleHolds",
@@ -313,7 +317,8 @@ std::vector<CheckCase> check_cases() {
              "point_line_distance_check[0]",
              "actual dist = 3.000000, target = 3.000000, err = 0.00e0"),
         fail("PointLineDistanceOff",
-             point_and_line({0, 0}, {4, 0}, {1, 3}, constraint(K::PointLineDistance, {2, 0}, {2.5})),
+             point_and_line({0, 0}, {4, 0}, {1, 3},
+                            constraint(K::PointLineDistance, {2, 0}, {2.5})),
              "point_line_distance_check[0]",
              "actual dist = 3.000000, target = 2.500000, err = 5.00e-1"),
         fail("PointLineDistanceNegativeTarget",
@@ -321,14 +326,16 @@ std::vector<CheckCase> check_cases() {
              "point_line_distance_check[0]",
              "actual dist = 3.000000, target = -3.000000, err = 6.00e0"),
         none("PointLineDistanceShortLine",
-             point_and_line({0, 0}, {1e-13, 0}, {1, 3}, constraint(K::PointLineDistance, {2, 0}, {3}))),
+             point_and_line({0, 0}, {1e-13, 0}, {1, 3},
+                            constraint(K::PointLineDistance, {2, 0}, {3}))),
 
         pass("CircleRadiusHolds", circle_radius(2, constraint(K::CircleRadius, {0}, {2})),
              "circle_radius_check[0]", "actual r = 2.000000, target = 2.000000, err = 0.00e0"),
         fail("CircleRadiusOff", circle_radius(2, constraint(K::CircleRadius, {0}, {1.5})),
              "circle_radius_check[0]", "actual r = 2.000000, target = 1.500000, err = 5.00e-1"),
         pass("CircleRadiusLargeTargetRelative",
-             circle_radius(200.01, constraint(K::CircleRadius, {0}, {200})), "circle_radius_check[0]",
+             circle_radius(200.01, constraint(K::CircleRadius, {0}, {200})),
+             "circle_radius_check[0]",
              "actual r = 200.010000, target = 200.000000, err = 1.00e-2"),
 
         pass("PointOnLineAtHolds",
@@ -474,7 +481,8 @@ TEST(Verify, ChecksComeInPassOrderWithListPositions) {
                    .circles = {{0, 1}},
                    .constraints = {constraint(K::Distance, {0, 1}, {5}),
                                    constraint(K::LineCircleTangent, {1, 0}),
-                                   constraint(K::EqualLength, {0, 0}), constraint(K::PointOnLine, {3, 2})}};
+                                   constraint(K::EqualLength, {0, 0}),
+                                   constraint(K::PointOnLine, {3, 2})}};
     const VerificationReport report = verify(s, 1e9);
     const std::vector<std::string> expected = {"residual_check", "geometry_check",
                                                "distance_check[0]", "equal_length_check[2]",
@@ -539,8 +547,10 @@ TEST(Verify, MovedFixedPointAloneIsWrongBranch) {
 TEST(Verify, IntegrityReportsByPointThenByConstraint) {
     // P2 is not flagged and P3 has no target: neither is examined. P1's second target matches.
     const System s = Sketch{.points = {{0, 0, true}, {5, 5, true}, {7, 7}, {9, 9, true}},
-                   .constraints = {constraint(K::FixedPoint, {1}, {6, 5}), constraint(K::FixedPoint, {0}, {1, 0}),
-                                   constraint(K::FixedPoint, {1}, {5, 5}), constraint(K::FixedPoint, {2}, {0, 0}),
+                   .constraints = {constraint(K::FixedPoint, {1}, {6, 5}),
+                                   constraint(K::FixedPoint, {0}, {1, 0}),
+                                   constraint(K::FixedPoint, {1}, {5, 5}),
+                                   constraint(K::FixedPoint, {2}, {0, 0}),
                                    constraint(K::FixedPoint, {1}, {5, 4}),
                                    constraint(K::FixedPoint, {0}, {5e-11, 0})}};
     const VerificationReport report = verify(s, 100.0);
