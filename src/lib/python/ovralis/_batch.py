@@ -22,8 +22,13 @@ def solve_document(document: str, max_iter: int, tol: float) -> tuple[str, ovral
     builds its own from the text.
     """
     system = ovralis.System.from_json(document)
-    result = system.solve(max_iter=max_iter, tol=tol)
-    return system.to_json(), result
+    try:
+        result = system.solve(max_iter=max_iter, tol=tol)
+        return system.to_json(), result
+    finally:
+        # An exception travels to the caller's thread with this frame in its
+        # traceback; the System must not go with it, as it may not be dropped there.
+        del system
 
 
 def _worker_count() -> int:
