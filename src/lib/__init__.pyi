@@ -5,7 +5,7 @@ Supports points, lines, circles, arcs with 30+ constraint types.
 Solvers: Levenberg-Marquardt, DogLeg, BFGS, MultiStart, Sparse.
 """
 
-from collections.abc import Iterable, Iterator
+from collections.abc import Generator, Iterable
 from concurrent.futures import Executor
 from typing import Literal, SupportsFloat, SupportsIndex, TypedDict, final
 
@@ -282,4 +282,4 @@ def arc_sweep_angle_constraint(arc: _Index, deg: _Real) -> Constraint: ...
 # Solving many documents at once (implemented in ovralis._batch).
 def solve_documents(
     documents: Iterable[str], *, max_iter: int = 200, tol: float = 1e-8, executor: Executor | None = None
-) -> Iterator[tuple[str, SolveResult]]: ...
+) -> Generator[tuple[str, SolveResult], None, None]: ...
