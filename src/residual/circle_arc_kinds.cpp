@@ -126,6 +126,11 @@ void rounds_tangency_terms(ConstraintPartials& out, const RoundRef& first,
     }
 }
 
+double rounds_tangency_error(const RoundRef& r1, const RoundRef& r2, bool internal, double scale) {
+    const double radii = internal ? r1.radius - r2.radius : r1.radius + r2.radius;
+    return std::fabs(norm(r1.center.at - r2.center.at) - std::fabs(radii)) / scale;
+}
+
 // Each tangency kind: which figures it names (circle or arc, in field order)
 // and whether it is internal.
 template <RoundRef (*First)(const System&, Index), RoundRef (*Second)(const System&, Index),
@@ -136,6 +141,9 @@ struct RoundsTangency {
     }
     static void partials(const System& s, const Constraint& c, ConstraintPartials& out) {
         rounds_tangency_terms(out, First(s, c.index[0]), Second(s, c.index[1]), kInternal);
+    }
+    static double error(const System& s, const Constraint& c, double scale) {
+        return rounds_tangency_error(First(s, c.index[0]), Second(s, c.index[1]), kInternal, scale);
     }
 };
 
@@ -303,35 +311,147 @@ void p2c_distance_partials(const System& s, const Constraint& c, ConstraintParti
     point_on_round_terms(out, point_ref(s, c.index[0]), circle_ref(s, c.index[1]));
 }
 
+
+// ---- Geometric errors --------------------------------------------------------
+// Lengths relative to the scale, angles in radians. Tangencies are the gap
+// between the centre distance and what the radii ask for.
+
+double point_on_circle_error(const System& s, const Constraint& c, double scale) {
+    return std::fabs(point_on_circle_residual(s, c).value[0]) / scale;
+}
+
+double point_on_arc_error(const System& s, const Constraint& c, double scale) {
+    return std::fabs(point_on_arc_residual(s, c).value[0]) / scale;
+}
+
+// A line without length touches only a round of no radius, as the residual says.
+double line_tangency_error(const LineRef& l, const RoundRef& round, double scale) {
+    if (!(squared_norm(l.d) > kMinSquaredLength)) return std::fabs(round.radius) / scale;
+    return std::fabs(distance_to_line(round.center.at, l) - std::fabs(round.radius)) / scale;
+}
+
+double line_circle_tangent_error(const System& s, const Constraint& c, double scale) {
+    return line_tangency_error(line_ref(s, c.index[0]), circle_ref(s, c.index[1]), scale);
+}
+
+double line_arc_tangent_error(const System& s, const Constraint& c, double scale) {
+    return line_tangency_error(line_ref(s, c.index[0]), arc_round_ref(s, c.index[1]), scale);
+}
+
+double equal_radius_error(const System& s, const Constraint& c, double scale) {
+    return std::fabs(equal_radius_residual(s, c).value[0]) / scale;
+}
+
+double circle_radius_error(const System& s, const Constraint& c, double scale) {
+    return std::fabs(circle_radius_residual(s, c).value[0]) / scale;
+}
+
+double arc_radius_error(const System& s, const Constraint& c, double scale) {
+    return std::fabs(arc_radius_residual(s, c).value[0]) / scale;
+}
+
+double concentric_error(const System& s, const Constraint& c, double scale) {
+    return norm(circle_ref(s, c.index[0]).center.at - circle_ref(s, c.index[1]).center.at) / scale;
+}
+
+// An arc end that sits on the centre has no direction, so no sweep.
+constexpr double kNoDirection = kPi / 2.0;
+
+// The turn's guard reads a NaN ray as too short; an error must show the NaN.
+bool has_nan_ray(const ArcRef& arc) {
+    return std::isnan(squared_norm(arc.start.at - arc.center.at) +
+                      squared_norm(arc.end.at - arc.center.at));
+}
+
+// Like the residual, the sweep is met modulo pi.
+double arc_sweep_angle_error(const System& s, const Constraint& c, double) {
+    const ArcRef arc = arc_ref(s, c.index[0]);
+    if (has_nan_ray(arc)) return std::nan("");
+    const std::optional<Turn> turn = arc_turn(arc);
+    if (!turn) return kNoDirection;
+    const double theta = std::atan2(turn->sine, turn->cosine);
+    return std::fabs(std::remainder(theta - degrees_to_radians(c.value[0]), kPi));
+}
+
+double arc_length_error(const System& s, const Constraint& c, double scale) {
+    if (has_nan_ray(arc_ref(s, c.index[0]))) return std::nan("");
+    return std::fabs(arc_length_residual(s, c).value[0]) / scale;
+}
+
+// The angle between the line and the arc's tangent at X: the line must be
+// perpendicular to the radius there.
+double line_along_tangent_error(const LineRef& l, const Vec2& radius_vector) {
+    if (norm(l.d) < kMinLength || norm(radius_vector) < kMinLength) return kNoDirection;
+    return std::atan2(std::fabs(dot(l.d, radius_vector)), std::fabs(cross(l.d, radius_vector)));
+}
+
+double line_arc_start_tangent_error(const System& s, const Constraint& c, double) {
+    const ArcRef arc = arc_ref(s, c.index[1]);
+    return line_along_tangent_error(line_ref(s, c.index[0]), arc.start.at - arc.center.at);
+}
+
+double line_arc_end_tangent_error(const System& s, const Constraint& c, double) {
+    const ArcRef arc = arc_ref(s, c.index[1]);
+    return line_along_tangent_error(line_ref(s, c.index[0]), arc.end.at - arc.center.at);
+}
+
+double c2c_distance_error(const System& s, const Constraint& c, double scale) {
+    return std::fabs(c2c_distance_residual(s, c).value[0]) / scale;
+}
+
+double p2c_distance_error(const System& s, const Constraint& c, double scale) {
+    return std::fabs(p2c_distance_residual(s, c).value[0]) / scale;
+}
+
 }  // namespace
 
-const KindOperations point_on_circle_kind{point_on_circle_residual, point_on_circle_partials};
+const KindOperations point_on_circle_kind{point_on_circle_residual, point_on_circle_partials,
+    point_on_circle_error};
 const KindOperations line_circle_tangent_kind{line_circle_tangent_residual,
-                                              line_circle_tangent_partials};
+                                              line_circle_tangent_partials,
+    line_circle_tangent_error};
 const KindOperations circle_circle_tangent_kind{CircleCircleTangency::residual,
-                                                CircleCircleTangency::partials};
+                                                CircleCircleTangency::partials,
+    CircleCircleTangency::error};
 const KindOperations circle_circle_tangent_internal_kind{CircleCircleInternalTangency::residual,
-                                                         CircleCircleInternalTangency::partials};
-const KindOperations equal_radius_kind{equal_radius_residual, equal_radius_partials};
-const KindOperations concentric_kind{concentric_residual, concentric_partials};
-const KindOperations circle_radius_kind{circle_radius_residual, circle_radius_partials};
-const KindOperations point_on_arc_kind{point_on_arc_residual, point_on_arc_partials};
-const KindOperations line_arc_tangent_kind{line_arc_tangent_residual, line_arc_tangent_partials};
-const KindOperations arc_arc_tangent_kind{ArcArcTangency::residual, ArcArcTangency::partials};
+                                                         CircleCircleInternalTangency::partials,
+    CircleCircleInternalTangency::error};
+const KindOperations equal_radius_kind{equal_radius_residual, equal_radius_partials,
+    equal_radius_error};
+const KindOperations concentric_kind{concentric_residual, concentric_partials,
+    concentric_error};
+const KindOperations circle_radius_kind{circle_radius_residual, circle_radius_partials,
+    circle_radius_error};
+const KindOperations point_on_arc_kind{point_on_arc_residual, point_on_arc_partials,
+    point_on_arc_error};
+const KindOperations line_arc_tangent_kind{line_arc_tangent_residual, line_arc_tangent_partials,
+    line_arc_tangent_error};
+const KindOperations arc_arc_tangent_kind{ArcArcTangency::residual, ArcArcTangency::partials,
+    ArcArcTangency::error};
 const KindOperations arc_arc_tangent_internal_kind{ArcArcInternalTangency::residual,
-                                                   ArcArcInternalTangency::partials};
+                                                   ArcArcInternalTangency::partials,
+    ArcArcInternalTangency::error};
 const KindOperations arc_circle_tangent_kind{ArcCircleTangency::residual,
-                                             ArcCircleTangency::partials};
+                                             ArcCircleTangency::partials,
+    ArcCircleTangency::error};
 const KindOperations arc_circle_tangent_internal_kind{ArcCircleInternalTangency::residual,
-                                                      ArcCircleInternalTangency::partials};
-const KindOperations arc_radius_kind{arc_radius_residual, arc_radius_partials};
-const KindOperations arc_sweep_angle_kind{arc_sweep_angle_residual, arc_sweep_angle_partials};
+                                                      ArcCircleInternalTangency::partials,
+    ArcCircleInternalTangency::error};
+const KindOperations arc_radius_kind{arc_radius_residual, arc_radius_partials,
+    arc_radius_error};
+const KindOperations arc_sweep_angle_kind{arc_sweep_angle_residual, arc_sweep_angle_partials,
+    arc_sweep_angle_error};
 const KindOperations line_arc_start_tangent_kind{line_arc_start_tangent_residual,
-                                                 line_arc_start_tangent_partials};
+                                                 line_arc_start_tangent_partials,
+    line_arc_start_tangent_error};
 const KindOperations line_arc_end_tangent_kind{line_arc_end_tangent_residual,
-                                               line_arc_end_tangent_partials};
-const KindOperations c2c_distance_kind{c2c_distance_residual, c2c_distance_partials};
-const KindOperations p2c_distance_kind{p2c_distance_residual, p2c_distance_partials};
-const KindOperations arc_length_kind{arc_length_residual, arc_length_partials};
+                                               line_arc_end_tangent_partials,
+    line_arc_end_tangent_error};
+const KindOperations c2c_distance_kind{c2c_distance_residual, c2c_distance_partials,
+    c2c_distance_error};
+const KindOperations p2c_distance_kind{p2c_distance_residual, p2c_distance_partials,
+    p2c_distance_error};
+const KindOperations arc_length_kind{arc_length_residual, arc_length_partials,
+    arc_length_error};
 
 }  // namespace ovralis::kinds

@@ -162,17 +162,57 @@ void ellipse_focus_distance_partials(const System& s, const Constraint& c,
     distance_terms(out, 0, e.center, e.focus, 2.0);
 }
 
+
+// ---- Geometric errors --------------------------------------------------------
+// The focal residuals grow twice as fast as the distance from the curve near
+// the major vertices, so half of them reads as a distance.
+
+double point_on_ellipse_error(const System& s, const Constraint& c, double scale) {
+    return std::fabs(point_on_ellipse_residual(s, c).value[0]) / (2.0 * scale);
+}
+
+double point_on_arc_of_ellipse_error(const System& s, const Constraint& c, double scale) {
+    return std::fabs(point_on_arc_of_ellipse_residual(s, c).value[0]) / (2.0 * scale);
+}
+
+double ellipse_tangent_line_error(const System& s, const Constraint& c, double scale) {
+    return std::fabs(ellipse_tangent_line_residual(s, c).value[0]) / (2.0 * scale);
+}
+
+double equal_major_axes_error(const System& s, const Constraint& c, double scale) {
+    return std::fabs(equal_major_axes_residual(s, c).value[0]) / scale;
+}
+
+double equal_minor_axes_error(const System& s, const Constraint& c, double scale) {
+    return std::fabs(equal_minor_axes_residual(s, c).value[0]) / scale;
+}
+
+double ellipse_radmin_error(const System& s, const Constraint& c, double scale) {
+    return std::fabs(ellipse_radmin_residual(s, c).value[0]) / scale;
+}
+
+double ellipse_focus_distance_error(const System& s, const Constraint& c, double scale) {
+    return std::fabs(ellipse_focus_distance_residual(s, c).value[0]) / scale;
+}
+
 }  // namespace
 
-const KindOperations point_on_ellipse_kind{point_on_ellipse_residual, point_on_ellipse_partials};
+const KindOperations point_on_ellipse_kind{point_on_ellipse_residual, point_on_ellipse_partials,
+    point_on_ellipse_error};
 const KindOperations ellipse_tangent_line_kind{ellipse_tangent_line_residual,
-                                               ellipse_tangent_line_partials};
-const KindOperations equal_major_axes_kind{equal_major_axes_residual, equal_major_axes_partials};
-const KindOperations equal_minor_axes_kind{equal_minor_axes_residual, equal_minor_axes_partials};
+                                               ellipse_tangent_line_partials,
+    ellipse_tangent_line_error};
+const KindOperations equal_major_axes_kind{equal_major_axes_residual, equal_major_axes_partials,
+    equal_major_axes_error};
+const KindOperations equal_minor_axes_kind{equal_minor_axes_residual, equal_minor_axes_partials,
+    equal_minor_axes_error};
 const KindOperations point_on_arc_of_ellipse_kind{point_on_arc_of_ellipse_residual,
-                                                  point_on_arc_of_ellipse_partials};
-const KindOperations ellipse_radmin_kind{ellipse_radmin_residual, ellipse_radmin_partials};
+                                                  point_on_arc_of_ellipse_partials,
+    point_on_arc_of_ellipse_error};
+const KindOperations ellipse_radmin_kind{ellipse_radmin_residual, ellipse_radmin_partials,
+    ellipse_radmin_error};
 const KindOperations ellipse_focus_distance_kind{ellipse_focus_distance_residual,
-                                                 ellipse_focus_distance_partials};
+                                                 ellipse_focus_distance_partials,
+    ellipse_focus_distance_error};
 
 }  // namespace ovralis::kinds

@@ -325,26 +325,149 @@ void point_on_line_at_partials(const System& s, const Constraint& c, ConstraintP
     }
 }
 
+
+// ---- Geometric errors --------------------------------------------------------
+// Lengths relative to the scale, angles in radians. A line without length has
+// no direction, so it meets no angle: its angle error is a right angle.
+
+constexpr double kNoDirection = kPi / 2.0;
+
+double distance_error(const System& s, const Constraint& c, double scale) {
+    return std::fabs(distance_residual(s, c).value[0]) / scale;
+}
+
+double horizontal_error(const System& s, const Constraint& c, double scale) {
+    return std::fabs(horizontal_residual(s, c).value[0]) / scale;
+}
+
+double vertical_error(const System& s, const Constraint& c, double scale) {
+    return std::fabs(vertical_residual(s, c).value[0]) / scale;
+}
+
+double coincident_error(const System& s, const Constraint& c, double scale) {
+    return norm(point_ref(s, c.index[0]).at - point_ref(s, c.index[1]).at) / scale;
+}
+
+double point_on_line_error(const System& s, const Constraint& c, double scale) {
+    return distance_to_line(point_ref(s, c.index[0]).at, line_ref(s, c.index[1])) / scale;
+}
+
+// The unsigned angle between two lines, whatever their orientation, in [0, pi/2].
+double line_angle(const Vec2& d1, const Vec2& d2) {
+    return std::atan2(std::fabs(cross(d1, d2)), std::fabs(dot(d1, d2)));
+}
+
+bool has_no_direction(const Vec2& d) { return norm(d) < kMinLength; }
+
+double parallel_error(const System& s, const Constraint& c, double) {
+    const Vec2 d1 = line_ref(s, c.index[0]).d;
+    const Vec2 d2 = line_ref(s, c.index[1]).d;
+    if (has_no_direction(d1) || has_no_direction(d2)) return kNoDirection;
+    return line_angle(d1, d2);
+}
+
+double perpendicular_error(const System& s, const Constraint& c, double) {
+    const Vec2 d1 = line_ref(s, c.index[0]).d;
+    const Vec2 d2 = line_ref(s, c.index[1]).d;
+    if (has_no_direction(d1) || has_no_direction(d2)) return kNoDirection;
+    return kPi / 2.0 - line_angle(d1, d2);
+}
+
+// Like the residual, blind to orientation: the angle between the directions,
+// in [0, pi], against the target folded into [0, pi].
+double angle_error(const System& s, const Constraint& c, double) {
+    const Vec2 d1 = line_ref(s, c.index[0]).d;
+    const Vec2 d2 = line_ref(s, c.index[1]).d;
+    if (has_no_direction(d1) || has_no_direction(d2)) return kNoDirection;
+    const double phi = degrees_to_radians(c.value[0]);
+    const double target = std::atan2(std::fabs(std::sin(phi)), std::cos(phi));
+    return std::fabs(angle_between(d1, d2) - target);
+}
+
+double equal_length_error(const System& s, const Constraint& c, double scale) {
+    return std::fabs(equal_length_residual(s, c).value[0]) / scale;
+}
+
+double fixed_point_error(const System& s, const Constraint& c, double scale) {
+    return norm(point_ref(s, c.index[0]).at - Vec2(c.value[0], c.value[1])) / scale;
+}
+
+double angle_between_points_error(const System& s, const Constraint& c, double) {
+    const Vec2 vertex = point_ref(s, c.index[1]).at;
+    const Vec2 u = point_ref(s, c.index[0]).at - vertex;
+    const Vec2 v = point_ref(s, c.index[2]).at - vertex;
+    if (has_no_direction(u) || has_no_direction(v)) return kNoDirection;
+    return std::fabs(angle_between(u, v) - degrees_to_radians(c.value[0]));
+}
+
+double two_entry_error(const ConstraintEntries& entries, double scale) {
+    return norm(Vec2(entries.value[0], entries.value[1])) / scale;
+}
+
+double midpoint_error(const System& s, const Constraint& c, double scale) {
+    return two_entry_error(midpoint_residual(s, c), scale);
+}
+
+double symmetry_error(const System& s, const Constraint& c, double scale) {
+    return two_entry_error(symmetry_residual(s, c), scale);
+}
+
+double point_line_distance_error(const System& s, const Constraint& c, double scale) {
+    const double distance = distance_to_line(point_ref(s, c.index[0]).at, line_ref(s, c.index[1]));
+    return std::fabs(distance - std::fabs(c.value[0])) / scale;
+}
+
+// Parallel lines have no intersection: the point must then lie on both.
+double line_line_intersection_error(const System& s, const Constraint& c, double scale) {
+    const Vec2 p = point_ref(s, c.index[0]).at;
+    const LineRef l1 = line_ref(s, c.index[1]);
+    const LineRef l2 = line_ref(s, c.index[2]);
+    if (std::fabs(cross(l1.d, l2.d)) < kMinSquaredLength) {
+        return std::fmax(distance_to_line(p, l1), distance_to_line(p, l2)) / scale;
+    }
+    return two_entry_error(line_line_intersection_residual(s, c), scale);
+}
+
+double point_on_line_at_error(const System& s, const Constraint& c, double scale) {
+    return two_entry_error(point_on_line_at_residual(s, c), scale);
+}
+
 }  // namespace
 
-const KindOperations distance_kind{distance_residual, distance_partials};
-const KindOperations horizontal_kind{horizontal_residual, horizontal_partials};
-const KindOperations vertical_kind{vertical_residual, vertical_partials};
-const KindOperations coincident_kind{coincident_residual, coincident_partials};
-const KindOperations point_on_line_kind{point_on_line_residual, point_on_line_partials};
-const KindOperations parallel_kind{parallel_residual, parallel_partials};
-const KindOperations perpendicular_kind{perpendicular_residual, perpendicular_partials};
-const KindOperations angle_kind{angle_residual, angle_partials};
-const KindOperations equal_length_kind{equal_length_residual, equal_length_partials};
-const KindOperations fixed_point_kind{fixed_point_residual, fixed_point_partials};
+const KindOperations distance_kind{distance_residual, distance_partials,
+    distance_error};
+const KindOperations horizontal_kind{horizontal_residual, horizontal_partials,
+    horizontal_error};
+const KindOperations vertical_kind{vertical_residual, vertical_partials,
+    vertical_error};
+const KindOperations coincident_kind{coincident_residual, coincident_partials,
+    coincident_error};
+const KindOperations point_on_line_kind{point_on_line_residual, point_on_line_partials,
+    point_on_line_error};
+const KindOperations parallel_kind{parallel_residual, parallel_partials,
+    parallel_error};
+const KindOperations perpendicular_kind{perpendicular_residual, perpendicular_partials,
+    perpendicular_error};
+const KindOperations angle_kind{angle_residual, angle_partials,
+    angle_error};
+const KindOperations equal_length_kind{equal_length_residual, equal_length_partials,
+    equal_length_error};
+const KindOperations fixed_point_kind{fixed_point_residual, fixed_point_partials,
+    fixed_point_error};
 const KindOperations angle_between_points_kind{angle_between_points_residual,
-                                               angle_between_points_partials};
-const KindOperations midpoint_kind{midpoint_residual, midpoint_partials};
-const KindOperations symmetry_kind{symmetry_residual, symmetry_partials};
+                                               angle_between_points_partials,
+    angle_between_points_error};
+const KindOperations midpoint_kind{midpoint_residual, midpoint_partials,
+    midpoint_error};
+const KindOperations symmetry_kind{symmetry_residual, symmetry_partials,
+    symmetry_error};
 const KindOperations point_line_distance_kind{point_line_distance_residual,
-                                              point_line_distance_partials};
+                                              point_line_distance_partials,
+    point_line_distance_error};
 const KindOperations line_line_intersection_kind{line_line_intersection_residual,
-                                                 line_line_intersection_partials};
-const KindOperations point_on_line_at_kind{point_on_line_at_residual, point_on_line_at_partials};
+                                                 line_line_intersection_partials,
+    line_line_intersection_error};
+const KindOperations point_on_line_at_kind{point_on_line_at_residual, point_on_line_at_partials,
+    point_on_line_at_error};
 
 }  // namespace ovralis::kinds
