@@ -40,7 +40,11 @@ TEST(Store, RemovingAPointCountsOnlyDirectConstraintsButDropsThoseOnItsLines) {
     EXPECT_EQ(remove_point(s, 0), 1u);
     ASSERT_EQ(s.constraints.size(), 1u);
     EXPECT_EQ(s.constraints[0].kind, ConstraintKind::EqualLength);
-    ASSERT_EQ(s.lines.size(), 2u);  // dependent entities stay
+    // line 0 was built on point 0 and goes with it; line 1 moves down
+    ASSERT_EQ(s.lines.size(), 1u);
+    EXPECT_EQ(s.lines[0].p1, 0u);
+    EXPECT_EQ(s.lines[0].p2, 1u);
+    EXPECT_EQ(s.constraints[0].index, (std::array<Index, 3>{0, 0, 0}));
 }
 
 TEST(Store, RemovingACircleLowersLaterCircleReferences) {
@@ -75,16 +79,25 @@ TEST(Store, LineLineIntersectionGoesWithEitherLine) {
     EXPECT_TRUE(s.constraints.empty());
 }
 
-TEST(Store, RemovingAPointDropsConstraintsOnEllipsesAndArcsOfEllipseBuiltOnIt) {
+TEST(Store, RemovingAPointRemovesEllipsesAndArcsOfEllipseBuiltOnIt) {
     System s = three_points();
     s.ellipses.push_back(Ellipse{1, 2, 1.0, false});
+    s.ellipses.push_back(Ellipse{0, 2, 2.0, false});
     s.arcs_of_ellipse.push_back(ArcOfEllipse{0, 1, 1.0, 2, 2, false});
+    s.arcs_of_ellipse.push_back(ArcOfEllipse{0, 2, 1.0, 2, 0, false});
     add_constraint(s, make(ConstraintKind::EllipseRadmin, {0}, {1.0}));
     add_constraint(s, make(ConstraintKind::PointOnArcOfEllipse, {2, 0}));
+    add_constraint(s, make(ConstraintKind::EllipseRadmin, {1}, {2.0}));
+    add_constraint(s, make(ConstraintKind::PointOnArcOfEllipse, {2, 1}));
     EXPECT_EQ(remove_point(s, 1), 0u);
-    EXPECT_TRUE(s.constraints.empty());
+    ASSERT_EQ(s.ellipses.size(), 1u);
+    ASSERT_EQ(s.arcs_of_ellipse.size(), 1u);
     EXPECT_EQ(s.ellipses[0].focus1, 1u);  // point 2 moved down to 1
     EXPECT_EQ(s.arcs_of_ellipse[0].start, 1u);
+    // the survivors' constraints follow them down to index 0
+    ASSERT_EQ(s.constraints.size(), 2u);
+    EXPECT_EQ(s.constraints[0].index[0], 0u);
+    EXPECT_EQ(s.constraints[1].index, (std::array<Index, 3>{1, 0, 0}));
 }
 
 TEST(Store, RemoveConstraintReturnsItAndShiftsTheRest) {
