@@ -110,6 +110,29 @@ def test_converged_sketches_are_exact(build):
         assert math.dist(s.get_point(index), (x, y)) <= 1e-12 * size, index
 
 
+def collapsible(kinds):
+    """A free segment from a fixed point asked to meet a fixed edge under two
+    relations that cannot both hold; only a zero-length segment satisfies
+    their equations."""
+    s, _, _, edge, segment = edge_and_ray(3, 2)
+    for kind in kinds:
+        if kind == "parallel":
+            s.add_parallel_constraint(edge, segment)
+        elif kind == "perpendicular":
+            s.add_perpendicular_constraint(edge, segment)
+        else:
+            s.add_angle_constraint(edge, segment, kind)
+    return s
+
+
+@pytest.mark.parametrize(
+    "kinds", [("parallel", "perpendicular"), ("perpendicular", 30.0), ("parallel", 45.0)], ids=str
+)
+def test_collapsing_a_line_is_not_convergence(kinds):
+    s = collapsible(kinds)
+    assert not s.solve().converged
+
+
 def test_tighter_tol_is_met_in_geometry():
     """tol bounds the geometric error: a 3-4-5 triangle meets 1e-12 of its scale."""
     s = ovralis.System()
