@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "lib/constraint_class.hpp"
+#include "lib/render_methods.hpp"
 #include "lib/result_classes.hpp"
 #include "lib/store_access.hpp"
 #include "lib/system_state.hpp"
@@ -536,6 +537,8 @@ std::vector<PyMethodDef>& system_methods() {
         m.push_back(PyMethodDef{"_from_state", system_from_state_method, METH_O | METH_CLASS,
                                 "_from_state($type, state, /)\n--\n\n"
                                 "Rebuilds a System from the state its __reduce__ gave."});
+        m.push_back(method("to_svg", to_svg, kToSvgDoc));
+        m.push_back(method("_repr_svg_", repr_svg, "_repr_svg_($self)\n--\n\nThe sketch as SVG, for Jupyter."));
         m.push_back(PyMethodDef{nullptr, nullptr, 0, nullptr});
         return m;
     }();
@@ -543,6 +546,10 @@ std::vector<PyMethodDef>& system_methods() {
 }
 
 }  // namespace
+
+PyObject* with_shared_store(PyObject* self, const std::function<Ref(const System&)>& body) {
+    return with_store<Access::Shared>(self, [&](System& store) { return body(store); });
+}
 
 PyTypeObject* create_system_type() {
     static PyType_Slot slots[] = {
