@@ -17,8 +17,11 @@ constexpr const char* kModuleDoc =
     "Supports points, lines, circles, arcs with 30+ constraint types.\n"
     "Solvers: Levenberg-Marquardt, DogLeg, BFGS, MultiStart, Sparse.";
 
+// m_size 0, not -1: with -1 a repeated import would copy the module's dict
+// into a new module instead of calling PyInit_ovralis, which returns the one
+// module object and refuses a second interpreter.
 PyModuleDef module_def = {
-    PyModuleDef_HEAD_INIT, "ovralis", kModuleDoc, -1, nullptr, nullptr, nullptr, nullptr, nullptr,
+    PyModuleDef_HEAD_INIT, "ovralis", kModuleDoc, 0, nullptr, nullptr, nullptr, nullptr, nullptr,
 };
 
 // The module keeps process-wide types, so it lives in one interpreter only and

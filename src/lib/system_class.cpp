@@ -9,6 +9,7 @@
 #include "lib/render_methods.hpp"
 #include "lib/result_classes.hpp"
 #include "lib/store_access.hpp"
+#include "lib/system_state.hpp"
 #include "lib/type_helpers.hpp"
 #include "lib/verification_dict.hpp"
 #include "lib/without_gil.hpp"
@@ -144,6 +145,79 @@ PyObject* add_arc(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObj
         const bool fixed = a.flag_or(4, false);
         return new_int(ovralis::add_arc(store, center, start, end, radius, fixed));
     });
+}
+
+// ---- editing in place: every index keeps its meaning ----
+
+PyObject* set_point(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    static constexpr Signature signature{"set_point", {"idx", "x", "y", "fixed"}, 3};
+    return with_store<Access::Exclusive>(self, [&](System& store) {
+        const Arguments a(signature, args, nargs, kwnames);
+        const Index idx = a.index(0);
+        const double x = a.real(1);
+        const double y = a.real(2);
+        ovralis::set_point(store, idx, x, y, a.flag_or_none(3));
+        return none();
+    });
+}
+
+// set_circle and set_arc: a new radius, a new fixed flag, or both.
+template <const Signature& signature, auto set>
+PyObject* set_radius_and_flag(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    return with_store<Access::Exclusive>(self, [&](System& store) {
+        const Arguments a(signature, args, nargs, kwnames);
+        const Index idx = a.index(0);
+        const std::optional<double> radius = a.real_or_none(1);
+        set(store, idx, radius, a.flag_or_none(2));
+        return none();
+    });
+}
+
+constexpr Signature kSetCircle{"set_circle", {"idx", "radius", "fixed"}, 1};
+constexpr Signature kSetArc{"set_arc", {"idx", "radius", "fixed"}, 1};
+
+PyObject* get_constraint(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    static constexpr Signature signature{"get_constraint", {"idx"}, 1};
+    return with_store<Access::Shared>(self, [&](System& store) {
+        const Arguments a(signature, args, nargs, kwnames);
+        return wrap_constraint(ovralis::get_constraint(store, a.index(0)));
+    });
+}
+
+PyObject* set_constraint(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    static constexpr Signature signature{"set_constraint", {"idx", "c"}, 2};
+    return with_store<Access::Exclusive>(self, [&](System& store) {
+        const Arguments a(signature, args, nargs, kwnames);
+        const Index idx = a.index(0);
+        ovralis::set_constraint(store, idx, constraint_in(a.object(1), a.name_of(1)));
+        return none();
+    });
+}
+
+// ---- snapshots: copy, copy.copy, copy.deepcopy and pickle ----
+
+// A new System owning an exact copy of the store, bound to the calling thread.
+template <const Signature& signature>
+PyObject* copy_system(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    return with_store<Access::Shared>(self, [&](System& store) {
+        const Arguments a(signature, args, nargs, kwnames);
+        return wrap_system(System(store));
+    });
+}
+
+constexpr Signature kCopy{"copy"};
+constexpr Signature kDunderCopy{"__copy__"};
+constexpr Signature kDeepCopy{"__deepcopy__", {"memo"}, 1};  // a store holds no Python objects
+
+PyObject* reduce_system(PyObject* self, PyObject*) {
+    return with_store<Access::Shared>(self, [&](System& store) {
+        Ref rebuild = Ref::steal(PyObject_GetAttrString(reinterpret_cast<PyObject*>(g_system_type), "_from_state"));
+        return new_tuple(std::move(rebuild), new_tuple(system_state(store)));
+    });
+}
+
+PyObject* system_from_state_method(PyObject*, PyObject* state) {
+    return guarded([&] { return wrap_system(system_from_state(state)).release(); });
 }
 
 // ---- constraints ----
@@ -439,6 +513,30 @@ std::vector<PyMethodDef>& system_methods() {
         m.push_back(method("to_json", to_json, "to_json($self)\n--\n\nSerialize the system to JSON."));
         m.push_back(method("from_json", from_json, "from_json(json)\n--\n\nDeserialize a system from JSON.",
                            METH_STATIC));
+        m.push_back(method("set_point", set_point,
+                           "set_point($self, idx, x, y, fixed=None)\n--\n\n"
+                           "Move a point; fixed=None keeps its fixed flag."));
+        m.push_back(method("set_circle", set_radius_and_flag<kSetCircle, ovralis::set_circle>,
+                           "set_circle($self, idx, radius=None, fixed=None)\n--\n\n"
+                           "Change a circle's radius or fixed flag; None keeps a value."));
+        m.push_back(method("set_arc", set_radius_and_flag<kSetArc, ovralis::set_arc>,
+                           "set_arc($self, idx, radius=None, fixed=None)\n--\n\n"
+                           "Change an arc's radius or fixed flag; None keeps a value."));
+        m.push_back(method("get_constraint", get_constraint,
+                           "get_constraint($self, idx)\n--\n\nA copy of the constraint at index."));
+        m.push_back(method("set_constraint", set_constraint,
+                           "set_constraint($self, idx, c)\n--\n\n"
+                           "Replace the constraint at index by c, keeping every index."));
+        m.push_back(method("copy", copy_system<kCopy>,
+                           "copy($self)\n--\n\nAn independent System equal to this one in every value and setting."));
+        m.push_back(method("__copy__", copy_system<kDunderCopy>, "__copy__($self)\n--\n\nSame as copy()."));
+        m.push_back(method("__deepcopy__", copy_system<kDeepCopy>,
+                           "__deepcopy__($self, memo)\n--\n\nSame as copy()."));
+        m.push_back(PyMethodDef{"__reduce__", reduce_system, METH_NOARGS,
+                                "__reduce__($self)\n--\n\nPickling support: the whole store, exact to the bit."});
+        m.push_back(PyMethodDef{"_from_state", system_from_state_method, METH_O | METH_CLASS,
+                                "_from_state($type, state, /)\n--\n\n"
+                                "Rebuilds a System from the state its __reduce__ gave."});
         m.push_back(method("to_svg", to_svg, kToSvgDoc));
         m.push_back(method("_repr_svg_", repr_svg, "_repr_svg_($self)\n--\n\nThe sketch as SVG, for Jupyter."));
         m.push_back(PyMethodDef{nullptr, nullptr, 0, nullptr});

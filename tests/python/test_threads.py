@@ -59,7 +59,7 @@ def contradictory_grid():
 CALLS = {
     "solve": lambda s: s.solve(max_iter=60),
     "solve_and_verify": lambda s: s.solve_and_verify(max_iter=60),
-    "to_json": lambda s: [s.to_json() for _ in range(200)],
+    "to_json": lambda s: [s.to_json() for _ in range(1000)],
 }
 
 
