@@ -5,7 +5,7 @@ Supports points, lines, circles, arcs with 30+ constraint types.
 Solvers: Levenberg-Marquardt, DogLeg, BFGS, MultiStart, Sparse.
 """
 
-from collections.abc import Iterable, Iterator
+from collections.abc import Generator, Iterable
 from concurrent.futures import Executor
 from typing import Literal, SupportsFloat, SupportsIndex, TypedDict, final
 
@@ -187,6 +187,18 @@ class System:
     def to_json(self) -> str: ...
     @staticmethod
     def from_json(json: str) -> System: ...
+    # Pictures: the analysis is read by attribute name (free_points, free_circles,
+    # free_arcs, conflicting, groups), so any object with those attributes will do.
+    def to_svg(
+        self,
+        *,
+        width: _Real = 400.0,
+        height: _Real | None = None,
+        margin: _Real = 24.0,
+        labels: bool = True,
+        analysis: object | None = None,
+    ) -> str: ...
+    def _repr_svg_(self) -> str: ...
 
 @final
 class SolveResult:
@@ -270,4 +282,4 @@ def arc_sweep_angle_constraint(arc: _Index, deg: _Real) -> Constraint: ...
 # Solving many documents at once (implemented in ovralis._batch).
 def solve_documents(
     documents: Iterable[str], *, max_iter: int = 200, tol: float = 1e-8, executor: Executor | None = None
-) -> Iterator[tuple[str, SolveResult]]: ...
+) -> Generator[tuple[str, SolveResult], None, None]: ...

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "lib/constraint_class.hpp"
+#include "lib/render_methods.hpp"
 #include "lib/result_classes.hpp"
 #include "lib/store_access.hpp"
 #include "lib/type_helpers.hpp"
@@ -438,6 +439,8 @@ std::vector<PyMethodDef>& system_methods() {
         m.push_back(method("to_json", to_json, "to_json($self)\n--\n\nSerialize the system to JSON."));
         m.push_back(method("from_json", from_json, "from_json(json)\n--\n\nDeserialize a system from JSON.",
                            METH_STATIC));
+        m.push_back(method("to_svg", to_svg, kToSvgDoc));
+        m.push_back(method("_repr_svg_", repr_svg, "_repr_svg_($self)\n--\n\nThe sketch as SVG, for Jupyter."));
         m.push_back(PyMethodDef{nullptr, nullptr, 0, nullptr});
         return m;
     }();
@@ -445,6 +448,10 @@ std::vector<PyMethodDef>& system_methods() {
 }
 
 }  // namespace
+
+PyObject* with_shared_store(PyObject* self, const std::function<Ref(const System&)>& body) {
+    return with_store<Access::Shared>(self, [&](System& store) { return body(store); });
+}
 
 PyTypeObject* create_system_type() {
     static PyType_Slot slots[] = {

@@ -25,8 +25,11 @@ using SparseMatrix = Eigen::SparseMatrix<double>;
 
 // At most this many steps are kept, whatever the budget.
 constexpr std::uint64_t kMostSteps = 6;
-// A kept step lowers the cost at least this much.
+// A kept step lowers the cost at least this much. A step from an older
+// linearisation must do much better, as Newton's quadratic convergence
+// would; a slower one says the Jacobian has moved and is worth re-taking.
 constexpr double kRequiredGain = 0.25;
+constexpr double kRequiredReuseGain = 1e-2;
 // The Marquardt damping, relative to each diagonal element of J^T J: small
 // enough that a step is Gauss–Newton to about ten digits, large enough that a
 // rank-deficient J^T J still factorises.
@@ -34,25 +37,34 @@ constexpr double kRelativeDamping = 1e-14;
 // A step below this many ulps of its variable moves nothing.
 constexpr double kRoundingUlps = 4.0;
 
-// Solves (J^T J + damping diag(J^T J)) delta = -(J^T r); nullopt when the
-// factorisation fails or the step is not finite.
-std::optional<Eigen::VectorXd> gauss_newton_step(const SparseMatrix& jacobian,
-                                                 const Eigen::VectorXd& residual) {
-    const SparseMatrix transposed = jacobian.transpose();
-    SparseMatrix normal = transposed * jacobian;
-    const Eigen::VectorXd rhs = -(transposed * residual);
-    for (Eigen::Index i = 0; i < normal.cols(); ++i) {
-        // A column no constraint reads has a zero gradient entry: its unit
-        // damping keeps the matrix regular and gives that variable no step.
-        const double diagonal = normal.coeff(i, i);
-        normal.coeffRef(i, i) = diagonal + kRelativeDamping * (diagonal > 0.0 ? diagonal : 1.0);
+// The damped Gauss–Newton normal equations at one point, factorised once:
+// (J^T J + damping diag(J^T J)) delta = -(J^T r) for any residual r.
+class Linearisation {
+public:
+    explicit Linearisation(const SparseMatrix& jacobian) : transposed_(jacobian.transpose()) {
+        SparseMatrix normal = transposed_ * jacobian;
+        for (Eigen::Index i = 0; i < normal.cols(); ++i) {
+            // A column no constraint reads has a zero gradient entry: its unit
+            // damping keeps the matrix regular and gives that variable no step.
+            const double diagonal = normal.coeff(i, i);
+            normal.coeffRef(i, i) =
+                diagonal + kRelativeDamping * (diagonal > 0.0 ? diagonal : 1.0);
+        }
+        factors_.compute(normal);
     }
-    const Eigen::SimplicialLDLT<SparseMatrix> factors(normal);
-    if (factors.info() != Eigen::Success) return std::nullopt;
-    Eigen::VectorXd step = factors.solve(rhs);
-    if (!step.allFinite()) return std::nullopt;
-    return step;
-}
+
+    // nullopt when the factorisation failed or the step is not finite.
+    std::optional<Eigen::VectorXd> step(const Eigen::VectorXd& residual) const {
+        if (factors_.info() != Eigen::Success) return std::nullopt;
+        Eigen::VectorXd step = factors_.solve(-(transposed_ * residual));
+        if (!step.allFinite()) return std::nullopt;
+        return step;
+    }
+
+private:
+    SparseMatrix transposed_;
+    Eigen::SimplicialLDLT<SparseMatrix> factors_;
+};
 
 bool moves_nothing(const Eigen::VectorXd& x, const Eigen::VectorXd& step, double length_scale) {
     constexpr double kEpsilon = std::numeric_limits<double>::epsilon();
@@ -68,16 +80,30 @@ bool moves_nothing(const Eigen::VectorXd& x, const Eigen::VectorXd& step, double
 std::uint64_t polish(Problem& problem, double length_scale, std::uint64_t max_steps) {
     Eigen::VectorXd x = problem.start();
     Evaluation current = problem.evaluate(x);
+    std::optional<Linearisation> linearisation;
+    bool fresh = false;
     std::uint64_t kept = 0;
     while (kept < std::min(max_steps, kMostSteps) && current.cost > 0.0) {
         problem.stop_if_interrupted(x);
-        const auto step = gauss_newton_step(problem.analytic_jacobian(x), current.residual);
+        // A step from an older linearisation is cheap (a residual and two
+        // triangular solves); only when it fails is the Jacobian re-taken, and
+        // only a failed step from a fresh one ends the refinement.
+        if (!linearisation) {
+            linearisation.emplace(problem.analytic_jacobian(x));
+            fresh = true;
+        }
+        const auto step = linearisation->step(current.residual);
         if (!step || moves_nothing(x, *step, length_scale)) break;
-        const Eigen::VectorXd trial = x + *step;
-        Evaluation there = problem.evaluate(trial);
-        if (!(there.cost < kRequiredGain * current.cost)) break;
-        x = trial;
+        Evaluation there = problem.evaluate(x + *step);
+        const double gain = fresh ? kRequiredGain : kRequiredReuseGain;
+        if (!(there.cost < gain * current.cost)) {
+            if (fresh) break;
+            linearisation.reset();
+            continue;
+        }
+        x += *step;
         current = std::move(there);
+        fresh = false;
         ++kept;
     }
     problem.move_to(x);

@@ -9,9 +9,10 @@
 namespace ovralis {
 
 // Starting from the point the entities hold, takes Gauss–Newton steps with a
-// tiny Marquardt damping (analytic Jacobian, sparse Cholesky) and keeps each
-// one only while it lowers the cost by a real factor. Stops at the first step
-// that does not, at a step that moves no variable beyond rounding (relative to
+// tiny Marquardt damping (analytic Jacobian, factorised by sparse Cholesky
+// and reused while its steps pay) and keeps each
+// one only while it lowers the cost by a real factor. Stops when a step from a
+// fresh Jacobian does not, at a step that moves no variable beyond rounding (relative to
 // the variable or to `length_scale`, every variable being a length), or after
 // `max_steps` kept steps. Returns the number of steps kept; the entities hold
 // the last kept point.

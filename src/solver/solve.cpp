@@ -2,8 +2,10 @@
 // runs under.
 //
 // The engine prepares the system (variables, normalisation by the mean point
-// spacing, propagation of the eliminated equalities), runs one method, checks
-// the outcome against the full residual and puts the caller's units back. It
+// spacing, propagation of the eliminated equalities), runs one method (with a
+// recovery when Levenberg–Marquardt gives up), checks the outcome against the
+// full residual and puts the caller's units back; a converged solve is then
+// refined to full precision and judged by its geometric errors. It
 // also guarantees that a solve changes only free values: the constraint
 // parameters and the values of fixed entities are saved before normalising
 // and written back, bit for bit, after un-normalising.
@@ -15,6 +17,7 @@
 #include <vector>
 
 #include "residual/residual.hpp"
+#include "solver/convergence_judge.hpp"
 #include "solver/normalisation.hpp"
 #include "solver/polish.hpp"
 #include "solver/problem.hpp"
@@ -151,6 +154,12 @@ SolveReport run_engine(System& system, std::uint64_t max_iter, SolveMethod metho
     // numbers the caller reads, not only before multiplying by the scale.
     if (report.converged && max_iter > 0) {
         report.iterations += polish(problem, system.scale, max_iter);
+    }
+    // The method's test passed on its residual entries; the claim stands only
+    // when the geometry holds too.
+    if (report.converged && !geometry_holds(system, tol, system.scale)) {
+        report.converged = false;
+        report.outcome = SolveOutcome::ConstraintsNotSatisfied;
     }
     return report;
 }

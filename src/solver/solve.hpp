@@ -16,9 +16,10 @@ enum class SolveOutcome {
     DampingLimit,
     NoFreeVariablesNotSatisfied,
     NonFinite,
-    // The method's own test passed but the full residual, eliminated kinds
-    // included, does not hold within tol (an equality group holding two
-    // different fixed values).
+    // The method's own test passed but some constraint does not hold: the
+    // full residual, eliminated kinds included, is not within tol (an
+    // equality group holding two different fixed values), or a geometric
+    // error is not within its tolerance (convergence_judge.hpp).
     ConstraintsNotSatisfied,
 };
 

@@ -114,7 +114,7 @@ def test_stub_names_exactly_the_public_class_attributes(name):
 
 
 def stub_function_parameters(node):
-    arguments = node.args.posonlyargs + node.args.args
+    arguments = node.args.posonlyargs + node.args.args + node.args.kwonlyargs
     return [a.arg for a in arguments if a.arg != "self"]
 
 

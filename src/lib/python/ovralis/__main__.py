@@ -4,4 +4,6 @@ import sys
 
 from ovralis._cli import main
 
-sys.exit(main())
+# Importing this module (as stubtest does) must not run the command line.
+if __name__ == "__main__":
+    sys.exit(main())

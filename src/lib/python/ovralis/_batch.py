@@ -4,7 +4,7 @@ from __future__ import annotations
 
 import os
 from collections import deque
-from collections.abc import Iterable, Iterator
+from collections.abc import Generator, Iterable
 from concurrent.futures import Executor, Future, ThreadPoolExecutor
 
 import ovralis
@@ -22,8 +22,13 @@ def solve_document(document: str, max_iter: int, tol: float) -> tuple[str, ovral
     builds its own from the text.
     """
     system = ovralis.System.from_json(document)
-    result = system.solve(max_iter=max_iter, tol=tol)
-    return system.to_json(), result
+    try:
+        result = system.solve(max_iter=max_iter, tol=tol)
+        return system.to_json(), result
+    finally:
+        # An exception travels to the caller's thread with this frame in its
+        # traceback; the System must not go with it, as it may not be dropped there.
+        del system
 
 
 def _worker_count() -> int:
@@ -55,7 +60,7 @@ def solve_documents(
     max_iter: int = 200,
     tol: float = 1e-8,
     executor: Executor | None = None,
-) -> Iterator[tuple[str, ovralis.SolveResult]]:
+) -> Generator[tuple[str, ovralis.SolveResult], None, None]:
     """Solve each JSON document of `documents` and yield, in input order,
     `(solved_document_json, SolveResult)`.
 
