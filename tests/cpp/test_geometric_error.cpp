@@ -13,6 +13,8 @@
 #include "residual/geometric_error.hpp"
 #include "system/store.hpp"
 
+#include "support/sketch_builder.hpp"
+
 namespace ovralis {
 namespace {
 
@@ -20,37 +22,6 @@ using K = ConstraintKind;
 
 constexpr double kPi = 3.141592653589793;
 constexpr double kScale = 2.0;
-
-struct Sketch {
-    System system;
-
-    Index point(double x, double y) { return add_point(system, x, y, false); }
-    Index line(double ax, double ay, double bx, double by) {
-        const Index a = point(ax, ay);
-        return add_line(system, a, point(bx, by));
-    }
-    Index circle(double cx, double cy, double r) { return add_circle(system, point(cx, cy), r, false); }
-    Index arc(double cx, double cy, double sx, double sy, double ex, double ey, double r) {
-        const Index c = point(cx, cy);
-        const Index s = point(sx, sy);
-        return add_arc(system, c, s, point(ex, ey), r, false);
-    }
-    Index ellipse(double cx, double cy, double fx, double fy, double b) {
-        const Index c = point(cx, cy);
-        system.ellipses.push_back(Ellipse{c, point(fx, fy), b, false});
-        return system.ellipses.size() - 1;
-    }
-    Index arc_of_ellipse(double cx, double cy, double fx, double fy, double b) {
-        const Index c = point(cx, cy);
-        const Index f = point(fx, fy);
-        const Index s = point(100.0, -7.0);
-        system.arcs_of_ellipse.push_back(ArcOfEllipse{c, f, b, s, point(-30.0, 12.0), false});
-        return system.arcs_of_ellipse.size() - 1;
-    }
-    void constrain(K kind, std::array<Index, 3> index, std::array<double, 2> value = {}) {
-        add_constraint(system, Constraint{kind, index, value});
-    }
-};
 
 struct ErrorCase {
     std::string name;
@@ -61,7 +32,7 @@ struct ErrorCase {
 double error_of(const ErrorCase& c) {
     Sketch sketch;
     c.build(sketch);
-    return geometric_error(sketch.system, sketch.system.constraints.front(), kScale);
+    return geometric_error(sketch, sketch.constraints.front(), kScale);
 }
 
 // The unit direction at `deg` degrees, scaled by `length`.
@@ -110,7 +81,7 @@ const ErrorCase kSatisfied[] = {
     {"EllipseTangentLine", [](Sketch& s) { s.constrain(K::EllipseTangentLine, {s.line(5, 0, 5, 1), s.ellipse(0, 0, 3, 0, 4)}); }, 0},
     {"EqualMajorAxes", [](Sketch& s) { s.constrain(K::EqualMajorAxes, {s.ellipse(0, 0, 3, 0, 4), s.ellipse(0, 0, 0, 4, 3)}); }, 0},
     {"EqualMinorAxes", [](Sketch& s) { s.constrain(K::EqualMinorAxes, {s.ellipse(0, 0, 3, 0, 4), s.ellipse(9, 0, 9, 1, 4)}); }, 0},
-    {"PointOnArcOfEllipse", [](Sketch& s) { s.constrain(K::PointOnArcOfEllipse, {s.point(-5, 0), s.arc_of_ellipse(0, 0, 3, 0, 4)}); }, 0},
+    {"PointOnArcOfEllipse", [](Sketch& s) { s.constrain(K::PointOnArcOfEllipse, {s.point(-5, 0), s.arc_of_ellipse(0, 0, 3, 0, 4, 100, -7, -30, 12)}); }, 0},
     {"EllipseRadmin", [](Sketch& s) { s.constrain(K::EllipseRadmin, {s.ellipse(0, 0, 3, 0, 4)}, {4}); }, 0},
     {"C2CDistance", [](Sketch& s) { s.constrain(K::C2CDistance, {s.circle(0, 0, 1), s.circle(0, 7, 9)}, {7}); }, 0},
     {"P2CDistance", [](Sketch& s) { s.constrain(K::P2CDistance, {s.point(5, 0), s.circle(0, 0, 1)}, {4}); }, 0},
@@ -180,13 +151,13 @@ TEST(GeometricError, CoversEveryKindAndPropagatesNaN) {
     for (const ErrorCase& c : kSatisfied) {
         Sketch sketch;
         c.build(sketch);
-        kinds.insert(sketch.system.constraints.front().kind);
-        sketch.system.points[0].x = std::numeric_limits<double>::quiet_NaN();
-        sketch.system.points[0].y = std::numeric_limits<double>::quiet_NaN();
-        if (!sketch.system.circles.empty()) sketch.system.circles[0].radius = std::nan("");
-        if (!sketch.system.arcs.empty()) sketch.system.arcs[0].radius = std::nan("");
-        if (!sketch.system.ellipses.empty()) sketch.system.ellipses[0].radmin = std::nan("");
-        EXPECT_TRUE(std::isnan(geometric_error(sketch.system, sketch.system.constraints.front(), kScale)))
+        kinds.insert(sketch.constraints.front().kind);
+        sketch.points[0].x = std::numeric_limits<double>::quiet_NaN();
+        sketch.points[0].y = std::numeric_limits<double>::quiet_NaN();
+        if (!sketch.circles.empty()) sketch.circles[0].radius = std::nan("");
+        if (!sketch.arcs.empty()) sketch.arcs[0].radius = std::nan("");
+        if (!sketch.ellipses.empty()) sketch.ellipses[0].radmin = std::nan("");
+        EXPECT_TRUE(std::isnan(geometric_error(sketch, sketch.constraints.front(), kScale)))
             << c.name;
     }
     EXPECT_EQ(kinds.size(), kConstraintKindCount);

@@ -20,18 +20,12 @@
 #include "system/errors.hpp"
 #include "system/store.hpp"
 
+#include "support/sketch_builder.hpp"
+
 namespace ovralis {
 namespace {
 
 using K = ConstraintKind;
-
-void constrain(System& s, K kind, Index a, Index b, double value = 0.0, double value2 = 0.0) {
-    add_constraint(s, Constraint{kind, {a, b, 0}, {value, value2}});
-}
-
-void fix_at(System& s, Index point, double x, double y) {
-    add_constraint(s, Constraint{K::FixedPoint, {point, 0, 0}, {x, y}});
-}
 
 double distance(const System& s, Index a, Index b) {
     return std::hypot(s.points[a].x - s.points[b].x, s.points[a].y - s.points[b].y);
@@ -45,10 +39,10 @@ System triangle() {
     add_point(s, 0.0, 0.0, true);
     add_point(s, 2.5, 0.7, false);
     add_point(s, 0.4, 3.6, false);
-    constrain(s, K::Distance, 0, 1, 3.0);
-    constrain(s, K::Distance, 1, 2, 5.0);
-    constrain(s, K::Distance, 0, 2, 4.0);
-    constrain(s, K::Horizontal, 0, 1);
+    add_constraint(s, constraint(K::Distance, {0, 1}, {3.0}));
+    add_constraint(s, constraint(K::Distance, {1, 2}, {5.0}));
+    add_constraint(s, constraint(K::Distance, {0, 2}, {4.0}));
+    add_constraint(s, constraint(K::Horizontal, {0, 1}));
     return s;
 }
 
@@ -120,10 +114,10 @@ System contradiction_far_away() {
     add_point(s, 1000.0, 500.0, true);
     add_point(s, 1250.0, 530.0, false);
     add_point(s, 1100.0, 620.0, false);
-    constrain(s, K::Distance, 0, 1, 200.0);
-    constrain(s, K::Distance, 0, 1, 400.0);
-    constrain(s, K::Horizontal, 1, 2);
-    constrain(s, K::Distance, 1, 2, 120.0);
+    add_constraint(s, constraint(K::Distance, {0, 1}, {200.0}));
+    add_constraint(s, constraint(K::Distance, {0, 1}, {400.0}));
+    add_constraint(s, constraint(K::Horizontal, {1, 2}));
+    add_constraint(s, constraint(K::Distance, {1, 2}, {120.0}));
     return s;
 }
 
@@ -176,7 +170,7 @@ TEST(Solve, AlreadySatisfiedTakesNoIteration) {
     System s;
     add_point(s, 0.0, 0.0, true);
     add_point(s, 3.0, 4.0, false);
-    constrain(s, K::Distance, 0, 1, 5.0);
+    add_constraint(s, constraint(K::Distance, {0, 1}, {5.0}));
     const SolveResult result = solve(s, 200, 1e-8);
     EXPECT_TRUE(result.converged);
     EXPECT_EQ(result.iterations, 0u);
@@ -193,7 +187,7 @@ TEST_P(ZeroIterations, RunNothingAndJudgeTheStart) {
     System s;
     add_point(s, 0.0, 0.0, true);
     add_point(s, 3.0, 4.0, false);
-    constrain(s, K::Distance, 0, 1, GetParam().d);
+    add_constraint(s, constraint(K::Distance, {0, 1}, {GetParam().d}));
     const SolveResult result = solve(s, 0, 1e-8);
     EXPECT_EQ(result.converged, GetParam().converged);
     EXPECT_EQ(result.iterations, 0u);
@@ -209,7 +203,7 @@ TEST(Solve, NoFreeVariables) {
     System s;
     add_point(s, 0.0, 0.0, true);
     add_point(s, 3.0, 4.0, true);
-    constrain(s, K::Distance, 0, 1, 5.0);
+    add_constraint(s, constraint(K::Distance, {0, 1}, {5.0}));
     EXPECT_TRUE(solve(s, 200, 1e-8).converged);
 
     s.constraints[0].value[0] = 6.0;
@@ -223,7 +217,8 @@ TEST(Solve, NonFiniteEndsWithoutConverging) {
     System s;
     add_point(s, 0.0, 0.0, true);
     add_point(s, 3.0, 4.0, false);
-    constrain(s, K::Distance, 0, 1, std::numeric_limits<double>::infinity());
+    const double infinity = std::numeric_limits<double>::infinity();
+    add_constraint(s, constraint(K::Distance, {0, 1}, {infinity}));
     const SolveReport report = solve_engine(s, 200, SolveMethod::Automatic, 1e-8);
     EXPECT_FALSE(report.converged);
     EXPECT_EQ(report.outcome, SolveOutcome::NonFinite);
@@ -237,7 +232,7 @@ TEST(Solve, NaNCoordinateLeavesOtherPointsAlone) {
     add_point(s, 1.0, 1.0, false);
     add_point(s, std::nan(""), 0.0, false);
     add_point(s, 7.0, 2.0, false);
-    constrain(s, K::Distance, 0, 1, 1.0);
+    add_constraint(s, constraint(K::Distance, {0, 1}, {1.0}));
     const SolveResult result = solve(s, 50, 1e-8);
     EXPECT_FALSE(result.converged);
     EXPECT_EQ(s.points[2].x, 7.0);
@@ -251,9 +246,9 @@ TEST(Solve, ConflictingFixedValuesInAnEqualityDoNotConverge) {
     add_point(s, 0.0, 0.0, true);
     add_point(s, 4.0, 0.5, false);
     add_point(s, 10.0, 1.0, true);
-    constrain(s, K::Horizontal, 0, 1);
-    constrain(s, K::Horizontal, 1, 2);
-    constrain(s, K::Distance, 0, 1, 5.0);
+    add_constraint(s, constraint(K::Horizontal, {0, 1}));
+    add_constraint(s, constraint(K::Horizontal, {1, 2}));
+    add_constraint(s, constraint(K::Distance, {0, 1}, {5.0}));
     const SolveReport report = solve_engine(s, 200, SolveMethod::Automatic, 1e-8);
     EXPECT_FALSE(report.converged);
     EXPECT_EQ(report.outcome, SolveOutcome::ConstraintsNotSatisfied);
@@ -265,8 +260,8 @@ TEST(Solve, InconsistentDistancesDoNotConverge) {
     System s;
     add_point(s, 0.0, 0.0, true);
     add_point(s, 3.0, 1.0, false);
-    constrain(s, K::Distance, 0, 1, 3.0);
-    constrain(s, K::Distance, 0, 1, 5.0);
+    add_constraint(s, constraint(K::Distance, {0, 1}, {3.0}));
+    add_constraint(s, constraint(K::Distance, {0, 1}, {5.0}));
     const SolveReport report = solve_engine(s, 100, SolveMethod::Automatic, 1e-8);
     EXPECT_FALSE(report.converged);
     // At the compromise the gradient vanishes, so steps keep being accepted
@@ -281,8 +276,10 @@ TEST(Solve, InconsistentDistancesDoNotConverge) {
 TEST(Solve, UnderConstrainedSketchConverges) {
     System s;
     for (int i = 0; i < 6; ++i) add_point(s, i * 1.3, (i % 2) * 0.7, false);
-    for (Index i = 0; i + 1 < 6; ++i) constrain(s, K::Distance, i, i + 1, 2.0);
-    constrain(s, K::Distance, 0, 1, 2.0);  // repeated
+    for (Index i = 0; i + 1 < 6; ++i) {
+        add_constraint(s, constraint(K::Distance, {i, i + 1}, {2.0}));
+    }
+    add_constraint(s, constraint(K::Distance, {0, 1}, {2.0}));  // repeated
     const SolveResult result = solve(s, 200, 1e-10);
     ASSERT_TRUE(result.converged);
     for (Index i = 0; i + 1 < 6; ++i) EXPECT_NEAR(distance(s, i, i + 1), 2.0, 1e-9);
@@ -290,7 +287,7 @@ TEST(Solve, UnderConstrainedSketchConverges) {
 
 TEST(Solve, BadReferenceChangesNothing) {
     System s = triangle();
-    constrain(s, K::Distance, 0, 7, 1.0);
+    add_constraint(s, constraint(K::Distance, {0, 7}, {1.0}));
     const System before = s;
     s.scale = 0.25;
     EXPECT_THROW(solve(s, 200, 1e-8), InvalidReference);
@@ -316,10 +313,12 @@ TEST(Solve, UserValuesSurviveBitForBit) {
     add_circle(s, 3, 0.7, false);
     add_arc(s, 4, 5, 6, std::sqrt(2.0), true);
     s.ellipses.push_back(Ellipse{7, 8, std::sqrt(3.0), true});
-    for (Index i = 1; i < 8; ++i) constrain(s, K::Distance, i, i + 1, 1.0 + coordinate(rng) / 10.0);
-    fix_at(s, 1, 0.7 / 3.0, -1.1 / 7.0);
-    constrain(s, K::CircleRadius, 1, 0, 0.3 / 7.0 + 1.0);
-    constrain(s, K::Distance, fixed, 2, 2.0 / 3.0);
+    for (Index i = 1; i < 8; ++i) {
+        add_constraint(s, constraint(K::Distance, {i, i + 1}, {1.0 + coordinate(rng) / 10.0}));
+    }
+    add_constraint(s, constraint(K::FixedPoint, {1}, {0.7 / 3.0, -1.1 / 7.0}));
+    add_constraint(s, constraint(K::CircleRadius, {1}, {0.3 / 7.0 + 1.0}));
+    add_constraint(s, constraint(K::Distance, {fixed, 2}, {2.0 / 3.0}));
     const System before = s;
 
     // Without restoring, some of these values would not come back exactly.
@@ -436,16 +435,16 @@ System mixed_sketch() {
     add_line(s, 3, 0);
     add_circle(s, 2, 0.8, false);
     add_circle(s, 4, 1.7, false);
-    constrain(s, K::Distance, 0, 1, 4.0);
-    constrain(s, K::Perpendicular, 0, 1);
-    constrain(s, K::Horizontal, 0, 1);
-    constrain(s, K::CircleCircleTangent, 0, 1);
-    constrain(s, K::CircleRadius, 0, 1.0);
-    constrain(s, K::Distance, 3, 0, 2.5);
-    constrain(s, K::PointOnLine, 4, 1);
-    constrain(s, K::Parallel, 2, 1);
-    constrain(s, K::Distance, 2, 4, 3.0);
-    constrain(s, K::Distance, 3, 4, 3.5);
+    add_constraint(s, constraint(K::Distance, {0, 1}, {4.0}));
+    add_constraint(s, constraint(K::Perpendicular, {0, 1}));
+    add_constraint(s, constraint(K::Horizontal, {0, 1}));
+    add_constraint(s, constraint(K::CircleCircleTangent, {0, 1}));
+    add_constraint(s, constraint(K::CircleRadius, {0}, {1.0}));
+    add_constraint(s, constraint(K::Distance, {3, 0}, {2.5}));
+    add_constraint(s, constraint(K::PointOnLine, {4, 1}));
+    add_constraint(s, constraint(K::Parallel, {2, 1}));
+    add_constraint(s, constraint(K::Distance, {2, 4}, {3.0}));
+    add_constraint(s, constraint(K::Distance, {3, 4}, {3.5}));
     return s;
 }
 
@@ -491,9 +490,9 @@ TEST(Normalisation, DividesLengthsOnly) {
     add_point(s, 6.0, 8.0, true);
     add_circle(s, 0, 5.0, false);
     add_line(s, 0, 1);
-    constrain(s, K::Distance, 0, 1, 20.0);
-    add_constraint(s, Constraint{K::Angle, {0, 0, 0}, {30.0, 0.0}});
-    fix_at(s, 1, 30.0, 40.0);
+    add_constraint(s, constraint(K::Distance, {0, 1}, {20.0}));
+    add_constraint(s, constraint(K::Angle, {0, 0}, {30.0}));
+    add_constraint(s, constraint(K::FixedPoint, {1}, {30.0, 40.0}));
     normalise(s);
     EXPECT_EQ(s.scale, 10.0);
     EXPECT_EQ(s.points[1].x, 0.6);
