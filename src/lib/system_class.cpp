@@ -342,8 +342,9 @@ PyObject* solve(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObjec
     static constexpr Signature signature{"solve", {"max_iter", "tol"}, 0};
     return with_store<Access::Exclusive>(self, [&](System& store) {
         const SolveSettings settings = solve_settings(Arguments(signature, args, nargs, kwnames));
-        const SolveResult result =
-            without_gil([&] { return ovralis::solve(store, settings.max_iter, settings.tol); });
+        const SolveResult result = without_gil_interruptible([&](const InterruptPoll& interrupted) {
+            return ovralis::solve(store, settings.max_iter, settings.tol, interrupted);
+        });
         return wrap_solve_result(result);
     });
 }
@@ -352,8 +353,8 @@ PyObject* solve_and_verify(PyObject* self, PyObject* const* args, Py_ssize_t nar
     static constexpr Signature signature{"solve_and_verify", {"max_iter", "tol"}, 0};
     return with_store<Access::Exclusive>(self, [&](System& store) {
         const SolveSettings settings = solve_settings(Arguments(signature, args, nargs, kwnames));
-        const auto [result, verification] = without_gil([&] {
-            const SolveResult solved = ovralis::solve(store, settings.max_iter, settings.tol);
+        const auto [result, verification] = without_gil_interruptible([&](const InterruptPoll& interrupted) {
+            const SolveResult solved = ovralis::solve(store, settings.max_iter, settings.tol, interrupted);
             return std::pair(solved, ovralis::verify(store, settings.tol));
         });
         return new_tuple(wrap_solve_result(result), verification_dict(verification));

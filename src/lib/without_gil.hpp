@@ -6,9 +6,11 @@
 // Only plain C++ values may be touched inside the work: every Python object
 // the call needs is converted before and after.
 
+#include <chrono>
 #include <utility>
 
 #include "lib/py_ref.hpp"
+#include "solver/interruption.hpp"
 
 namespace ovralis::py {
 
@@ -21,6 +23,30 @@ decltype(auto) without_gil(Work&& work) {
         ~Reacquire() { PyEval_RestoreThread(state); }
     } reacquire{PyEval_SaveThread()};
     return std::forward<Work>(work)();
+}
+
+// Runs `work(poll)` without the interpreter lock, where `poll` is an
+// InterruptPoll for the solve engine. At most every 20 ms it takes the lock
+// back for a moment to run pending signal handlers (Ctrl-C's among them) and
+// answers true when one raised; that exception stays set for the caller.
+template <typename Work>
+decltype(auto) without_gil_interruptible(Work&& work) {
+    using Clock = std::chrono::steady_clock;
+    struct Reacquire {
+        PyThreadState* state;
+        ~Reacquire() { PyEval_RestoreThread(state); }
+    } reacquire{PyEval_SaveThread()};
+    Clock::time_point next_check = Clock::now();
+    const InterruptPoll poll = [&reacquire, &next_check] {
+        const Clock::time_point now = Clock::now();
+        if (now < next_check) return false;
+        next_check = now + std::chrono::milliseconds(20);
+        PyEval_RestoreThread(reacquire.state);
+        const bool raised = PyErr_CheckSignals() < 0;
+        reacquire.state = PyEval_SaveThread();
+        return raised;
+    };
+    return std::forward<Work>(work)(poll);
 }
 
 }  // namespace ovralis::py

@@ -72,3 +72,35 @@ def test_a_thread_keeps_counting_while_another_works(name):
     duration, longest_gap = run_while_counting(call)
     assert duration > 0.05, "the workload is too small to tell anything"
     assert longest_gap < duration / 2
+
+
+def contradictory_chain(n=300):
+    """A chain whose closing distance cannot hold: the solve never converges."""
+    s = ovralis.System()
+    for i in range(n):
+        s.add_point(float(i), 0.1 * (i % 2), fixed=(i == 0))
+    for i in range(n - 1):
+        s.add_distance_constraint(i, i + 1, 1.0)
+    s.add_distance_constraint(0, n - 1, 3.0 * n)
+    return s
+
+
+@pytest.mark.parametrize("call", ["solve", "solve_and_verify"])
+def test_ctrl_c_stops_a_long_solve_and_leaves_the_store_consistent(call):
+    import os
+    import signal
+
+    s = contradictory_chain()
+    timer = threading.Timer(0.3, os.kill, (os.getpid(), signal.SIGINT))
+    start = time.perf_counter()
+    timer.start()
+    with pytest.raises(KeyboardInterrupt):
+        getattr(s, call)(max_iter=10**12, tol=1e-15)
+    stopped = time.perf_counter() - start
+    timer.join()
+    assert stopped < 0.3 + 1.0
+    assert s.get_point(0) == (0.0, 0.0)  # the fixed point is the caller's, bit for bit
+    assert all(abs(x) < 1e6 and abs(y) < 1e6 for x, y in s.get_points())
+    # The constraint values are the caller's too, and the store still round-trips.
+    assert s.get_constraint(s.num_constraints() - 1).d == 900.0
+    assert ovralis.System.from_json(s.to_json()).to_json() == s.to_json()
