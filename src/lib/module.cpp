@@ -3,6 +3,7 @@
 
 #include "lib/call_guard.hpp"
 #include "lib/constraint_class.hpp"
+#include "lib/package_attributes.hpp"
 #include "lib/result_classes.hpp"
 #include "lib/system_class.hpp"
 #include "lib/value_classes.hpp"
@@ -72,6 +73,7 @@ Ref create_module() {
     }
 
     add_object(module.get(), "InternalError", create_internal_error_type());
+    add_package_attributes(module.get(), all.get());
     return module;
 }
 

@@ -6,10 +6,12 @@
 #include <vector>
 
 #include "lib/constraint_class.hpp"
+#include "lib/render_methods.hpp"
 #include "lib/result_classes.hpp"
 #include "lib/store_access.hpp"
 #include "lib/type_helpers.hpp"
 #include "lib/verification_dict.hpp"
+#include "lib/without_gil.hpp"
 #include "solver/solve.hpp"
 #include "system/document.hpp"
 #include "system/dof.hpp"
@@ -266,7 +268,9 @@ PyObject* solve(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObjec
     static constexpr Signature signature{"solve", {"max_iter", "tol"}, 0};
     return with_store<Access::Exclusive>(self, [&](System& store) {
         const SolveSettings settings = solve_settings(Arguments(signature, args, nargs, kwnames));
-        return wrap_solve_result(ovralis::solve(store, settings.max_iter, settings.tol));
+        const SolveResult result =
+            without_gil([&] { return ovralis::solve(store, settings.max_iter, settings.tol); });
+        return wrap_solve_result(result);
     });
 }
 
@@ -274,8 +278,11 @@ PyObject* solve_and_verify(PyObject* self, PyObject* const* args, Py_ssize_t nar
     static constexpr Signature signature{"solve_and_verify", {"max_iter", "tol"}, 0};
     return with_store<Access::Exclusive>(self, [&](System& store) {
         const SolveSettings settings = solve_settings(Arguments(signature, args, nargs, kwnames));
-        const SolveResult result = ovralis::solve(store, settings.max_iter, settings.tol);
-        return new_tuple(wrap_solve_result(result), verification_dict(ovralis::verify(store, settings.tol)));
+        const auto [result, verification] = without_gil([&] {
+            const SolveResult solved = ovralis::solve(store, settings.max_iter, settings.tol);
+            return std::pair(solved, ovralis::verify(store, settings.tol));
+        });
+        return new_tuple(wrap_solve_result(result), verification_dict(verification));
     });
 }
 
@@ -283,7 +290,7 @@ PyObject* analyze_dof(PyObject* self, PyObject* const* args, Py_ssize_t nargs, P
     static constexpr Signature signature{"analyze_dof"};
     return with_store<Access::Shared>(self, [&](System& store) {
         const Arguments a(signature, args, nargs, kwnames);
-        return wrap_dof_analysis(ovralis::analyze_dof(store));
+        return wrap_dof_analysis(without_gil([&] { return ovralis::analyze_dof(store); }));
     });
 }
 
@@ -292,7 +299,7 @@ PyObject* diagnostics(PyObject* self, PyObject* const* args, Py_ssize_t nargs, P
     return with_store<Access::Shared>(self, [&](System& store) {
         const Arguments a(signature, args, nargs, kwnames);
         const bool include_residuals = a.flag_or(0, true);
-        return wrap_diagnostics(ovralis::diagnostics(store, include_residuals));
+        return wrap_diagnostics(without_gil([&] { return ovralis::diagnostics(store, include_residuals); }));
     });
 }
 
@@ -301,7 +308,7 @@ PyObject* verify_solution(PyObject* self, PyObject* const* args, Py_ssize_t narg
     return with_store<Access::Shared>(self, [&](System& store) {
         const Arguments a(signature, args, nargs, kwnames);
         const double tolerance = a.real_or(0, 1e-6);
-        return verification_dict(ovralis::verify(store, tolerance));
+        return verification_dict(without_gil([&] { return ovralis::verify(store, tolerance); }));
     });
 }
 
@@ -309,7 +316,7 @@ PyObject* to_json(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObj
     static constexpr Signature signature{"to_json"};
     return with_store<Access::Shared>(self, [&](System& store) {
         const Arguments a(signature, args, nargs, kwnames);
-        return new_str(ovralis::to_json(store));
+        return new_str(without_gil([&] { return ovralis::to_json(store); }));
     });
 }
 
@@ -323,7 +330,7 @@ PyObject* from_json(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject
         const char* text = PyUnicode_AsUTF8AndSize(json, &length);
         if (text == nullptr) throw PythonError{};
         const std::string_view document(text, static_cast<std::size_t>(length));
-        return wrap_system(ovralis::from_json(document)).release();
+        return wrap_system(without_gil([&] { return ovralis::from_json(document); })).release();
     });
 }
 
@@ -432,6 +439,8 @@ std::vector<PyMethodDef>& system_methods() {
         m.push_back(method("to_json", to_json, "to_json($self)\n--\n\nSerialize the system to JSON."));
         m.push_back(method("from_json", from_json, "from_json(json)\n--\n\nDeserialize a system from JSON.",
                            METH_STATIC));
+        m.push_back(method("to_svg", to_svg, kToSvgDoc));
+        m.push_back(method("_repr_svg_", repr_svg, "_repr_svg_($self)\n--\n\nThe sketch as SVG, for Jupyter."));
         m.push_back(PyMethodDef{nullptr, nullptr, 0, nullptr});
         return m;
     }();
@@ -439,6 +448,10 @@ std::vector<PyMethodDef>& system_methods() {
 }
 
 }  // namespace
+
+PyObject* with_shared_store(PyObject* self, const std::function<Ref(const System&)>& body) {
+    return with_store<Access::Shared>(self, [&](System& store) { return body(store); });
+}
 
 PyTypeObject* create_system_type() {
     static PyType_Slot slots[] = {

@@ -64,6 +64,8 @@ SYSTEM_METHODS = [
      "Solve and then verify the solution in one call (P5.2)."),
     ("to_json", "(self, /)", "Serialize the system to JSON."),
     ("from_json", "(json)", "Deserialize a system from JSON."),
+    ("to_svg", "(self, /, *, width=400.0, height=None, margin=24.0, labels=True, analysis=None)",
+     "Draw the sketch as an SVG document (str), y axis up, fitted inside the margin."),
 ]
 
 
