@@ -18,7 +18,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 APT_PACKAGES=(g++ cmake ninja-build libeigen3-dev rapidjson-dev libgtest-dev python3 python3-dev python3-venv
-              clang libclang-rt-14-dev)
+              clang libclang-rt-14-dev libsuitesparse-dev)
 PYTHON="${PYTHON:-python3}"
 VENV="${VENV:-.venv}"
 export CMAKE_BUILD_PARALLEL_LEVEL="${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}"
@@ -52,7 +52,7 @@ install_python_packages() {
     if [ ! -x "$VENV/bin/python" ]; then
         "$PYTHON" -m venv "$VENV"
     fi
-    "$VENV/bin/python" -m pip install --quiet --disable-pip-version-check pytest numpy
+    "$VENV/bin/python" -m pip install --quiet --disable-pip-version-check pytest numpy scipy
     "$VENV/bin/python" -m pip install --quiet --disable-pip-version-check .
 }
 
