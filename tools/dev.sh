@@ -2,8 +2,9 @@
 # Sets up a Debian machine for ovralis and runs the example or the test suite.
 #
 #   tools/dev.sh example   install everything, then run examples/quickstart.py
-#   tools/dev.sh test      install everything, then run the C++ and Python tests
-#                          and a minute of fuzzing the JSON reader
+#   tools/dev.sh test      install everything, then run the C++ and Python tests,
+#                          a minute of fuzzing the JSON reader, stubtest on the
+#                          typing stub, and build a wheel into dist/
 #   tools/dev.sh quick [pytest args...]
 #                          the inner loop: rebuild in build-dev/ (C++ tests and
 #                          the module), run CTest, then pytest against the
@@ -18,7 +19,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 APT_PACKAGES=(g++ cmake ninja-build libeigen3-dev rapidjson-dev libgtest-dev python3 python3-dev python3-venv
-              clang libclang-rt-14-dev libsuitesparse-dev)
+              clang libclang-rt-14-dev libcairo2 libsuitesparse-dev)
 PYTHON="${PYTHON:-python3}"
 VENV="${VENV:-.venv}"
 export CMAKE_BUILD_PARALLEL_LEVEL="${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}"
@@ -52,7 +53,8 @@ install_python_packages() {
     if [ ! -x "$VENV/bin/python" ]; then
         "$PYTHON" -m venv "$VENV"
     fi
-    "$VENV/bin/python" -m pip install --quiet --disable-pip-version-check pytest numpy scipy
+    "$VENV/bin/python" -m pip install --quiet --disable-pip-version-check pytest numpy scipy mypy "dask[distributed]" \
+        cairosvg pillow
     "$VENV/bin/python" -m pip install --quiet --disable-pip-version-check .
 }
 
@@ -67,6 +69,10 @@ run_tests() {
     # A minute of fuzzing the JSON reader: hostile documents must never crash it.
     tests/fuzz/run.sh 60
     "$VENV/bin/python" -X dev -W error -m pytest -q tests/python
+    # The typing stub must describe the installed module exactly.
+    "$VENV/bin/python" -m mypy.stubtest ovralis
+    # The wheel reuses the build directory of the install above, so this is quick.
+    "$VENV/bin/python" -m pip wheel --quiet --disable-pip-version-check --no-deps . -w dist
 }
 
 # Rebuilds the C++ tests and the module in build-dev and runs both suites

@@ -1,3 +1,5 @@
+// The analytic Jacobian: one walk over the constraints' partial derivatives,
+// delivered as triplets, as a sparse matrix built from them, or dense.
 #include <cmath>
 #include <optional>
 #include <string>
@@ -6,7 +8,6 @@
 #include "jacobian/jacobian.hpp"
 #include "residual/residual.hpp"
 #include "system/errors.hpp"
-#include "system/references.hpp"
 
 namespace ovralis {
 namespace {
@@ -43,7 +44,6 @@ constexpr double kNegligible = 1e-30;
 }  // namespace
 
 std::vector<JacobianTriplet> sparse_jacobian(const System& system) {
-    validate_references(system);
     std::vector<JacobianTriplet> triplets;
     triplets.reserve(4 * system.constraints.size());
     for_each_derivative(system, [&](Eigen::Index row, Eigen::Index column, double value,
@@ -56,8 +56,21 @@ std::vector<JacobianTriplet> sparse_jacobian(const System& system) {
     return triplets;
 }
 
+Eigen::SparseMatrix<double> analytic_sparse_jacobian(const System& system, Eigen::Index rows) {
+    const std::vector<JacobianTriplet> triplets = sparse_jacobian(system);
+    for (const JacobianTriplet& t : triplets) {
+        if (t.row() >= rows) {
+            throw InternalError("Jacobian row " + std::to_string(t.row()) + " outside " +
+                                std::to_string(rows) + " residual rows");
+        }
+    }
+    const auto columns = static_cast<Eigen::Index>(system.layout.variables.size());
+    Eigen::SparseMatrix<double> jacobian(rows, columns);
+    jacobian.setFromTriplets(triplets.begin(), triplets.end());  // sums repeated entries
+    return jacobian;
+}
+
 Eigen::MatrixXd analytic_jacobian(const System& system, Eigen::Index rows) {
-    validate_references(system);
     const auto columns = static_cast<Eigen::Index>(system.layout.variables.size());
     Eigen::MatrixXd jacobian = Eigen::MatrixXd::Zero(rows, columns);
     for_each_derivative(system, [&](Eigen::Index row, Eigen::Index column, double value, bool) {

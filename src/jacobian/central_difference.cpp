@@ -1,10 +1,10 @@
+// The dense central-difference Jacobian and the residual form its rows follow.
 #include "jacobian/central_difference.hpp"
 
 #include <string>
 
 #include "jacobian/jacobian.hpp"
 #include "system/errors.hpp"
-#include "system/references.hpp"
 
 namespace ovralis {
 
@@ -16,7 +16,6 @@ ResidualForm central_difference_form(const System& system, Eigen::Index rows) {
 
 Eigen::MatrixXd central_difference_jacobian(System& system, const Eigen::VectorXd& x,
                                             Eigen::Index rows) {
-    validate_references(system);
     const auto columns = static_cast<Eigen::Index>(system.layout.variables.size());
     if (x.size() < columns) throw InternalError("variable vector shorter than the variable list");
     const ResidualForm form = central_difference_form(system, rows);

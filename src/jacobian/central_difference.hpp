@@ -1,3 +1,4 @@
+// The central-difference scheme shared by the dense and the compressed producers.
 #pragma once
 
 #include <Eigen/Core>

@@ -1,3 +1,4 @@
+// Builds the column-to-parameter and column-to-constraint tables of the difference Jacobian.
 #include "jacobian/column_dependencies.hpp"
 
 #include <cstdint>

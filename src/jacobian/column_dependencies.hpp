@@ -1,3 +1,4 @@
+// Which parameters and constraints each Jacobian column touches, for column-wise differences.
 #pragma once
 
 #include <cstddef>

@@ -1,3 +1,4 @@
+// The Jacobian producers: analytic triplets, sparse and dense matrices, central differences.
 #pragma once
 
 #include <vector>
@@ -12,7 +13,8 @@ namespace ovralis {
 using JacobianTriplet = Eigen::Triplet<double, Eigen::Index>;
 
 // All producers differentiate with respect to the variables of system.layout
-// (built by build_variables). Rows follow the solver's residual form: when any
+// (built by build_variables), and all expect the store's references to have
+// been validated (validate_references) once by their caller. Rows follow the solver's residual form: when any
 // eliminated constraint exists those constraints take no rows. A derivative of
 // a parameter that has no variable of its own lands in its equality group's
 // column; a held parameter contributes nothing.
@@ -21,6 +23,11 @@ using JacobianTriplet = Eigen::Triplet<double, Eigen::Index>;
 // Constant coefficients are always listed; others only above 1e-30 in
 // magnitude. Repeated (row, column) pairs are not merged.
 std::vector<JacobianTriplet> sparse_jacobian(const System& system);
+
+// The triplets assembled into a rows x n sparse matrix, repeated (row,
+// column) pairs summed: the chain rule for parameters sharing a variable. A
+// triplet at or beyond `rows` is an internal error.
+Eigen::SparseMatrix<double> analytic_sparse_jacobian(const System& system, Eigen::Index rows);
 
 // The same derivatives as a dense rows x n matrix (duplicates summed).
 Eigen::MatrixXd analytic_jacobian(const System& system, Eigen::Index rows);

@@ -1,3 +1,5 @@
+// The Jacobian the solve methods iterate with, always compressed: the
+// analytic triplets, or central differences taken column by column.
 #include <span>
 #include <string>
 #include <vector>
@@ -6,25 +8,10 @@
 #include "jacobian/column_dependencies.hpp"
 #include "jacobian/jacobian.hpp"
 #include "system/errors.hpp"
-#include "system/references.hpp"
 #include "system/variable_layout.hpp"
 
 namespace ovralis {
 namespace {
-
-Eigen::SparseMatrix<double> analytic_sparse(const System& system, Eigen::Index rows) {
-    const std::vector<JacobianTriplet> triplets = sparse_jacobian(system);
-    for (const JacobianTriplet& t : triplets) {
-        if (t.row() >= rows) {
-            throw InternalError("Jacobian row " + std::to_string(t.row()) + " outside " +
-                                std::to_string(rows) + " residual rows");
-        }
-    }
-    const auto columns = static_cast<Eigen::Index>(system.layout.variables.size());
-    Eigen::SparseMatrix<double> jacobian(rows, columns);
-    jacobian.setFromTriplets(triplets.begin(), triplets.end());  // sums repeated entries
-    return jacobian;
-}
 
 // The central-difference Jacobian, column by column. Around a scattered x, a
 // full write-back of x with entry j moved changes exactly the parameters of
@@ -33,7 +20,6 @@ Eigen::SparseMatrix<double> analytic_sparse(const System& system, Eigen::Index r
 // row's difference is exactly zero and is left out.
 Eigen::SparseMatrix<double> central_difference_sparse(System& system, const Eigen::VectorXd& x,
                                                       Eigen::Index rows) {
-    validate_references(system);
     const auto columns = static_cast<Eigen::Index>(system.layout.variables.size());
     if (x.size() < columns) throw InternalError("variable vector shorter than the variable list");
     const ResidualForm form = central_difference_form(system, rows);
@@ -94,7 +80,7 @@ Eigen::SparseMatrix<double> central_difference_sparse(System& system, const Eige
 
 Eigen::SparseMatrix<double> solver_jacobian(System& system, const Eigen::VectorXd& x,
                                             Eigen::Index rows) {
-    if (system.analytic_jacobian) return analytic_sparse(system, rows);
+    if (system.analytic_jacobian) return analytic_sparse_jacobian(system, rows);
     return central_difference_sparse(system, x, rows);
 }
 

@@ -5,6 +5,8 @@ Supports points, lines, circles, arcs with 30+ constraint types.
 Solvers: Levenberg-Marquardt, DogLeg, BFGS, MultiStart, Sparse.
 """
 
+from collections.abc import Generator, Iterable
+from concurrent.futures import Executor
 from typing import Literal, SupportsFloat, SupportsIndex, TypedDict, final
 
 # Entity indices accept any integer-like object (numpy integers too) and must
@@ -12,7 +14,52 @@ from typing import Literal, SupportsFloat, SupportsIndex, TypedDict, final
 _Index = SupportsIndex
 _Real = SupportsFloat
 
-__all__: list[str]
+__version__: str
+
+__all__ = [
+    "Point",
+    "Line",
+    "Circle",
+    "Arc",
+    "Constraint",
+    "System",
+    "SolveResult",
+    "DofAnalysis",
+    "SolverDiagnostics",
+    "distance_constraint",
+    "horizontal_constraint",
+    "vertical_constraint",
+    "coincident_constraint",
+    "point_on_line_constraint",
+    "point_line_distance_constraint",
+    "parallel_constraint",
+    "perpendicular_constraint",
+    "angle_constraint",
+    "equal_length_constraint",
+    "line_line_intersection_constraint",
+    "fixed_point_constraint",
+    "point_on_circle_constraint",
+    "line_circle_tangent_constraint",
+    "circle_circle_tangent_constraint",
+    "circle_circle_tangent_internal_constraint",
+    "equal_radius_constraint",
+    "concentric_constraint",
+    "circle_radius_constraint",
+    "angle_between_points_constraint",
+    "midpoint_constraint",
+    "symmetry_constraint",
+    "point_on_arc_constraint",
+    "line_arc_tangent_constraint",
+    "line_arc_start_tangent_constraint",
+    "line_arc_end_tangent_constraint",
+    "arc_arc_tangent_constraint",
+    "arc_arc_tangent_internal_constraint",
+    "arc_circle_tangent_constraint",
+    "arc_circle_tangent_internal_constraint",
+    "arc_radius_constraint",
+    "arc_sweep_angle_constraint",
+    "solve_documents",
+]
 
 class InternalError(BaseException):
     """A broken internal invariant of ovralis (never the caller's fault)."""
@@ -23,7 +70,7 @@ class Point:
     x: float
     y: float
     fixed: bool
-    def __init__(self, x: _Real = 0.0, y: _Real = 0.0, fixed: bool = False) -> None: ...
+    def __new__(cls, x: _Real = 0.0, y: _Real = 0.0, fixed: bool = False) -> Point: ...
     def distance(self, other: Point) -> float: ...
 
 @final
@@ -33,7 +80,7 @@ class Line:
     def p1(self) -> int: ...
     @property
     def p2(self) -> int: ...
-    def __init__(self, p1: _Index, p2: _Index) -> None: ...
+    def __new__(cls, p1: _Index, p2: _Index) -> Line: ...
 
 @final
 class Circle:
@@ -43,7 +90,7 @@ class Circle:
     def center(self) -> int: ...
     @property
     def fixed(self) -> bool: ...
-    def __init__(self, center: _Index, radius: _Real = 0.0, fixed: bool = False) -> None: ...
+    def __new__(cls, center: _Index, radius: _Real = 0.0, fixed: bool = False) -> Circle: ...
 
 @final
 class Arc:
@@ -57,15 +104,18 @@ class Arc:
     def end(self) -> int: ...
     @property
     def fixed(self) -> bool: ...
-    def __init__(
-        self, center: _Index, start: _Index, end: _Index, radius: _Real = 0.0, fixed: bool = False
-    ) -> None: ...
+    def __new__(
+        cls, center: _Index, start: _Index, end: _Index, radius: _Real = 0.0, fixed: bool = False
+    ) -> Arc: ...
 
 @final
 class Constraint:
     """Created only by the constraint constructor functions and System.remove_constraint."""
     def kind(self) -> str: ...
     def equation_count(self) -> int: ...
+    def fields(self) -> dict[str, int | float]: ...
+    # Each field of the constraint's kind reads as an attribute (c.p1, c.d, ...).
+    def __getattr__(self, name: str) -> int | float: ...
 
 class _VerificationDict(TypedDict):
     """The dictionary returned by System.verify_solution (keys in this order)."""
@@ -141,6 +191,27 @@ class System:
     def to_json(self) -> str: ...
     @staticmethod
     def from_json(json: str) -> System: ...
+    # Editing in place and snapshots.
+    def set_point(self, idx: _Index, x: _Real, y: _Real, fixed: bool | None = None) -> None: ...
+    def set_circle(self, idx: _Index, radius: _Real | None = None, fixed: bool | None = None) -> None: ...
+    def set_arc(self, idx: _Index, radius: _Real | None = None, fixed: bool | None = None) -> None: ...
+    def get_constraint(self, idx: _Index) -> Constraint: ...
+    def set_constraint(self, idx: _Index, c: Constraint) -> None: ...
+    def copy(self) -> System: ...
+    def __copy__(self) -> System: ...
+    def __deepcopy__(self, memo: object) -> System: ...
+    # Pictures: the analysis is read by attribute name (free_points, free_circles,
+    # free_arcs, conflicting, groups), so any object with those attributes will do.
+    def to_svg(
+        self,
+        *,
+        width: _Real = 400.0,
+        height: _Real | None = None,
+        margin: _Real = 24.0,
+        labels: bool = True,
+        analysis: object | None = None,
+    ) -> str: ...
+    def _repr_svg_(self) -> str: ...
 
 @final
 class SolveResult:
@@ -244,3 +315,8 @@ def arc_circle_tangent_constraint(arc: _Index, circle: _Index) -> Constraint: ..
 def arc_circle_tangent_internal_constraint(arc: _Index, circle: _Index) -> Constraint: ...
 def arc_radius_constraint(arc: _Index, r: _Real) -> Constraint: ...
 def arc_sweep_angle_constraint(arc: _Index, deg: _Real) -> Constraint: ...
+
+# Solving many documents at once (implemented in ovralis._batch).
+def solve_documents(
+    documents: Iterable[str], *, max_iter: int = 200, tol: float = 1e-8, executor: Executor | None = None
+) -> Generator[tuple[str, SolveResult], None, None]: ...

@@ -127,4 +127,14 @@ bool Arguments::flag_or(std::size_t position, bool fallback) const {
     return present(position) ? flag(position) : fallback;
 }
 
+std::optional<double> Arguments::real_or_none(std::size_t position) const {
+    if (!present(position) || values_[position] == Py_None) return std::nullopt;
+    return real(position);
+}
+
+std::optional<bool> Arguments::flag_or_none(std::size_t position) const {
+    if (!present(position) || values_[position] == Py_None) return std::nullopt;
+    return flag(position);
+}
+
 }  // namespace ovralis::py

@@ -10,6 +10,7 @@
 #include <array>
 #include <cstddef>
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -67,6 +68,9 @@ public:
     bool flag(std::size_t position) const;
     double real_or(std::size_t position, double fallback) const;
     bool flag_or(std::size_t position, bool fallback) const;
+    // Empty when the argument is missing or None.
+    std::optional<double> real_or_none(std::size_t position) const;
+    std::optional<bool> flag_or_none(std::size_t position) const;
 
     // How error texts name the parameter at `position`.
     ValueName name_of(std::size_t position) const {

@@ -3,6 +3,7 @@
 #include <new>
 #include <stdexcept>
 
+#include "solver/interruption.hpp"
 #include "system/errors.hpp"
 
 namespace ovralis::py {
@@ -33,6 +34,10 @@ void set_error_from_current_exception() {
         PyErr_SetString(PyExc_ValueError, error.what());
     } catch (const DocumentError& error) {
         PyErr_SetString(PyExc_ValueError, (std::string("JSON parse error: ") + error.what()).c_str());
+    } catch (const SolveInterrupted&) {
+        // A signal handler raised while the solve ran; its exception (usually
+        // KeyboardInterrupt) is already set and is what the caller sees.
+        if (!PyErr_Occurred()) PyErr_SetNone(PyExc_KeyboardInterrupt);
     } catch (const std::bad_alloc&) {
         PyErr_NoMemory();
     } catch (const std::exception& error) {

@@ -98,6 +98,11 @@ Ref wrap_constraint(const Constraint& constraint);
 // The record held by a Constraint object; TypeError naming `name` otherwise.
 const Constraint& constraint_in(PyObject* object, const ValueName& name);
 
+// A constraint's pickled state, (kind name, field values in field order), and
+// back; a malformed state raises TypeError or ValueError.
+Ref constraint_state(const Constraint& constraint);
+Constraint constraint_from_state(PyObject* state);
+
 // The 32 module-level constructor functions, in registration order.
 std::array<PyMethodDef, kConstraintConstructors.size()>& constraint_functions();
 

@@ -4,6 +4,7 @@
 #include "lib/call_guard.hpp"
 #include "lib/analysis_class.hpp"
 #include "lib/constraint_class.hpp"
+#include "lib/package_attributes.hpp"
 #include "lib/result_classes.hpp"
 #include "lib/system_class.hpp"
 #include "lib/value_classes.hpp"
@@ -17,8 +18,11 @@ constexpr const char* kModuleDoc =
     "Supports points, lines, circles, arcs with 30+ constraint types.\n"
     "Solvers: Levenberg-Marquardt, DogLeg, BFGS, MultiStart, Sparse.";
 
+// m_size 0, not -1: with -1 a repeated import would copy the module's dict
+// into a new module instead of calling PyInit_ovralis, which returns the one
+// module object and refuses a second interpreter.
 PyModuleDef module_def = {
-    PyModuleDef_HEAD_INIT, "ovralis", kModuleDoc, -1, nullptr, nullptr, nullptr, nullptr, nullptr,
+    PyModuleDef_HEAD_INIT, "ovralis", kModuleDoc, 0, nullptr, nullptr, nullptr, nullptr, nullptr,
 };
 
 // The module keeps process-wide types, so it lives in one interpreter only and
@@ -74,6 +78,7 @@ Ref create_module() {
     }
 
     add_object(module.get(), "InternalError", create_internal_error_type());
+    add_package_attributes(module.get(), all.get());
     return module;
 }
 

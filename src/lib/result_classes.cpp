@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 
+#include "lib/record_state.hpp"
 #include "lib/type_helpers.hpp"
 #include "system/number_format.hpp"
 
@@ -33,11 +34,14 @@ PyGetSetDef solve_result_attributes[] = {
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
+PyMethodDef solve_result_methods[] = {kReduceMethod<SolveResult>, kFromStateMethod<SolveResult>, {nullptr, nullptr, 0, nullptr}};
+
 PyType_Slot solve_result_slots[] = {
     {Py_tp_doc, const_cast<char*>("Result of a solve operation.")},
     {Py_tp_new, reinterpret_cast<void*>(no_constructor<kSolveResultName>)},
     {Py_tp_dealloc, reinterpret_cast<void*>(dealloc_value_object)},
     {Py_tp_repr, reinterpret_cast<void*>(repr_of<solve_result_repr>)},
+    {Py_tp_methods, solve_result_methods},
     {Py_tp_getset, solve_result_attributes},
     {0, nullptr},
 };
@@ -72,10 +76,13 @@ PyGetSetDef dof_analysis_attributes[] = {
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
+PyMethodDef dof_analysis_methods[] = {kReduceMethod<DofAnalysis>, kFromStateMethod<DofAnalysis>, {nullptr, nullptr, 0, nullptr}};
+
 PyType_Slot dof_analysis_slots[] = {
     {Py_tp_new, reinterpret_cast<void*>(no_constructor<kDofAnalysisName>)},
     {Py_tp_dealloc, reinterpret_cast<void*>(dealloc_value_object)},
     {Py_tp_repr, reinterpret_cast<void*>(repr_of<dof_analysis_repr>)},
+    {Py_tp_methods, dof_analysis_methods},
     {Py_tp_getset, dof_analysis_attributes},
     {0, nullptr},
 };
@@ -125,10 +132,13 @@ PyGetSetDef diagnostics_attributes[] = {
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
+PyMethodDef diagnostics_methods[] = {kReduceMethod<SolverDiagnostics>, kFromStateMethod<SolverDiagnostics>, {nullptr, nullptr, 0, nullptr}};
+
 PyType_Slot diagnostics_slots[] = {
     {Py_tp_new, reinterpret_cast<void*>(no_constructor<kDiagnosticsName>)},
     {Py_tp_dealloc, reinterpret_cast<void*>(dealloc_value_object)},
     {Py_tp_repr, reinterpret_cast<void*>(repr_of<diagnostics_repr>)},
+    {Py_tp_methods, diagnostics_methods},
     {Py_tp_getset, diagnostics_attributes},
     {0, nullptr},
 };

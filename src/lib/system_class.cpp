@@ -7,11 +7,13 @@
 
 #include "lib/analysis_class.hpp"
 #include "lib/constraint_class.hpp"
-#include "lib/interpreter_lock.hpp"
+#include "lib/render_methods.hpp"
 #include "lib/result_classes.hpp"
 #include "lib/store_access.hpp"
+#include "lib/system_state.hpp"
 #include "lib/type_helpers.hpp"
 #include "lib/verification_dict.hpp"
+#include "lib/without_gil.hpp"
 #include "solver/solve.hpp"
 #include "system/document.hpp"
 #include "system/dof.hpp"
@@ -146,6 +148,79 @@ PyObject* add_arc(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObj
     });
 }
 
+// ---- editing in place: every index keeps its meaning ----
+
+PyObject* set_point(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    static constexpr Signature signature{"set_point", {"idx", "x", "y", "fixed"}, 3};
+    return with_store<Access::Exclusive>(self, [&](System& store) {
+        const Arguments a(signature, args, nargs, kwnames);
+        const Index idx = a.index(0);
+        const double x = a.real(1);
+        const double y = a.real(2);
+        ovralis::set_point(store, idx, x, y, a.flag_or_none(3));
+        return none();
+    });
+}
+
+// set_circle and set_arc: a new radius, a new fixed flag, or both.
+template <const Signature& signature, auto set>
+PyObject* set_radius_and_flag(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    return with_store<Access::Exclusive>(self, [&](System& store) {
+        const Arguments a(signature, args, nargs, kwnames);
+        const Index idx = a.index(0);
+        const std::optional<double> radius = a.real_or_none(1);
+        set(store, idx, radius, a.flag_or_none(2));
+        return none();
+    });
+}
+
+constexpr Signature kSetCircle{"set_circle", {"idx", "radius", "fixed"}, 1};
+constexpr Signature kSetArc{"set_arc", {"idx", "radius", "fixed"}, 1};
+
+PyObject* get_constraint(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    static constexpr Signature signature{"get_constraint", {"idx"}, 1};
+    return with_store<Access::Shared>(self, [&](System& store) {
+        const Arguments a(signature, args, nargs, kwnames);
+        return wrap_constraint(ovralis::get_constraint(store, a.index(0)));
+    });
+}
+
+PyObject* set_constraint(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    static constexpr Signature signature{"set_constraint", {"idx", "c"}, 2};
+    return with_store<Access::Exclusive>(self, [&](System& store) {
+        const Arguments a(signature, args, nargs, kwnames);
+        const Index idx = a.index(0);
+        ovralis::set_constraint(store, idx, constraint_in(a.object(1), a.name_of(1)));
+        return none();
+    });
+}
+
+// ---- snapshots: copy, copy.copy, copy.deepcopy and pickle ----
+
+// A new System owning an exact copy of the store, bound to the calling thread.
+template <const Signature& signature>
+PyObject* copy_system(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    return with_store<Access::Shared>(self, [&](System& store) {
+        const Arguments a(signature, args, nargs, kwnames);
+        return wrap_system(System(store));
+    });
+}
+
+constexpr Signature kCopy{"copy"};
+constexpr Signature kDunderCopy{"__copy__"};
+constexpr Signature kDeepCopy{"__deepcopy__", {"memo"}, 1};  // a store holds no Python objects
+
+PyObject* reduce_system(PyObject* self, PyObject*) {
+    return with_store<Access::Shared>(self, [&](System& store) {
+        Ref rebuild = Ref::steal(PyObject_GetAttrString(reinterpret_cast<PyObject*>(g_system_type), "_from_state"));
+        return new_tuple(std::move(rebuild), new_tuple(system_state(store)));
+    });
+}
+
+PyObject* system_from_state_method(PyObject*, PyObject* state) {
+    return guarded([&] { return wrap_system(system_from_state(state)).release(); });
+}
+
 // ---- constraints ----
 
 // add_<kind>_constraint for one row of the constructor table.
@@ -268,7 +343,10 @@ PyObject* solve(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObjec
     static constexpr Signature signature{"solve", {"max_iter", "tol"}, 0};
     return with_store<Access::Exclusive>(self, [&](System& store) {
         const SolveSettings settings = solve_settings(Arguments(signature, args, nargs, kwnames));
-        return wrap_solve_result(ovralis::solve(store, settings.max_iter, settings.tol));
+        const SolveResult result = without_gil_interruptible([&](const InterruptPoll& interrupted) {
+            return ovralis::solve(store, settings.max_iter, settings.tol, interrupted);
+        });
+        return wrap_solve_result(result);
     });
 }
 
@@ -276,8 +354,11 @@ PyObject* solve_and_verify(PyObject* self, PyObject* const* args, Py_ssize_t nar
     static constexpr Signature signature{"solve_and_verify", {"max_iter", "tol"}, 0};
     return with_store<Access::Exclusive>(self, [&](System& store) {
         const SolveSettings settings = solve_settings(Arguments(signature, args, nargs, kwnames));
-        const SolveResult result = ovralis::solve(store, settings.max_iter, settings.tol);
-        return new_tuple(wrap_solve_result(result), verification_dict(ovralis::verify(store, settings.tol)));
+        const auto [result, verification] = without_gil_interruptible([&](const InterruptPoll& interrupted) {
+            const SolveResult solved = ovralis::solve(store, settings.max_iter, settings.tol, interrupted);
+            return std::pair(solved, ovralis::verify(store, settings.tol));
+        });
+        return new_tuple(wrap_solve_result(result), verification_dict(verification));
     });
 }
 
@@ -285,7 +366,7 @@ PyObject* analyze_dof(PyObject* self, PyObject* const* args, Py_ssize_t nargs, P
     static constexpr Signature signature{"analyze_dof"};
     return with_store<Access::Shared>(self, [&](System& store) {
         const Arguments a(signature, args, nargs, kwnames);
-        return wrap_dof_analysis(ovralis::analyze_dof(store));
+        return wrap_dof_analysis(without_gil([&] { return ovralis::analyze_dof(store); }));
     });
 }
 
@@ -294,7 +375,7 @@ PyObject* diagnostics(PyObject* self, PyObject* const* args, Py_ssize_t nargs, P
     return with_store<Access::Shared>(self, [&](System& store) {
         const Arguments a(signature, args, nargs, kwnames);
         const bool include_residuals = a.flag_or(0, true);
-        return wrap_diagnostics(ovralis::diagnostics(store, include_residuals));
+        return wrap_diagnostics(without_gil([&] { return ovralis::diagnostics(store, include_residuals); }));
     });
 }
 
@@ -308,7 +389,7 @@ PyObject* analyze_constraints(PyObject* self, PyObject* const* args, Py_ssize_t 
         }
         // The System stays on this thread and is borrowed, so other threads may run meanwhile.
         ConstraintAnalysis analysis =
-            without_interpreter_lock([&] { return ovralis::analyze_constraints(store, tol); });
+            without_gil([&] { return ovralis::analyze_constraints(store, tol); });
         return wrap_constraint_analysis(std::move(analysis));
     });
 }
@@ -318,7 +399,7 @@ PyObject* verify_solution(PyObject* self, PyObject* const* args, Py_ssize_t narg
     return with_store<Access::Shared>(self, [&](System& store) {
         const Arguments a(signature, args, nargs, kwnames);
         const double tolerance = a.real_or(0, 1e-6);
-        return verification_dict(ovralis::verify(store, tolerance));
+        return verification_dict(without_gil([&] { return ovralis::verify(store, tolerance); }));
     });
 }
 
@@ -326,7 +407,7 @@ PyObject* to_json(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObj
     static constexpr Signature signature{"to_json"};
     return with_store<Access::Shared>(self, [&](System& store) {
         const Arguments a(signature, args, nargs, kwnames);
-        return new_str(ovralis::to_json(store));
+        return new_str(without_gil([&] { return ovralis::to_json(store); }));
     });
 }
 
@@ -340,7 +421,7 @@ PyObject* from_json(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject
         const char* text = PyUnicode_AsUTF8AndSize(json, &length);
         if (text == nullptr) throw PythonError{};
         const std::string_view document(text, static_cast<std::size_t>(length));
-        return wrap_system(ovralis::from_json(document)).release();
+        return wrap_system(without_gil([&] { return ovralis::from_json(document); })).release();
     });
 }
 
@@ -456,6 +537,32 @@ std::vector<PyMethodDef>& system_methods() {
         m.push_back(method("to_json", to_json, "to_json($self)\n--\n\nSerialize the system to JSON."));
         m.push_back(method("from_json", from_json, "from_json(json)\n--\n\nDeserialize a system from JSON.",
                            METH_STATIC));
+        m.push_back(method("set_point", set_point,
+                           "set_point($self, idx, x, y, fixed=None)\n--\n\n"
+                           "Move a point; fixed=None keeps its fixed flag."));
+        m.push_back(method("set_circle", set_radius_and_flag<kSetCircle, ovralis::set_circle>,
+                           "set_circle($self, idx, radius=None, fixed=None)\n--\n\n"
+                           "Change a circle's radius or fixed flag; None keeps a value."));
+        m.push_back(method("set_arc", set_radius_and_flag<kSetArc, ovralis::set_arc>,
+                           "set_arc($self, idx, radius=None, fixed=None)\n--\n\n"
+                           "Change an arc's radius or fixed flag; None keeps a value."));
+        m.push_back(method("get_constraint", get_constraint,
+                           "get_constraint($self, idx)\n--\n\nA copy of the constraint at index."));
+        m.push_back(method("set_constraint", set_constraint,
+                           "set_constraint($self, idx, c)\n--\n\n"
+                           "Replace the constraint at index by c, keeping every index."));
+        m.push_back(method("copy", copy_system<kCopy>,
+                           "copy($self)\n--\n\nAn independent System equal to this one in every value and setting."));
+        m.push_back(method("__copy__", copy_system<kDunderCopy>, "__copy__($self)\n--\n\nSame as copy()."));
+        m.push_back(method("__deepcopy__", copy_system<kDeepCopy>,
+                           "__deepcopy__($self, memo)\n--\n\nSame as copy()."));
+        m.push_back(PyMethodDef{"__reduce__", reduce_system, METH_NOARGS,
+                                "__reduce__($self)\n--\n\nPickling support: the whole store, exact to the bit."});
+        m.push_back(PyMethodDef{"_from_state", system_from_state_method, METH_O | METH_CLASS,
+                                "_from_state($type, state, /)\n--\n\n"
+                                "Rebuilds a System from the state its __reduce__ gave."});
+        m.push_back(method("to_svg", to_svg, kToSvgDoc));
+        m.push_back(method("_repr_svg_", repr_svg, "_repr_svg_($self)\n--\n\nThe sketch as SVG, for Jupyter."));
         m.push_back(PyMethodDef{nullptr, nullptr, 0, nullptr});
         return m;
     }();
@@ -463,6 +570,10 @@ std::vector<PyMethodDef>& system_methods() {
 }
 
 }  // namespace
+
+PyObject* with_shared_store(PyObject* self, const std::function<Ref(const System&)>& body) {
+    return with_store<Access::Shared>(self, [&](System& store) { return body(store); });
+}
 
 PyTypeObject* create_system_type() {
     static PyType_Slot slots[] = {

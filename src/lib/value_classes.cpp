@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "lib/record_state.hpp"
 #include "lib/type_helpers.hpp"
 #include "system/number_format.hpp"
 
@@ -42,6 +43,8 @@ PyMethodDef point_methods[] = {
     {"distance", as_py_cfunction(point_distance),
      METH_FASTCALL | METH_KEYWORDS,
      "distance($self, other)\n--\n\nEuclidean distance to another point."},
+    kReduceMethod<Point>,
+    kFromStateMethod<Point>,
     {nullptr, nullptr, 0, nullptr},
 };
 
@@ -88,11 +91,14 @@ PyGetSetDef line_attributes[] = {
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
+PyMethodDef line_methods[] = {kReduceMethod<Line>, kFromStateMethod<Line>, {nullptr, nullptr, 0, nullptr}};
+
 PyType_Slot line_slots[] = {
     {Py_tp_doc, const_cast<char*>("Line(p1, p2)\n--\n\nA line defined by two point indices.")},
     {Py_tp_new, reinterpret_cast<void*>(line_new)},
     {Py_tp_dealloc, reinterpret_cast<void*>(dealloc_value_object)},
     {Py_tp_repr, reinterpret_cast<void*>(repr_of<line_repr>)},
+    {Py_tp_methods, line_methods},
     {Py_tp_getset, line_attributes},
     {0, nullptr},
 };
@@ -125,12 +131,15 @@ PyGetSetDef circle_attributes[] = {
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
+PyMethodDef circle_methods[] = {kReduceMethod<Circle>, kFromStateMethod<Circle>, {nullptr, nullptr, 0, nullptr}};
+
 PyType_Slot circle_slots[] = {
     {Py_tp_doc, const_cast<char*>("Circle(center, radius=0.0, fixed=False)\n--\n\n"
                                   "A circle with center point index, radius, and fixed flag.")},
     {Py_tp_new, reinterpret_cast<void*>(circle_new)},
     {Py_tp_dealloc, reinterpret_cast<void*>(dealloc_value_object)},
     {Py_tp_repr, reinterpret_cast<void*>(repr_of<circle_repr>)},
+    {Py_tp_methods, circle_methods},
     {Py_tp_getset, circle_attributes},
     {0, nullptr},
 };
@@ -167,12 +176,15 @@ PyGetSetDef arc_attributes[] = {
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
+PyMethodDef arc_methods[] = {kReduceMethod<Arc>, kFromStateMethod<Arc>, {nullptr, nullptr, 0, nullptr}};
+
 PyType_Slot arc_slots[] = {
     {Py_tp_doc, const_cast<char*>("Arc(center, start, end, radius=0.0, fixed=False)\n--\n\n"
                                   "An arc with center, start, end point indices, radius, and fixed flag.")},
     {Py_tp_new, reinterpret_cast<void*>(arc_new)},
     {Py_tp_dealloc, reinterpret_cast<void*>(dealloc_value_object)},
     {Py_tp_repr, reinterpret_cast<void*>(repr_of<arc_repr>)},
+    {Py_tp_methods, arc_methods},
     {Py_tp_getset, arc_attributes},
     {0, nullptr},
 };

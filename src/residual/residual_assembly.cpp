@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "residual/kind_residuals.hpp"
+#include "residual/kind_operations.hpp"
 #include "residual/residual.hpp"
 
 namespace ovralis {
@@ -17,54 +17,7 @@ bool contributes(const Constraint& c, ResidualForm form) {
 }  // namespace
 
 ConstraintEntries constraint_residual(const System& system, const Constraint& c) {
-    using K = ConstraintKind;
-    switch (c.kind) {
-        case K::Distance:
-        case K::Horizontal:
-        case K::Vertical:
-        case K::Coincident:
-        case K::PointOnLine:
-        case K::Parallel:
-        case K::Perpendicular:
-        case K::Angle:
-        case K::EqualLength:
-        case K::FixedPoint:
-        case K::AngleBetweenPoints:
-        case K::Midpoint:
-        case K::Symmetry:
-        case K::PointLineDistance:
-        case K::LineLineIntersection:
-        case K::PointOnLineAt:
-        case K::EqualLineLength: return residual_detail::point_line_residual(system, c);
-        case K::PointOnCircle:
-        case K::LineCircleTangent:
-        case K::CircleCircleTangent:
-        case K::CircleCircleTangentInternal:
-        case K::EqualRadius:
-        case K::Concentric:
-        case K::CircleRadius:
-        case K::PointOnArc:
-        case K::LineArcTangent:
-        case K::ArcArcTangent:
-        case K::ArcArcTangentInternal:
-        case K::ArcCircleTangent:
-        case K::ArcCircleTangentInternal:
-        case K::ArcRadius:
-        case K::ArcSweepAngle:
-        case K::LineArcStartTangent:
-        case K::LineArcEndTangent:
-        case K::C2CDistance:
-        case K::P2CDistance:
-        case K::ArcLength: return residual_detail::circle_arc_residual(system, c);
-        case K::PointOnEllipse:
-        case K::EllipseTangentLine:
-        case K::EqualMajorAxes:
-        case K::EqualMinorAxes:
-        case K::PointOnArcOfEllipse:
-        case K::EllipseRadmin:
-        case K::EllipseFocusDistance: return residual_detail::ellipse_residual(system, c);
-    }
-    return {};
+    return kind_operations(c.kind).residual(system, c);
 }
 
 bool has_eliminated_constraints(const System& system) {

@@ -1,3 +1,4 @@
+// The endings, nudge, damping rules, line search and LU solve the methods share.
 #include "solver/method_support.hpp"
 
 #include <algorithm>
@@ -6,8 +7,6 @@
 
 #include <Eigen/LU>
 
-#include "residual/residual.hpp"
-#include "system/variable_layout.hpp"
 
 namespace ovralis {
 namespace {
@@ -23,19 +22,6 @@ SolveReport report(SolveOutcome outcome, std::uint64_t iterations) {
 }
 
 }  // namespace
-
-Evaluation evaluate(const Problem& problem) {
-    Evaluation evaluation;
-    evaluation.residual = problem_residual(problem);
-    evaluation.cost = sum_of_squares(evaluation.residual);
-    evaluation.max_abs = max_abs_residual(evaluation.residual);
-    return evaluation;
-}
-
-double cost_at(Problem& problem, const Eigen::VectorXd& x) {
-    scatter(problem.system, x);
-    return sum_of_squares(problem_residual(problem));
-}
 
 SolveReport converged_after(std::uint64_t iterations) {
     return report(SolveOutcome::Converged, iterations);
@@ -53,8 +39,12 @@ SolveReport damping_limit_after(std::uint64_t iterations) {
     return report(SolveOutcome::DampingLimit, iterations);
 }
 
-SolveReport report_without_iterations(const Problem& problem, double tol) {
-    return tol > evaluate(problem).max_abs ? converged_after(0) : iteration_limit_after(0);
+std::optional<SolveReport> ending_at(const Evaluation& current, std::uint64_t k,
+                                     std::uint64_t max_iter, double tol) {
+    if (!std::isfinite(current.cost)) return non_finite_after(k);
+    if (tol > current.max_abs) return converged_after(k);
+    if (k == max_iter) return iteration_limit_after(max_iter);
+    return std::nullopt;
 }
 
 void perturb_off_stationary_point(Eigen::VectorXd& x) {
@@ -73,7 +63,7 @@ LineSearchResult damped_line_search(Problem& problem, const Eigen::VectorXd& x_s
     double fraction = 1.0;
     for (int trial = 0; trial < kLineSearchTrials; ++trial, fraction *= 0.5) {
         result.x = x_start + fraction * delta;
-        result.cost = cost_at(problem, result.x);
+        result.cost = problem.cost(result.x);
         // A NaN trial cost fails both comparisons, so it is rejected unless the
         // direction carries no first-order information at all.
         result.accepted = std::abs(directional) < kNegligibleDirectional ||

@@ -1,3 +1,7 @@
+// Small pieces shared by the solve methods: the endings of a run, the
+// deterministic nudge off stationary points, the damping rules and backtracking
+// search of the two Levenberg–Marquardt methods, and an LU solve that reports a
+// singular matrix.
 #pragma once
 
 #include <cstdint>
@@ -7,25 +11,7 @@
 
 #include "solver/problem.hpp"
 
-// Small pieces shared by the solve methods: measuring the residual, moving the
-// entities to a trial point, the deterministic nudge off stationary points,
-// the damping rules and backtracking search of the two Levenberg–Marquardt
-// methods, and an LU solve that reports a singular matrix.
 namespace ovralis {
-
-// The residual at the entities' current values and the two figures every
-// method tests: the sum of squares (no factor one half) and the largest
-// absolute entry (NaN entries ignored).
-struct Evaluation {
-    Eigen::VectorXd residual;
-    double cost = 0.0;
-    double max_abs = 0.0;
-};
-
-Evaluation evaluate(const Problem& problem);
-
-// Scatters x into the entities and returns the cost there.
-double cost_at(Problem& problem, const Eigen::VectorXd& x);
 
 // How a run ends. Iterations are the ones actually taken.
 SolveReport converged_after(std::uint64_t iterations);
@@ -33,9 +19,13 @@ SolveReport iteration_limit_after(std::uint64_t iterations);
 SolveReport non_finite_after(std::uint64_t iterations);
 SolveReport damping_limit_after(std::uint64_t iterations);
 
-// The ending of a run allowed no iterations: converged when the start already
-// satisfies tol, otherwise the iteration limit, and no step either way.
-SolveReport report_without_iterations(const Problem& problem, double tol);
+// The test at the top of iteration k, after k completed iterations, shared by
+// the methods that test there: a non-finite cost ends the run, a largest
+// entry below tol converges it, and with k == max_iter the iterations are
+// used up. Because the start is judged before anything is spent, a run
+// allowed no iterations needs no rule of its own.
+std::optional<SolveReport> ending_at(const Evaluation& current, std::uint64_t k,
+                                     std::uint64_t max_iter, double tol);
 
 // Moves x off a stationary point that is not a solution: x_i += (2 sin i - 1)
 // * 1e-4. The same system always receives the same nudge, and neighbouring

@@ -86,23 +86,9 @@ void for_each_length(System& system, Op op) {
     for (Ellipse& e : system.ellipses) op(e.radmin);
     for (ArcOfEllipse& e : system.arcs_of_ellipse) op(e.radmin);
     for (Constraint& c : system.constraints) {
-        switch (c.kind) {
-            case ConstraintKind::Distance:
-            case ConstraintKind::PointLineDistance:
-            case ConstraintKind::C2CDistance:
-            case ConstraintKind::P2CDistance:
-            case ConstraintKind::CircleRadius:
-            case ConstraintKind::ArcRadius:
-            case ConstraintKind::EllipseRadmin:
-            case ConstraintKind::ArcLength:
-            case ConstraintKind::EllipseFocusDistance:
-                op(c.value[0]);
-                break;
-            case ConstraintKind::FixedPoint:
-                op(c.value[0]);
-                op(c.value[1]);
-                break;
-            default: break;
+        const KindInfo& info = kind_info(c.kind);
+        for (std::uint8_t f = 0; f < info.field_count; ++f) {
+            if (info.fields[f].is_length) op(c.value[info.fields[f].slot]);
         }
     }
 }

@@ -2,8 +2,10 @@
 // runs under.
 //
 // The engine prepares the system (variables, normalisation by the mean point
-// spacing, propagation of the eliminated equalities), runs one method, checks
-// the outcome against the full residual and puts the caller's units back. It
+// spacing, propagation of the eliminated equalities), runs one method (with a
+// recovery when Levenberg–Marquardt gives up), checks the outcome against the
+// full residual and puts the caller's units back; a converged solve is then
+// refined to full precision and judged by its geometric errors. It
 // also guarantees that a solve changes only free values: the constraint
 // parameters and the values of fixed entities are saved before normalising
 // and written back, bit for bit, after un-normalising.
@@ -15,8 +17,11 @@
 #include <vector>
 
 #include "residual/residual.hpp"
+#include "solver/convergence_judge.hpp"
 #include "solver/normalisation.hpp"
+#include "solver/polish.hpp"
 #include "solver/problem.hpp"
+#include "solver/recovery.hpp"
 #include "system/references.hpp"
 #include "system/variable_layout.hpp"
 
@@ -83,11 +88,14 @@ bool satisfies_every_constraint(const System& system, double tol) {
     return residual.allFinite() && tol > max_abs_residual(residual);
 }
 
-SolveReport run_method(Problem& problem, std::uint64_t max_iter, SolveMethod method, double tol) {
+SolveReport run_method(Problem& problem, bool sparse, std::uint64_t max_iter, SolveMethod method,
+                       double tol) {
     switch (method) {
-        case SolveMethod::Automatic:
-            return problem.system.sparse_solver ? sparse_levenberg_marquardt(problem, max_iter, tol)
-                                                : levenberg_marquardt(problem, max_iter, tol);
+        case SolveMethod::Automatic: {
+            if (sparse) return sparse_levenberg_marquardt(problem, max_iter, tol);
+            const SolveReport report = levenberg_marquardt(problem, max_iter, tol);
+            return recoverable(report) ? recover(problem, report, max_iter, tol) : report;
+        }
         case SolveMethod::DogLeg: return dogleg(problem, max_iter, tol);
         case SolveMethod::Bfgs: return bfgs(problem, max_iter, tol);
     }
@@ -95,18 +103,14 @@ SolveReport run_method(Problem& problem, std::uint64_t max_iter, SolveMethod met
 }
 
 // Runs on the prepared, normalised system and judges the ending in its units.
-SolveReport solve_prepared(System& system, std::uint64_t max_iter, SolveMethod method,
-                           double tol) {
-    Problem problem{system, solver_residual_form(system)};
-    if (problem.variable_count() == 0 || max_iter == 0) {
-        // Nothing can move, or no iteration may run: the start is the answer.
+SolveReport solve_prepared(Problem& problem, System& system, std::uint64_t max_iter,
+                           SolveMethod method, double tol) {
+    if (problem.variable_count() == 0) {
+        // Nothing can move: the start is the answer.
         if (satisfies_every_constraint(system, tol)) return {true, SolveOutcome::Converged, 0};
-        const SolveOutcome outcome = problem.variable_count() == 0
-                                         ? SolveOutcome::NoFreeVariablesNotSatisfied
-                                         : SolveOutcome::IterationLimit;
-        return {false, outcome, 0};
+        return {false, SolveOutcome::NoFreeVariablesNotSatisfied, 0};
     }
-    SolveReport report = run_method(problem, max_iter, method, tol);
+    SolveReport report = run_method(problem, system.sparse_solver, max_iter, method, tol);
     // A method tests the residual it iterates on, which leaves out the
     // eliminated kinds; an equality group holding two different fixed values
     // is only seen by the full residual.
@@ -118,38 +122,61 @@ SolveReport solve_prepared(System& system, std::uint64_t max_iter, SolveMethod m
 }
 
 // The engine once references are known to be valid.
-SolveReport run_engine(System& system, std::uint64_t max_iter, SolveMethod method, double tol) {
+SolveReport run_engine(System& system, std::uint64_t max_iter, SolveMethod method, double tol,
+                       const InterruptPoll& interrupted) {
     build_variables(system);
+    Problem problem(system, interrupted);
     const UserValues saved = save_user_values(system);
     normalise(system);
+    const auto back_to_caller_units = [&] {
+        unnormalise(system);
+        restore_user_values(system, saved);
+    };
     SolveReport report;
     try {
         propagate(system);
-        report = solve_prepared(system, max_iter, method, tol);
+        report = solve_prepared(problem, system, max_iter, method, tol);
+    } catch (const SolveInterrupted&) {
+        // The method left its best point in the entities: hand it over whole.
+        back_to_caller_units();
+        propagate(system);
+        throw;
     } catch (...) {
         // Even an internal error or exhausted memory leaves the caller's units.
-        unnormalise(system);
-        restore_user_values(system, saved);
+        back_to_caller_units();
         throw;
     }
-    unnormalise(system);
-    restore_user_values(system, saved);
+    back_to_caller_units();
     // Free members of a group held at a fixed value took that value through
     // the scale and back; copying it again makes the equality exact.
     propagate(system);
+    // Refined in the caller's units, so that the answer is exact in the
+    // numbers the caller reads, not only before multiplying by the scale.
+    if (report.converged && max_iter > 0) {
+        report.iterations += polish(problem, system.scale, max_iter);
+    }
+    // The method's test passed on its residual entries; the claim stands only
+    // when the geometry holds too.
+    if (report.converged && !geometry_holds(system, tol, system.scale)) {
+        report.converged = false;
+        report.outcome = SolveOutcome::ConstraintsNotSatisfied;
+    }
     return report;
 }
 
 }  // namespace
 
-SolveReport solve_engine(System& system, std::uint64_t max_iter, SolveMethod method, double tol) {
+SolveReport solve_engine(System& system, std::uint64_t max_iter, SolveMethod method, double tol,
+                         const InterruptPoll& interrupted) {
     validate_references(system);
-    return run_engine(system, max_iter, method, tol);
+    return run_engine(system, max_iter, method, tol, interrupted);
 }
 
-SolveResult solve(System& system, std::uint64_t max_iter, double tol) {
+SolveResult solve(System& system, std::uint64_t max_iter, double tol,
+                  const InterruptPoll& interrupted) {
     validate_references(system);
-    const SolveReport report = run_engine(system, max_iter, SolveMethod::Automatic, tol);
+    const SolveReport report =
+        run_engine(system, max_iter, SolveMethod::Automatic, tol, interrupted);
     const Eigen::VectorXd residual = residual_vector(system, ResidualForm::Full);
     return {report.converged, report.iterations, max_abs_residual(residual),
             sum_of_squares(residual)};

@@ -1,7 +1,9 @@
+// The solve step behind System.solve, the solve engine, and what they report.
 #pragma once
 
 #include <cstdint>
 
+#include "solver/interruption.hpp"
 #include "system/system.hpp"
 
 namespace ovralis {
@@ -14,9 +16,10 @@ enum class SolveOutcome {
     DampingLimit,
     NoFreeVariablesNotSatisfied,
     NonFinite,
-    // The method's own test passed but the full residual, eliminated kinds
-    // included, does not hold within tol (an equality group holding two
-    // different fixed values).
+    // The method's own test passed but some constraint does not hold: the
+    // full residual, eliminated kinds included, is not within tol (an
+    // equality group holding two different fixed values), or a geometric
+    // error is not within its tolerance (convergence_judge.hpp).
     ConstraintsNotSatisfied,
 };
 
@@ -38,10 +41,15 @@ struct SolveResult {
 // The solve step: validates references (InvalidReference before anything
 // changes), runs the engine with method Automatic and measures the full
 // residual afterwards.
-SolveResult solve(System& system, std::uint64_t max_iter, double tol);
+SolveResult solve(System& system, std::uint64_t max_iter, double tol,
+                  const InterruptPoll& interrupted = {});
 
-// Prepares the system (variables, normalisation, propagation), runs one
-// method, and restores the caller's units. The entities hold the result.
-SolveReport solve_engine(System& system, std::uint64_t max_iter, SolveMethod method, double tol);
+// Validates references, prepares the system (variables, normalisation,
+// propagation), runs one method, and restores the caller's units. The
+// entities hold the result. When `interrupted` asks to stop, the store is put
+// back at the method's best point in the caller's units and SolveInterrupted
+// is thrown.
+SolveReport solve_engine(System& system, std::uint64_t max_iter, SolveMethod method, double tol,
+                         const InterruptPoll& interrupted = {});
 
 }  // namespace ovralis

@@ -9,6 +9,12 @@ namespace {
 
 using F = FieldType;
 
+// Reals named d, r, len, x or y are lengths; deg and t are not.
+constexpr bool is_length(std::string_view name, FieldType type) {
+    return type == F::Real &&
+           (name == "d" || name == "r" || name == "len" || name == "x" || name == "y");
+}
+
 constexpr KindInfo kind(std::string_view name, std::uint8_t equations, bool eliminated,
                         std::initializer_list<std::pair<std::string_view, FieldType>> specs) {
     KindInfo info{name, 0, {}, equations, eliminated};
@@ -16,7 +22,7 @@ constexpr KindInfo kind(std::string_view name, std::uint8_t equations, bool elim
     std::uint8_t reals = 0;
     for (const auto& [field_name, type] : specs) {
         const std::uint8_t slot = type == F::Real ? reals++ : indices++;
-        info.fields[info.field_count++] = FieldSpec{field_name, type, slot};
+        info.fields[info.field_count++] = FieldSpec{field_name, type, slot, is_length(field_name, type)};
     }
     return info;
 }

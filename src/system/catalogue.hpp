@@ -68,6 +68,8 @@ struct FieldSpec {
     FieldType type;
     // Position in Constraint::index (index fields) or Constraint::value (reals).
     std::uint8_t slot;
+    // A real in the coordinate unit (d, r, len, x, y), scaled with the sketch.
+    bool is_length;
 };
 
 struct KindInfo {

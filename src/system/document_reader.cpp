@@ -34,6 +34,7 @@
 #include "system/document.hpp"
 #include "system/document_schema.hpp"
 #include "system/errors.hpp"
+#include "system/json_allocator.hpp"
 #include "system/json_number.hpp"
 
 namespace ovralis {
@@ -333,7 +334,8 @@ bool below_double_range(std::string_view number) {
 
 // A JSON number as the scalar it denotes: an integer when it has neither
 // fraction nor exponent and fits 64 bits, otherwise the nearest double (with
-// the standard library's correctly rounded conversion). Nullopt when it is too
+// the standard library's correctly rounded conversion), except "-0", which is
+// negative zero. Nullopt when it is too
 // large for a double; too small a value reads as zero of its sign.
 std::optional<Scalar> read_number(std::string_view text) {
     const char* first = text.data();
@@ -342,8 +344,8 @@ std::optional<Scalar> read_number(std::string_view text) {
         if (text.front() == '-') {
             std::int64_t value = 0;
             if (std::from_chars(first, last, value).ec == std::errc{}) {
-                // "-0" is the integer 0.
-                return value == 0 ? Scalar{std::uint64_t{0}} : Scalar{value};
+                // "-0" keeps its sign, as "-0.0" does: it is the real negative zero.
+                return value == 0 ? Scalar{-0.0} : Scalar{value};
             }
         } else {
             std::uint64_t value = 0;
@@ -661,7 +663,7 @@ System from_json(std::string_view text) {
                                 rapidjson::kParseValidateEncodingFlag;
     rapidjson::MemoryStream stream(text.data(), text.size());
     DocumentReader reader(stream);
-    rapidjson::Reader parser;
+    rapidjson::GenericReader<rapidjson::UTF8<>, rapidjson::UTF8<>, ThrowingAllocator> parser;
     const rapidjson::ParseResult result = parser.Parse<kFlags>(stream, reader);
     if (reader.failure()) {
         throw DocumentError(reader.failure()->message + position_text(text, reader.failure()->offset));

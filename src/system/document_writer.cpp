@@ -15,12 +15,15 @@
 #include "system/catalogue.hpp"
 #include "system/document.hpp"
 #include "system/document_schema.hpp"
+#include "system/json_allocator.hpp"
 #include "system/json_number.hpp"
 
 namespace ovralis {
 namespace {
 
-using JsonWriter = rapidjson::Writer<rapidjson::StringBuffer>;
+using JsonBuffer = rapidjson::GenericStringBuffer<rapidjson::UTF8<>, ThrowingAllocator>;
+using JsonWriter =
+    rapidjson::Writer<JsonBuffer, rapidjson::UTF8<>, rapidjson::UTF8<>, ThrowingAllocator>;
 
 void write_key(JsonWriter& writer, std::string_view key) {
     writer.Key(key.data(), static_cast<rapidjson::SizeType>(key.size()));
@@ -87,7 +90,7 @@ void write_list(JsonWriter& writer, std::string_view key, const std::vector<Item
 }  // namespace
 
 std::string to_json(const System& system) {
-    rapidjson::StringBuffer buffer;
+    JsonBuffer buffer;
     JsonWriter writer(buffer);
     writer.StartObject();
     write_list(writer, "points", system.points);

@@ -1,4 +1,10 @@
+// The store operations: appending, reading, editing in place and removing
+// with renumbering.
+
 #include "system/store.hpp"
+
+#include <string>
+#include <tuple>
 
 #include "system/errors.hpp"
 #include "system/references.hpp"
@@ -6,8 +12,9 @@
 namespace ovralis {
 namespace {
 
-template <typename T>
-const T& checked_get(const std::vector<T>& list, EntityKind kind, Index index) {
+// Element `index` of an entity list (const or not), or the index error.
+template <typename List>
+auto& checked_get(List& list, EntityKind kind, Index index) {
     if (index >= list.size()) throw InvalidReference(out_of_range_message(kind, index));
     return list[index];
 }
@@ -22,44 +29,36 @@ void renumber_constraints(System& system, EntityKind kind, Index removed) {
     for (Constraint& c : system.constraints) renumber(c, kind, removed);
 }
 
-void lower_if_above(Index& reference, Index removed) {
-    if (reference > removed) --reference;
+// The point indices an entity is built on, as references into it.
+auto point_references(Line& l) { return std::tie(l.p1, l.p2); }
+auto point_references(Circle& c) { return std::tie(c.center); }
+auto point_references(Arc& a) { return std::tie(a.center, a.start, a.end); }
+auto point_references(Ellipse& e) { return std::tie(e.center, e.focus1); }
+auto point_references(ArcOfEllipse& a) { return std::tie(a.center, a.focus1, a.start, a.end); }
+
+template <typename Entity>
+bool built_on(Entity entity, Index point) {
+    return std::apply([point](auto&... reference) { return ((reference == point) || ...); },
+                      point_references(entity));
 }
 
-// Lowers every point reference held by an entity above the removed point.
-void renumber_entity_points(System& system, Index removed) {
-    for (Line& l : system.lines) {
-        lower_if_above(l.p1, removed);
-        lower_if_above(l.p2, removed);
-    }
-    for (Circle& c : system.circles) lower_if_above(c.center, removed);
-    for (Arc& a : system.arcs) {
-        lower_if_above(a.center, removed);
-        lower_if_above(a.start, removed);
-        lower_if_above(a.end, removed);
-    }
-    for (Ellipse& e : system.ellipses) {
-        lower_if_above(e.center, removed);
-        lower_if_above(e.focus1, removed);
-    }
-    for (ArcOfEllipse& a : system.arcs_of_ellipse) {
-        lower_if_above(a.center, removed);
-        lower_if_above(a.focus1, removed);
-        lower_if_above(a.start, removed);
-        lower_if_above(a.end, removed);
-    }
+template <typename Entity>
+void lower_points_above(Entity& entity, Index removed) {
+    std::apply([removed](auto&... reference) { ((reference -= reference > removed ? 1 : 0), ...); },
+               point_references(entity));
 }
 
-// Drops the constraints on every entity of `list` that `uses_point` says depends on point k.
-template <typename T, typename UsesPoint>
-void drop_constraints_on_dependents(System& system, const std::vector<T>& list, EntityKind kind,
-                                    UsesPoint uses_point) {
-    for (Index i = 0; i < list.size(); ++i) {
-        if (uses_point(list[i])) drop_constraints_naming(system, kind, i);
-    }
+// Calls visit(list, kind) for every entity list whose entities are built on points.
+template <typename Visit>
+void for_each_list_built_on_points(System& system, Visit visit) {
+    visit(system.lines, EntityKind::Line);
+    visit(system.circles, EntityKind::Circle);
+    visit(system.arcs, EntityKind::Arc);
+    visit(system.ellipses, EntityKind::Ellipse);
+    visit(system.arcs_of_ellipse, EntityKind::ArcOfEllipse);
 }
 
-// Removal of a line, circle or arc: nothing else refers to these kinds but constraints.
+// Removal of an entity that only constraints refer to (anything but a point).
 template <typename T>
 std::size_t remove_entity(System& system, std::vector<T>& list, EntityKind kind, Index index) {
     checked_get(list, kind, index);
@@ -69,6 +68,21 @@ std::size_t remove_entity(System& system, std::vector<T>& list, EntityKind kind,
     list.erase(list.begin() + static_cast<std::ptrdiff_t>(index));
     renumber_constraints(system, kind, index);
     return removed;
+}
+
+// Removes every entity of `list` built on point k, with the constraints on
+// it. From the back, so the indices still to visit stay valid.
+template <typename T>
+void remove_built_on(System& system, std::vector<T>& list, EntityKind kind, Index k) {
+    for (Index i = list.size(); i-- > 0;) {
+        if (built_on(list[i], k)) remove_entity(system, list, kind, i);
+    }
+}
+
+void require_constraint(const System& system, Index index) {
+    if (index >= system.constraints.size()) {
+        throw InvalidReference("Constraint index " + std::to_string(index) + " out of range");
+    }
 }
 
 }  // namespace
@@ -113,32 +127,50 @@ const Arc& get_arc(const System& system, Index index) {
     return checked_get(system.arcs, EntityKind::Arc, index);
 }
 
+const Constraint& get_constraint(const System& system, Index index) {
+    require_constraint(system, index);
+    return system.constraints[index];
+}
+
+void set_point(System& system, Index index, double x, double y, std::optional<bool> fixed) {
+    Point& point = checked_get(system.points, EntityKind::Point, index);
+    point.x = x;
+    point.y = y;
+    point.fixed = fixed.value_or(point.fixed);
+}
+
+void set_circle(System& system, Index index, std::optional<double> radius, std::optional<bool> fixed) {
+    Circle& circle = checked_get(system.circles, EntityKind::Circle, index);
+    circle.radius = radius.value_or(circle.radius);
+    circle.fixed = fixed.value_or(circle.fixed);
+}
+
+void set_arc(System& system, Index index, std::optional<double> radius, std::optional<bool> fixed) {
+    Arc& arc = checked_get(system.arcs, EntityKind::Arc, index);
+    arc.radius = radius.value_or(arc.radius);
+    arc.fixed = fixed.value_or(arc.fixed);
+}
+
+void set_constraint(System& system, Index index, const Constraint& constraint) {
+    require_constraint(system, index);
+    system.constraints[index] = constraint;
+}
+
 std::size_t remove_point(System& system, Index k) {
     checked_get(system.points, EntityKind::Point, k);
     const std::size_t start = system.constraints.size();
     drop_constraints_naming(system, EntityKind::Point, k);
     const std::size_t direct = system.constraints.size();
 
-    // Entities built on point k stay in their lists, but the constraints on
-    // them go: they could no longer mean what they meant.
-    drop_constraints_on_dependents(system, system.lines, EntityKind::Line,
-                                   [k](const Line& l) { return l.p1 == k || l.p2 == k; });
-    drop_constraints_on_dependents(system, system.circles, EntityKind::Circle,
-                                   [k](const Circle& c) { return c.center == k; });
-    drop_constraints_on_dependents(
-        system, system.arcs, EntityKind::Arc,
-        [k](const Arc& a) { return a.center == k || a.start == k || a.end == k; });
-    drop_constraints_on_dependents(
-        system, system.ellipses, EntityKind::Ellipse,
-        [k](const Ellipse& e) { return e.center == k || e.focus1 == k; });
-    drop_constraints_on_dependents(system, system.arcs_of_ellipse, EntityKind::ArcOfEllipse,
-                                   [k](const ArcOfEllipse& a) {
-                                       return a.center == k || a.focus1 == k || a.start == k ||
-                                              a.end == k;
-                                   });
+    // An entity built on point k cannot outlive it: it would silently name
+    // whichever point moves into position k.
+    for_each_list_built_on_points(system,
+                                  [&](auto& list, EntityKind kind) { remove_built_on(system, list, kind, k); });
 
     system.points.erase(system.points.begin() + static_cast<std::ptrdiff_t>(k));
-    renumber_entity_points(system, k);
+    for_each_list_built_on_points(system, [k](auto& list, EntityKind) {
+        for (auto& entity : list) lower_points_above(entity, k);
+    });
     renumber_constraints(system, EntityKind::Point, k);
     return start - direct;
 }
@@ -156,9 +188,7 @@ std::size_t remove_arc(System& system, Index index) {
 }
 
 Constraint remove_constraint(System& system, Index index) {
-    if (index >= system.constraints.size()) {
-        throw InvalidReference("Constraint index " + std::to_string(index) + " out of range");
-    }
+    require_constraint(system, index);
     const Constraint removed = system.constraints[index];
     system.constraints.erase(system.constraints.begin() + static_cast<std::ptrdiff_t>(index));
     return removed;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 
 #include "system/system.hpp"
 
@@ -20,9 +21,19 @@ const Point& get_point(const System& system, Index index);
 const Line& get_line(const System& system, Index index);
 const Circle& get_circle(const System& system, Index index);
 const Arc& get_arc(const System& system, Index index);
+const Constraint& get_constraint(const System& system, Index index);
+
+// Edits in place: every index stays what it was. An unset optional leaves
+// that value as it is. A bad index raises InvalidReference and changes nothing.
+void set_point(System& system, Index index, double x, double y, std::optional<bool> fixed);
+void set_circle(System& system, Index index, std::optional<double> radius, std::optional<bool> fixed);
+void set_arc(System& system, Index index, std::optional<double> radius, std::optional<bool> fixed);
+void set_constraint(System& system, Index index, const Constraint& constraint);
 
 // Removals return the number of constraints that named the entity directly.
-// An index past the end raises InvalidReference and changes nothing.
+// An index past the end raises InvalidReference and changes nothing. Removing
+// a point also removes every line, circle, arc, ellipse and arc of ellipse
+// built on it, with the constraints on them; those are not counted.
 std::size_t remove_point(System& system, Index index);
 std::size_t remove_line(System& system, Index index);
 std::size_t remove_circle(System& system, Index index);

@@ -13,6 +13,8 @@
 #include "system/json_number.hpp"
 #include "system/store.hpp"
 
+#include "support/sketch_builder.hpp"
+
 namespace ovralis {
 namespace {
 
@@ -21,12 +23,7 @@ const std::string kEmptyTail =
     R"("clamp_radii":true,"min_radius":1e-10,"track_convergence":false})";
 
 std::string error_of(const std::string& text) {
-    try {
-        from_json(text);
-    } catch (const DocumentError& error) {
-        return error.what();
-    }
-    return "<loaded>";
+    return error_text<DocumentError>([&] { from_json(text); });
 }
 
 // A document holding one point (for number layouts) wrapped around `x`.
@@ -278,7 +275,7 @@ TEST(DocumentReader, ReadsEveryNumberSpellingToTheNearestDouble) {
         {0.0, "0e-72"},  // a significand of zero with an exponent
         {0.0, "0.000e-30"},
         {-0.0, "-0.0"},
-        {0.0, "-0"},     // the integer zero
+        {-0.0, "-0"},    // zero keeps its sign without a fraction too
         {0.1, "0.1000000000000000055511151231257827"},
         {18446744073709551616.0, "18446744073709551616"},
         {-9223372036854775808.0, "-9223372036854775808"},

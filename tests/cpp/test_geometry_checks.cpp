@@ -10,6 +10,8 @@
 #include "system/system.hpp"
 #include "validation/geometry_checks.hpp"
 
+#include "support/sketch_builder.hpp"
+
 namespace ovralis {
 namespace {
 
@@ -29,37 +31,21 @@ struct GeometryCase {
 
 std::ostream& operator<<(std::ostream& os, const GeometryCase& c) { return os << c.name; }
 
-// A system holding only points, at the given positions.
-System with_points(std::vector<Point> points) {
-    System s;
-    s.points = std::move(points);
-    return s;
-}
-
-System circle(double radius) {
-    System s = with_points({{0, 0}});
-    s.circles = {{0, radius}};
-    return s;
-}
+System circle(double radius) { return Sketch{.points = {{0, 0}}, .circles = {{0, radius}}}; }
 
 // Centre at the origin, start on the x axis at `start_distance`, end on the y axis.
 System arc(double radius, double start_distance, double end_distance) {
-    System s = with_points({{0, 0}, {start_distance, 0}, {0, end_distance}});
-    s.arcs = {{0, 1, 2, radius}};
-    return s;
+    return Sketch{.points = {{0, 0}, {start_distance, 0}, {0, end_distance}},
+                  .arcs = {{0, 1, 2, radius}}};
 }
 
 // Centre at the origin, focus on the x axis.
 System ellipse(double focus_distance, double radmin) {
-    System s = with_points({{0, 0}, {focus_distance, 0}});
-    s.ellipses = {{0, 1, radmin}};
-    return s;
+    return Sketch{.points = {{0, 0}, {focus_distance, 0}}, .ellipses = {{0, 1, radmin}}};
 }
 
 System line_of_length(double length) {
-    System s = with_points({{1, 1}, {1 + length, 1}});
-    s.lines = {{0, 1}};
-    return s;
+    return Sketch{.points = {{1, 1}, {1 + length, 1}}, .lines = {{0, 1}}};
 }
 
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
@@ -100,7 +86,7 @@ const std::vector<GeometryCase> kCases = {
     // Pass 4: arcs of ellipse get only the radmin test.
     {"ArcOfEllipseRadminNegative",
      [] {
-         System s = with_points({{0, 0}, {0, 0}, {0, 0}, {0, 0}});
+         System s = Sketch{.points = {{0, 0}, {0, 0}, {0, 0}, {0, 0}}};
          s.arcs_of_ellipse = {{0, 1, 5.0, 2, 3}, {0, 1, -1.0, 2, 3}};
          return s;
      },
@@ -112,7 +98,7 @@ const std::vector<GeometryCase> kCases = {
     {"LineOf1e-9DoesNot", [] { return line_of_length(1e-9); }, {}},
     {"LineNamesItsPoints",
      [] {
-         System s = with_points({{0, 0}, {2, 2}, {0, 0}});
+         System s = Sketch{.points = {{0, 0}, {2, 2}, {0, 0}}};
          s.lines = {{0, 1}, {2, 0}};
          return s;
      },
@@ -168,7 +154,7 @@ const std::vector<GeometryCase> kCases = {
     // The passes run in a fixed order whatever order the entities were created in.
     {"PassOrder",
      [] {
-         System s = with_points({{0, 0}, {0, 0}, {2, 0}, {0, 3}});
+         System s = Sketch{.points = {{0, 0}, {0, 0}, {2, 0}, {0, 3}}};
          s.lines = {{0, 1}};
          s.ellipses = {{0, 2, -1.0}};
          s.arcs = {{0, 2, 3, -1.0}};

@@ -13,6 +13,8 @@
 #include "system/store.hpp"
 #include "system/variable_layout.hpp"
 
+#include "support/sketch_builder.hpp"
+
 namespace ovralis {
 namespace {
 
@@ -25,10 +27,6 @@ Parameter CR(Index i) { return {P::CircleRadius, i}; }
 Parameter AR(Index i) { return {P::ArcRadius, i}; }
 Parameter ER(Index i) { return {P::EllipseRadmin, i}; }
 Parameter AER(Index i) { return {P::ArcOfEllipseRadmin, i}; }
-
-void constrain(System& s, K kind, Index first, Index second) {
-    add_constraint(s, Constraint{kind, {first, second, 0}, {}});
-}
 
 Index add_ellipse(System& s, Index center, Index focus, double b, bool fixed) {
     s.ellipses.push_back(Ellipse{center, focus, b, fixed});
@@ -118,96 +116,120 @@ const std::vector<LayoutCase>& layout_cases() {
     static const std::vector<LayoutCase> cases = {
         {"NoConstraints", [](System& s) { points(s, 2, {0}); }, {X(1), Y(1)}},
         {"HorizontalFixedFirst",
-         [](System& s) { points(s, 2, {0}); constrain(s, K::Horizontal, 0, 1); }, {X(1)}},
+         [](System& s) {
+             points(s, 2, {0});
+             add_constraint(s, constraint(K::Horizontal, {0, 1}));
+         },
+         {X(1)}},
         {"HorizontalFixedSecond",
-         [](System& s) { points(s, 2, {1}); constrain(s, K::Horizontal, 0, 1); }, {X(0)}},
+         [](System& s) {
+             points(s, 2, {1});
+             add_constraint(s, constraint(K::Horizontal, {0, 1}));
+         },
+         {X(0)}},
         {"HorizontalBothFixed",
-         [](System& s) { points(s, 2, {0, 1}); constrain(s, K::Horizontal, 0, 1); }, {}, false},
+         [](System& s) {
+             points(s, 2, {0, 1});
+             add_constraint(s, constraint(K::Horizontal, {0, 1}));
+         },
+         {}, false},
         {"HorizontalKeepsFirstNamed",
-         [](System& s) { points(s, 3); constrain(s, K::Horizontal, 2, 1); },
+         [](System& s) { points(s, 3); add_constraint(s, constraint(K::Horizontal, {2, 1})); },
          {X(0), Y(0), X(1), X(2), Y(2)}},
         {"VerticalFree",
-         [](System& s) { points(s, 2); constrain(s, K::Vertical, 0, 1); }, {X(0), Y(0), Y(1)}},
+         [](System& s) {
+             points(s, 2);
+             add_constraint(s, constraint(K::Vertical, {0, 1}));
+         },
+         {X(0), Y(0), Y(1)}},
         {"ForwardChain",
          [](System& s) {
              points(s, 3);
-             constrain(s, K::Coincident, 0, 1);
-             constrain(s, K::Coincident, 1, 2);
+             add_constraint(s, constraint(K::Coincident, {0, 1}));
+             add_constraint(s, constraint(K::Coincident, {1, 2}));
          },
          {X(0), Y(0)}},
         {"ReversedChain",
          [](System& s) {
              points(s, 3);
-             constrain(s, K::Coincident, 1, 2);
-             constrain(s, K::Coincident, 0, 1);
+             add_constraint(s, constraint(K::Coincident, {1, 2}));
+             add_constraint(s, constraint(K::Coincident, {0, 1}));
          },
          {X(0), Y(0)}},
         {"LongReversedVerticalChain",
          [](System& s) {
              points(s, 5);
-             for (Index i = 4; i > 0; --i) constrain(s, K::Vertical, i - 1, i);
+             for (Index i = 4; i > 0; --i) add_constraint(s, constraint(K::Vertical, {i - 1, i}));
          },
          {X(0), Y(0), Y(1), Y(2), Y(3), Y(4)}},
         {"OverlapOnSecondNamed",
          [](System& s) {
              points(s, 3);
-             constrain(s, K::Horizontal, 0, 1);
-             constrain(s, K::Horizontal, 2, 1);
+             add_constraint(s, constraint(K::Horizontal, {0, 1}));
+             add_constraint(s, constraint(K::Horizontal, {2, 1}));
          },
          {X(0), X(1), X(2), Y(2)}},
         {"StarFromFirstNamed",
          [](System& s) {
              points(s, 3);
-             constrain(s, K::Horizontal, 0, 1);
-             constrain(s, K::Horizontal, 0, 2);
+             add_constraint(s, constraint(K::Horizontal, {0, 1}));
+             add_constraint(s, constraint(K::Horizontal, {0, 2}));
          },
          {X(0), Y(0), X(1), X(2)}},
         {"CycleOfEqualities",
          [](System& s) {
              points(s, 3);
-             constrain(s, K::Vertical, 0, 1);
-             constrain(s, K::Vertical, 1, 2);
-             constrain(s, K::Vertical, 2, 0);
+             add_constraint(s, constraint(K::Vertical, {0, 1}));
+             add_constraint(s, constraint(K::Vertical, {1, 2}));
+             add_constraint(s, constraint(K::Vertical, {2, 0}));
          },
          {X(0), Y(0), Y(1), Y(2)}},
         {"ChainFixedAtStart",
          [](System& s) {
              points(s, 3, {0});
-             constrain(s, K::Coincident, 0, 1);
-             constrain(s, K::Coincident, 1, 2);
+             add_constraint(s, constraint(K::Coincident, {0, 1}));
+             add_constraint(s, constraint(K::Coincident, {1, 2}));
          },
          {}},
         {"ChainFixedInMiddle",
          [](System& s) {
              points(s, 4, {1});
-             constrain(s, K::Horizontal, 0, 1);
-             constrain(s, K::Horizontal, 1, 2);
+             add_constraint(s, constraint(K::Horizontal, {0, 1}));
+             add_constraint(s, constraint(K::Horizontal, {1, 2}));
          },
          {X(0), X(2), X(3), Y(3)}},
         {"ReversedChainFixedAtEnd",
          [](System& s) {
              points(s, 3, {2});
-             constrain(s, K::Vertical, 1, 2);
-             constrain(s, K::Vertical, 0, 1);
+             add_constraint(s, constraint(K::Vertical, {1, 2}));
+             add_constraint(s, constraint(K::Vertical, {0, 1}));
          },
          {Y(0), Y(1)}},
         {"FixedMembersDisagree",
          [](System& s) {
              points(s, 3, {0, 2});
-             constrain(s, K::Horizontal, 0, 1);
-             constrain(s, K::Horizontal, 1, 2);
+             add_constraint(s, constraint(K::Horizontal, {0, 1}));
+             add_constraint(s, constraint(K::Horizontal, {1, 2}));
          },
          {X(1)}, false},
         {"CoincidentFixedSecond",
-         [](System& s) { points(s, 2, {1}); constrain(s, K::Coincident, 0, 1); }, {}},
+         [](System& s) {
+             points(s, 2, {1});
+             add_constraint(s, constraint(K::Coincident, {0, 1}));
+         },
+         {}},
         {"CoincidentWithItself",
-         [](System& s) { points(s, 1); constrain(s, K::Coincident, 0, 0); }, {X(0), Y(0)}},
+         [](System& s) {
+             points(s, 1);
+             add_constraint(s, constraint(K::Coincident, {0, 0}));
+         },
+         {X(0), Y(0)}},
         {"ConcentricFree",
          [](System& s) {
              points(s, 2);
              add_circle(s, 0, 1.0, false);
              add_circle(s, 1, 2.0, false);
-             constrain(s, K::Concentric, 0, 1);
+             add_constraint(s, constraint(K::Concentric, {0, 1}));
          },
          {X(0), Y(0), CR(0), CR(1)}},
         {"ConcentricFixedSecondCentre",
@@ -215,7 +237,7 @@ const std::vector<LayoutCase>& layout_cases() {
              points(s, 2, {1});
              add_circle(s, 0, 1.0, false);
              add_circle(s, 1, 2.0, false);
-             constrain(s, K::Concentric, 0, 1);
+             add_constraint(s, constraint(K::Concentric, {0, 1}));
          },
          {CR(0), CR(1)}},
         {"FixedCircleKeepsFreeCentre",
@@ -225,7 +247,7 @@ const std::vector<LayoutCase>& layout_cases() {
              points(s, 1, {0});
              add_circle(s, 0, 1.0, false);
              add_circle(s, 0, 2.0, false);
-             constrain(s, K::EqualRadius, 0, 1);
+             add_constraint(s, constraint(K::EqualRadius, {0, 1}));
          },
          {CR(0)}},
         {"EqualRadiusFixedSecond",
@@ -233,7 +255,7 @@ const std::vector<LayoutCase>& layout_cases() {
              points(s, 1, {0});
              add_circle(s, 0, 1.0, false);
              add_circle(s, 0, 2.0, true);
-             constrain(s, K::EqualRadius, 0, 1);
+             add_constraint(s, constraint(K::EqualRadius, {0, 1}));
          },
          {}},
         {"EqualMinorAxesAndEveryKind",
@@ -245,7 +267,7 @@ const std::vector<LayoutCase>& layout_cases() {
              add_ellipse(s, 0, 1, 2.0, false);
              add_ellipse(s, 0, 2, 3.0, false);
              s.arcs_of_ellipse.push_back(ArcOfEllipse{0, 1, 1.0, 1, 2, false});
-             constrain(s, K::EqualMinorAxes, 1, 0);
+             add_constraint(s, constraint(K::EqualMinorAxes, {1, 0}));
          },
          {X(1), Y(1), X(2), Y(2), CR(0), AR(0), ER(1), AER(0)}},
         {"EqualMinorAxesFixedFirst",
@@ -253,7 +275,7 @@ const std::vector<LayoutCase>& layout_cases() {
              points(s, 2, {0, 1});
              add_ellipse(s, 0, 1, 2.0, true);
              add_ellipse(s, 0, 1, 3.0, false);
-             constrain(s, K::EqualMinorAxes, 0, 1);
+             add_constraint(s, constraint(K::EqualMinorAxes, {0, 1}));
          },
          {}},
     };
@@ -334,7 +356,7 @@ TEST(VariableLayout, PropagationAloneSetsHeldValues) {
     System s;
     add_point(s, 0.0, 0.0, true);
     add_point(s, 3.0, 5.0, false);
-    constrain(s, K::Horizontal, 0, 1);
+    add_constraint(s, constraint(K::Horizontal, {0, 1}));
     build_variables(s);
     propagate(s);
     EXPECT_EQ(s.points[1].y, 0.0);
@@ -346,8 +368,8 @@ TEST(VariableLayout, FreeMemberTakesFirstFixedValueWhenFixedMembersDisagree) {
     add_point(s, 0.0, 3.0, true);
     add_point(s, 0.0, 5.0, false);
     add_point(s, 0.0, 9.0, true);
-    constrain(s, K::Horizontal, 2, 1);
-    constrain(s, K::Horizontal, 1, 0);
+    add_constraint(s, constraint(K::Horizontal, {2, 1}));
+    add_constraint(s, constraint(K::Horizontal, {1, 0}));
     build_variables(s);
     propagate(s);
     EXPECT_EQ(s.points[1].y, 3.0);
@@ -359,7 +381,7 @@ TEST(VariableLayout, EmptyLayoutGathersNothingAndScatterOnlyPropagates) {
     System s;
     add_point(s, 1.0, 2.0, true);
     add_point(s, 7.0, 8.0, false);
-    constrain(s, K::Coincident, 0, 1);
+    add_constraint(s, constraint(K::Coincident, {0, 1}));
     build_variables(s);
     EXPECT_EQ(gather(s).size(), 0);
     scatter(s, Eigen::VectorXd());
@@ -389,7 +411,7 @@ TEST_P(RadiusClamp, AppliesToRadiiOnly) {
     add_circle(s, 0, 1.0, false);
     add_circle(s, 0, 2.0, false);
     add_arc(s, 0, 0, 0, 1.0, false);
-    constrain(s, K::EqualRadius, 0, 1);
+    add_constraint(s, constraint(K::EqualRadius, {0, 1}));
     build_variables(s);
     ASSERT_EQ(s.layout.variables.size(), 4u);
     Eigen::VectorXd x(4);

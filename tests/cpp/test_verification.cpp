@@ -14,6 +14,8 @@
 #include "validation/constraint_checks.hpp"
 #include "validation/verification.hpp"
 
+#include "support/sketch_builder.hpp"
+
 namespace ovralis {
 namespace {
 
@@ -21,34 +23,6 @@ using K = ConstraintKind;
 
 constexpr double kPi = 3.141592653589793;
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
-
-// The entity lists and constraints of a test sketch, written with designated
-// initialisers; every list left out is empty.
-struct Sketch {
-    std::vector<Point> points = {};
-    std::vector<Line> lines = {};
-    std::vector<Circle> circles = {};
-    std::vector<Arc> arcs = {};
-    std::vector<Ellipse> ellipses = {};
-    std::vector<ArcOfEllipse> arcs_of_ellipse = {};
-    std::vector<Constraint> constraints = {};
-
-    operator System() const {
-        System s;
-        s.points = points;
-        s.lines = lines;
-        s.circles = circles;
-        s.arcs = arcs;
-        s.ellipses = ellipses;
-        s.arcs_of_ellipse = arcs_of_ellipse;
-        s.constraints = constraints;
-        return s;
-    }
-};
-
-Constraint con(ConstraintKind kind, std::array<Index, 3> index, std::array<double, 2> value = {}) {
-    return Constraint{kind, index, value};
-}
 
 // A point at `degrees` on the unit circle around the origin.
 Point at_angle(double degrees) {
@@ -164,225 +138,232 @@ System circle_radius(double radius, Constraint c) {
 
 std::vector<CheckCase> check_cases() {
     return {
-        pass("DistanceHolds", pair({0, 0}, {3, 4}, con(K::Distance, {0, 1}, {5})),
+        pass("DistanceHolds", pair({0, 0}, {3, 4}, constraint(K::Distance, {0, 1}, {5})),
              "distance_check[0]", "|P0-P1| = 5.000000 ≈ d = 5.000000"),
-        fail("DistanceOff", pair({0, 0}, {3, 4}, con(K::Distance, {0, 1}, {5.5})),
+        fail("DistanceOff", pair({0, 0}, {3, 4}, constraint(K::Distance, {0, 1}, {5.5})),
              "distance_check[0]", "|P0-P1| = 5.000000 ≠ d = 5.500000 (err = 5.00e-1)"),
         pass("DistanceNamesItsPoints",
              Sketch{.points = {{3, 4}, {9, 9}, {0, 0}},
-                    .constraints = {con(K::Distance, {2, 0}, {5})}},
+                    .constraints = {constraint(K::Distance, {2, 0}, {5})}},
              "distance_check[0]", "|P2-P0| = 5.000000 ≈ d = 5.000000"),
         pass("DistanceSmallTargetAbsolute",
-             pair({0, 0}, {0.50005, 0}, con(K::Distance, {0, 1}, {0.5})), "distance_check[0]",
-             "|P0-P1| = 0.500050 ≈ d = 0.500000"),
+             pair({0, 0}, {0.50005, 0}, constraint(K::Distance, {0, 1}, {0.5})),
+             "distance_check[0]", "|P0-P1| = 0.500050 ≈ d = 0.500000"),
         fail("DistanceSmallTargetAbsoluteFails",
-             pair({0, 0}, {0.5002, 0}, con(K::Distance, {0, 1}, {0.5})), "distance_check[0]",
+             pair({0, 0}, {0.5002, 0}, constraint(K::Distance, {0, 1}, {0.5})), "distance_check[0]",
              "|P0-P1| = 0.500200 ≠ d = 0.500000 (err = 2.00e-4)"),
         pass("DistanceLargeTargetRelative",
-             pair({0, 0}, {200.01, 0}, con(K::Distance, {0, 1}, {200})), "distance_check[0]",
+             pair({0, 0}, {200.01, 0}, constraint(K::Distance, {0, 1}, {200})), "distance_check[0]",
              "|P0-P1| = 200.010000 ≈ d = 200.000000"),
         fail("DistanceLargeTargetRelativeFails",
-             pair({0, 0}, {200.03, 0}, con(K::Distance, {0, 1}, {200})), "distance_check[0]",
+             pair({0, 0}, {200.03, 0}, constraint(K::Distance, {0, 1}, {200})), "distance_check[0]",
              "|P0-P1| = 200.030000 ≠ d = 200.000000 (err = 3.00e-2)"),
-        fail("DistanceNaNTargetFails", pair({0, 0}, {3, 4}, con(K::Distance, {0, 1}, {kNaN})),
+        fail("DistanceNaNTargetFails",
+             pair({0, 0}, {3, 4}, constraint(K::Distance, {0, 1}, {kNaN})),
              "distance_check[0]", "|P0-P1| = 5.000000 ≠ d = NaN (err = NaN)"),
 
-        pass("HorizontalHolds", pair({0, 0}, {5, 5e-5}, con(K::Horizontal, {0, 1})),
+        pass("HorizontalHolds", pair({0, 0}, {5, 5e-5}, constraint(K::Horizontal, {0, 1})),
              "horizontal_check[0]", "dy = 5.00e-5"),
-        fail("HorizontalAtLimitFails", pair({0, 0}, {5, 1e-4}, con(K::Horizontal, {0, 1})),
+        fail("HorizontalAtLimitFails", pair({0, 0}, {5, 1e-4}, constraint(K::Horizontal, {0, 1})),
              "horizontal_check[0]", "dy = 1.00e-4"),
-        pass("VerticalHolds", pair({0, 0}, {3e-5, 2}, con(K::Vertical, {0, 1})),
+        pass("VerticalHolds", pair({0, 0}, {3e-5, 2}, constraint(K::Vertical, {0, 1})),
              "vertical_check[0]", "dx = 3.00e-5"),
-        fail("VerticalOff", pair({0, 0}, {0.5, 2}, con(K::Vertical, {0, 1})), "vertical_check[0]",
-             "dx = 5.00e-1"),
-        pass("CoincidentHolds", pair({1, 2}, {1, 2}, con(K::Coincident, {0, 1})),
+        fail("VerticalOff", pair({0, 0}, {0.5, 2}, constraint(K::Vertical, {0, 1})),
+             "vertical_check[0]", "dx = 5.00e-1"),
+        pass("CoincidentHolds", pair({1, 2}, {1, 2}, constraint(K::Coincident, {0, 1})),
              "coincident_check[0]", "dx = 0.00e0, dy = 0.00e0"),
-        fail("CoincidentOffInY", pair({1, 2}, {1, 2.5}, con(K::Coincident, {0, 1})),
+        fail("CoincidentOffInY", pair({1, 2}, {1, 2.5}, constraint(K::Coincident, {0, 1})),
              "coincident_check[0]", "dx = 0.00e0, dy = 5.00e-1"),
-        fail("CoincidentOffInX", pair({1, 2}, {1.5, 2}, con(K::Coincident, {0, 1})),
+        fail("CoincidentOffInX", pair({1, 2}, {1.5, 2}, constraint(K::Coincident, {0, 1})),
              "coincident_check[0]", "dx = 5.00e-1, dy = 0.00e0"),
 
         pass("PointOnLineHolds",
-             point_and_line({0, 0}, {4, 0}, {2, 3e-5}, con(K::PointOnLine, {2, 0})),
+             point_and_line({0, 0}, {4, 0}, {2, 3e-5}, constraint(K::PointOnLine, {2, 0})),
              "point_on_line_check[0]", "perpendicular distance = 3.00e-5"),
-        fail("PointOnLineOff", point_and_line({0, 0}, {4, 0}, {2, 1}, con(K::PointOnLine, {2, 0})),
+        fail("PointOnLineOff",
+             point_and_line({0, 0}, {4, 0}, {2, 1}, constraint(K::PointOnLine, {2, 0})),
              "point_on_line_check[0]", "perpendicular distance = 1.00e0"),
         none("PointOnLineShortLine",
-             point_and_line({0, 0}, {1e-13, 0}, {2, 3}, con(K::PointOnLine, {2, 0}))),
+             point_and_line({0, 0}, {1e-13, 0}, {2, 3}, constraint(K::PointOnLine, {2, 0}))),
 
         pass("ParallelHolds",
              Sketch{.points = {{0, 0}, {1, 0}, {0, 1}, {2, 1}}, .lines = {{0, 1}, {2, 3}},
-                    .constraints = {con(K::Parallel, {0, 1})}},
+                    .constraints = {constraint(K::Parallel, {0, 1})}},
              "parallel_check[0]", "sin(angle) = 0.00e0"),
-        fail("ParallelOff", two_lines({1, 1}, con(K::Parallel, {0, 1})), "parallel_check[0]",
+        fail("ParallelOff", two_lines({1, 1}, constraint(K::Parallel, {0, 1})), "parallel_check[0]",
              "sin(angle) = 7.07e-1"),
         pass("ParallelShortLinePassesByRule",
              Sketch{.points = {{0, 0}, {1e-13, 0}, {0, 1}}, .lines = {{0, 1}, {0, 2}},
-                    .constraints = {con(K::Parallel, {0, 1})}},
+                    .constraints = {constraint(K::Parallel, {0, 1})}},
              "parallel_check[0]", "sin(angle) = 0.00e0"),
-        pass("ParallelNaNLinePassesByRule", two_lines({kNaN, 1}, con(K::Parallel, {0, 1})),
+        pass("ParallelNaNLinePassesByRule", two_lines({kNaN, 1}, constraint(K::Parallel, {0, 1})),
              "parallel_check[0]", "sin(angle) = 0.00e0"),
-        pass("PerpendicularHolds", two_lines({0, 3}, con(K::Perpendicular, {0, 1})),
+        pass("PerpendicularHolds", two_lines({0, 3}, constraint(K::Perpendicular, {0, 1})),
              "perpendicular_check[0]", "cos(angle) = 0.00e0"),
-        fail("PerpendicularOff", two_lines({1, 1}, con(K::Perpendicular, {0, 1})),
+        fail("PerpendicularOff", two_lines({1, 1}, constraint(K::Perpendicular, {0, 1})),
              "perpendicular_check[0]", "cos(angle) = 7.07e-1"),
 
-        pass("AngleHolds", two_lines({0, 1}, con(K::Angle, {0, 1}, {90})), "angle_check[0]",
+        pass("AngleHolds", two_lines({0, 1}, constraint(K::Angle, {0, 1}, {90})), "angle_check[0]",
              "actual angle = 90.00° ≈ target = 90.00°"),
-        pass("AngleHalfTurnAwayIsSameOrientation", two_lines({0, 1}, con(K::Angle, {0, 1}, {270})),
+        pass("AngleHalfTurnAwayIsSameOrientation",
+             two_lines({0, 1}, constraint(K::Angle, {0, 1}, {270})),
              "angle_check[0]", "actual angle = 90.00° ≈ target = 270.00°"),
-        pass("AngleNegativeTargetIsWrapped", two_lines({0, 1}, con(K::Angle, {0, 1}, {-90})),
+        pass("AngleNegativeTargetIsWrapped", two_lines({0, 1}, constraint(K::Angle, {0, 1}, {-90})),
              "angle_check[0]", "actual angle = 90.00° ≈ target = 270.00°"),
         pass("AngleReversedLine",
              Sketch{.points = {{0, 0}, {1, 0}, {0, 1}}, .lines = {{0, 1}, {2, 0}},
-                    .constraints = {con(K::Angle, {0, 1}, {90})}},
+                    .constraints = {constraint(K::Angle, {0, 1}, {90})}},
              "angle_check[0]", "actual angle = 270.00° ≈ target = 90.00°"),
         fail("AngleAcrossZeroErrsByTrueDifference",
-             two_lines(at_angle(350), con(K::Angle, {0, 1}, {10})), "angle_check[0]",
+             two_lines(at_angle(350), constraint(K::Angle, {0, 1}, {10})), "angle_check[0]",
              "actual angle = 350.00° ≠ target = 10.00° (err = 20.00°)"),
-        fail("AngleOff", two_lines({0, 1}, con(K::Angle, {0, 1}, {100})), "angle_check[0]",
+        fail("AngleOff", two_lines({0, 1}, constraint(K::Angle, {0, 1}, {100})), "angle_check[0]",
              "actual angle = 90.00° ≠ target = 100.00° (err = 10.00°)"),
-        pass("AngleJustInside", two_lines(at_angle(30.4), con(K::Angle, {0, 1}, {30})),
+        pass("AngleJustInside", two_lines(at_angle(30.4), constraint(K::Angle, {0, 1}, {30})),
              "angle_check[0]", "actual angle = 30.40° ≈ target = 30.00°"),
-        fail("AngleJustOutside", two_lines(at_angle(30.6), con(K::Angle, {0, 1}, {30})),
+        fail("AngleJustOutside", two_lines(at_angle(30.6), constraint(K::Angle, {0, 1}, {30})),
              "angle_check[0]", "actual angle = 30.60° ≠ target = 30.00° (err = 0.60°)"),
 
         pass("EqualLengthHolds",
              Sketch{.points = {{0, 0}, {3, 4}, {1, 0}, {1, 5.0001}}, .lines = {{0, 1}, {2, 3}},
-                    .constraints = {con(K::EqualLength, {0, 1})}},
+                    .constraints = {constraint(K::EqualLength, {0, 1})}},
              "equal_length_check[0]", "len1 = 5.000000, len2 = 5.000100, rel_err = 2.00e-5"),
         fail("EqualLengthOff",
              Sketch{.points = {{0, 0}, {3, 4}, {1, 0}, {1, 6}}, .lines = {{0, 1}, {2, 3}},
-                    .constraints = {con(K::EqualLength, {0, 1})}},
+                    .constraints = {constraint(K::EqualLength, {0, 1})}},
              "equal_length_check[0]", "len1 = 5.000000, len2 = 6.000000, rel_err = 1.67e-1"),
         pass("EqualLengthBothCollapsed",
              Sketch{.points = {{0, 0}}, .lines = {{0, 0}, {0, 0}},
-                    .constraints = {con(K::EqualLength, {0, 1})}},
+                    .constraints = {constraint(K::EqualLength, {0, 1})}},
              "equal_length_check[0]", "len1 = 0.000000, len2 = 0.000000, rel_err = 0.00e0"),
 
-        pass("FixedPointHolds", pair({9, 9}, {1, 2}, con(K::FixedPoint, {1}, {1.00002, 2})),
+        pass("FixedPointHolds", pair({9, 9}, {1, 2}, constraint(K::FixedPoint, {1}, {1.00002, 2})),
              "fixed_point_check[0]", "P1 at (1.0000, 2.0000) ≈ (1.0000, 2.0000)"),
-        fail("FixedPointOff", pair({9, 9}, {1, 2}, con(K::FixedPoint, {1}, {3, 4})),
+        fail("FixedPointOff", pair({9, 9}, {1, 2}, constraint(K::FixedPoint, {1}, {3, 4})),
              "fixed_point_check[0]", "P1 at (1.0000, 2.0000) ≠ (3.0000, 4.0000)"),
-        fail("FixedPointOffInYOnly", pair({9, 9}, {1, 2}, con(K::FixedPoint, {1}, {1, 2.0002})),
+        fail("FixedPointOffInYOnly",
+             pair({9, 9}, {1, 2}, constraint(K::FixedPoint, {1}, {1, 2.0002})),
              "fixed_point_check[0]", "P1 at (1.0000, 2.0000) ≠ (1.0000, 2.0002)"),
 
         pass("PointOnCircleHolds",
              Sketch{.points = {{0, 0}, {0, 2.0001}}, .circles = {{0, 2}},
-                    .constraints = {con(K::PointOnCircle, {1, 0})}},
+                    .constraints = {constraint(K::PointOnCircle, {1, 0})}},
              "point_on_circle_check[0]", "dist = 2.000100, r = 2.000000, err = 1.00e-4"),
         fail("PointOnCircleOff",
              Sketch{.points = {{0, 0}, {3, 0}}, .circles = {{0, 2}},
-                    .constraints = {con(K::PointOnCircle, {1, 0})}},
+                    .constraints = {constraint(K::PointOnCircle, {1, 0})}},
              "point_on_circle_check[0]", "dist = 3.000000, r = 2.000000, err = 1.00e0"),
 
         pass("AngleBetweenPointsHolds",
              Sketch{.points = {{1, 0}, {0, 0}, {0, 1}},
-                    .constraints = {con(K::AngleBetweenPoints, {0, 1, 2}, {90.5})}},
+                    .constraints = {constraint(K::AngleBetweenPoints, {0, 1, 2}, {90.5})}},
              "angle_between_points_check[0]", "actual = 90.00°, target = 90.50°, err = 0.50°"),
         fail("AngleBetweenPointsOtherSide",
              Sketch{.points = {{1, 0}, {0, 0}, {0, 1}},
-                    .constraints = {con(K::AngleBetweenPoints, {0, 1, 2}, {-90})}},
+                    .constraints = {constraint(K::AngleBetweenPoints, {0, 1, 2}, {-90})}},
              "angle_between_points_check[0]",
              "actual = 90.00°, target = -90.00°, err = 180.00°"),
         fail("AngleBetweenPointsIsNotWrapped",
              Sketch{.points = {{1, 0}, {0, 0}, {0, 1}},
-                    .constraints = {con(K::AngleBetweenPoints, {0, 1, 2}, {450})}},
+                    .constraints = {constraint(K::AngleBetweenPoints, {0, 1, 2}, {450})}},
              "angle_between_points_check[0]",
              "actual = 90.00°, target = 450.00°, err = 360.00°"),
 
         pass("MidpointHolds",
              Sketch{.points = {{1, 1}, {0, 0}, {2, 2}},
-                    .constraints = {con(K::Midpoint, {0, 1, 2})}},
+                    .constraints = {constraint(K::Midpoint, {0, 1, 2})}},
              "midpoint_check[0]", "expected (1.0000, 1.0000), got (1.0000, 1.0000)"),
         fail("MidpointOff",
              Sketch{.points = {{1, 1.5}, {0, 0}, {2, 2}},
-                    .constraints = {con(K::Midpoint, {0, 1, 2})}},
+                    .constraints = {constraint(K::Midpoint, {0, 1, 2})}},
              "midpoint_check[0]", "expected (1.0000, 1.0000), got (1.0000, 1.5000)"),
 
         pass("EqualRadiusHolds",
              Sketch{.points = {{0, 0}}, .circles = {{0, 2}, {0, 2.0001}},
-                    .constraints = {con(K::EqualRadius, {0, 1})}},
+                    .constraints = {constraint(K::EqualRadius, {0, 1})}},
              "equal_radius_check[0]", "r1 = 2.000000, r2 = 2.000100, rel_err = 5.00e-5"),
         fail("EqualRadiusOff",
              Sketch{.points = {{0, 0}}, .circles = {{0, 2}, {0, 3}},
-                    .constraints = {con(K::EqualRadius, {0, 1})}},
+                    .constraints = {constraint(K::EqualRadius, {0, 1})}},
              "equal_radius_check[0]", "r1 = 2.000000, r2 = 3.000000, rel_err = 3.33e-1"),
         fail("EqualRadiusOppositeSigns",
              Sketch{.points = {{0, 0}}, .circles = {{0, -2}, {0, 2}},
-                    .constraints = {con(K::EqualRadius, {0, 1})}},
+                    .constraints = {constraint(K::EqualRadius, {0, 1})}},
              "equal_radius_check[0]", "r1 = -2.000000, r2 = 2.000000, rel_err = 2.00e0"),
 
         pass("ConcentricHolds",
              Sketch{.points = {{0, 0}, {5e-5, 0}}, .circles = {{0, 1}, {1, 1}},
-                    .constraints = {con(K::Concentric, {0, 1})}},
+                    .constraints = {constraint(K::Concentric, {0, 1})}},
              "concentric_check[0]", "center distance = (5.00e-5, 0.00e0)"),
         fail("ConcentricOff",
              Sketch{.points = {{0, 0}, {1, 2}}, .circles = {{0, 1}, {1, 1}},
-                    .constraints = {con(K::Concentric, {0, 1})}},
+                    .constraints = {constraint(K::Concentric, {0, 1})}},
              "concentric_check[0]", "center distance = (1.00e0, 2.00e0)"),
 
         pass("SymmetryHolds",
              Sketch{.points = {{0, 0}, {0, 1}, {2, 3}, {-2, 3}}, .lines = {{0, 1}},
-                    .constraints = {con(K::Symmetry, {3, 2, 0})}},
+                    .constraints = {constraint(K::Symmetry, {3, 2, 0})}},
              "symmetry_check[0]", "reflection err = 0.00e0"),
         fail("SymmetryOff",
              Sketch{.points = {{0, 0}, {0, 1}, {2, 3}, {2, 3}}, .lines = {{0, 1}},
-                    .constraints = {con(K::Symmetry, {3, 2, 0})}},
+                    .constraints = {constraint(K::Symmetry, {3, 2, 0})}},
              "symmetry_check[0]", "reflection err = 4.00e0"),
         none("SymmetryShortLine",
              Sketch{.points = {{0, 0}, {0, 1e-11}, {2, 3}, {2, 3}}, .lines = {{0, 1}},
-                    .constraints = {con(K::Symmetry, {3, 2, 0})}}),
+                    .constraints = {constraint(K::Symmetry, {3, 2, 0})}}),
 
         pass("PointLineDistanceHolds",
-             point_and_line({0, 0}, {4, 0}, {1, 3}, con(K::PointLineDistance, {2, 0}, {3})),
+             point_and_line({0, 0}, {4, 0}, {1, 3}, constraint(K::PointLineDistance, {2, 0}, {3})),
              "point_line_distance_check[0]",
              "actual dist = 3.000000, target = 3.000000, err = 0.00e0"),
         fail("PointLineDistanceOff",
-             point_and_line({0, 0}, {4, 0}, {1, 3}, con(K::PointLineDistance, {2, 0}, {2.5})),
+             point_and_line({0, 0}, {4, 0}, {1, 3},
+                            constraint(K::PointLineDistance, {2, 0}, {2.5})),
              "point_line_distance_check[0]",
              "actual dist = 3.000000, target = 2.500000, err = 5.00e-1"),
         fail("PointLineDistanceNegativeTarget",
-             point_and_line({0, 0}, {4, 0}, {1, 3}, con(K::PointLineDistance, {2, 0}, {-3})),
+             point_and_line({0, 0}, {4, 0}, {1, 3}, constraint(K::PointLineDistance, {2, 0}, {-3})),
              "point_line_distance_check[0]",
              "actual dist = 3.000000, target = -3.000000, err = 6.00e0"),
         none("PointLineDistanceShortLine",
-             point_and_line({0, 0}, {1e-13, 0}, {1, 3}, con(K::PointLineDistance, {2, 0}, {3}))),
+             point_and_line({0, 0}, {1e-13, 0}, {1, 3},
+                            constraint(K::PointLineDistance, {2, 0}, {3}))),
 
-        pass("CircleRadiusHolds", circle_radius(2, con(K::CircleRadius, {0}, {2})),
+        pass("CircleRadiusHolds", circle_radius(2, constraint(K::CircleRadius, {0}, {2})),
              "circle_radius_check[0]", "actual r = 2.000000, target = 2.000000, err = 0.00e0"),
-        fail("CircleRadiusOff", circle_radius(2, con(K::CircleRadius, {0}, {1.5})),
+        fail("CircleRadiusOff", circle_radius(2, constraint(K::CircleRadius, {0}, {1.5})),
              "circle_radius_check[0]", "actual r = 2.000000, target = 1.500000, err = 5.00e-1"),
         pass("CircleRadiusLargeTargetRelative",
-             circle_radius(200.01, con(K::CircleRadius, {0}, {200})), "circle_radius_check[0]",
+             circle_radius(200.01, constraint(K::CircleRadius, {0}, {200})),
+             "circle_radius_check[0]",
              "actual r = 200.010000, target = 200.000000, err = 1.00e-2"),
 
         pass("PointOnLineAtHolds",
-             point_and_line({0, 0}, {4, 0}, {1, 0}, con(K::PointOnLineAt, {2, 0}, {0.25})),
+             point_and_line({0, 0}, {4, 0}, {1, 0}, constraint(K::PointOnLineAt, {2, 0}, {0.25})),
              "point_on_line_at_check[0]", "position err = 0.00e0"),
         pass("PointOnLineAtBeyondSegment",
-             point_and_line({0, 0}, {4, 0}, {8, 0}, con(K::PointOnLineAt, {2, 0}, {2})),
+             point_and_line({0, 0}, {4, 0}, {8, 0}, constraint(K::PointOnLineAt, {2, 0}, {2})),
              "point_on_line_at_check[0]", "position err = 0.00e0"),
         fail("PointOnLineAtOff",
-             point_and_line({0, 0}, {4, 0}, {1, 3}, con(K::PointOnLineAt, {2, 0}, {0.25})),
+             point_and_line({0, 0}, {4, 0}, {1, 3}, constraint(K::PointOnLineAt, {2, 0}, {0.25})),
              "point_on_line_at_check[0]", "position err = 3.00e0"),
 
         pass("ArcRadiusHolds",
              Sketch{.points = {{0, 0}, {1, 0}, {0, 1}}, .arcs = {{0, 1, 2, 1}},
-                    .constraints = {con(K::ArcRadius, {0}, {1})}},
+                    .constraints = {constraint(K::ArcRadius, {0}, {1})}},
              "arc_radius_check[0]", "actual r = 1.000000, target = 1.000000, err = 0.00e0"),
         fail("ArcRadiusOff",
              Sketch{.points = {{0, 0}, {1, 0}, {0, 1}}, .arcs = {{0, 1, 2, 1}},
-                    .constraints = {con(K::ArcRadius, {0}, {1.5})}},
+                    .constraints = {constraint(K::ArcRadius, {0}, {1.5})}},
              "arc_radius_check[0]", "actual r = 1.000000, target = 1.500000, err = 5.00e-1"),
         pass("EllipseRadminHolds",
              Sketch{.points = {{0, 0}, {3, 0}}, .ellipses = {{0, 1, 1}},
-                    .constraints = {con(K::EllipseRadmin, {0}, {1})}},
+                    .constraints = {constraint(K::EllipseRadmin, {0}, {1})}},
              "ellipse_radmin_check[0]",
              "actual radmin = 1.000000, target = 1.000000, err = 0.00e0"),
         fail("EllipseRadminOff",
              Sketch{.points = {{0, 0}, {3, 0}}, .ellipses = {{0, 1, 1}},
-                    .constraints = {con(K::EllipseRadmin, {0}, {1.5})}},
+                    .constraints = {constraint(K::EllipseRadmin, {0}, {1.5})}},
              "ellipse_radmin_check[0]",
              "actual radmin = 1.000000, target = 1.500000, err = 5.00e-1"),
     };
@@ -406,7 +387,7 @@ INSTANTIATE_TEST_SUITE_P(Kinds, ConstraintChecks, testing::ValuesIn(check_cases(
                          });
 
 TEST(ConstraintChecks, NameCarriesThePositionInTheList) {
-    const System s = two_lines({2, 0}, con(K::Parallel, {0, 1}));
+    const System s = two_lines({2, 0}, constraint(K::Parallel, {0, 1}));
     const auto check = constraint_check(s, s.constraints[0], 7);
     ASSERT_TRUE(check.has_value());
     EXPECT_EQ(check->name, "parallel_check[7]");
@@ -422,7 +403,7 @@ TEST_P(KindsWithoutCheck, AppendNothing) {
                    .arcs = {{0, 1, 2, 1}, {3, 1, 2, 1}},
                    .ellipses = {{0, 1, 0.5}, {3, 2, 0.5}},
                    .arcs_of_ellipse = {{0, 1, 0.5, 2, 3}}};
-    EXPECT_FALSE(constraint_check(s, con(GetParam(), {0, 1, 0}, {3, 3}), 0).has_value());
+    EXPECT_FALSE(constraint_check(s, constraint(GetParam(), {0, 1, 0}, {3, 3}), 0).has_value());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -484,9 +465,9 @@ TEST(Verify, ZeroToleranceRejectsEvenAZeroResidual) {
 TEST(Verify, MaxResidualIsTheLargestFiniteDistanceError) {
     // Distance residuals are |P1 - P2| - d: here 0.25 and -0.5, and a NaN that is skipped.
     const System s = Sketch{.points = {{0, 0}, {3, 4}},
-                   .constraints = {con(K::Distance, {0, 1}, {4.75}),
-                                   con(K::Distance, {0, 1}, {kNaN}),
-                                   con(K::Distance, {0, 1}, {5.5})}};
+                   .constraints = {constraint(K::Distance, {0, 1}, {4.75}),
+                                   constraint(K::Distance, {0, 1}, {kNaN}),
+                                   constraint(K::Distance, {0, 1}, {5.5})}};
     const VerificationReport report = verify(s, 1.0);
     EXPECT_EQ(report.max_residual, 0.5);
     EXPECT_TRUE(report.checks[0].passed);
@@ -498,9 +479,10 @@ TEST(Verify, ChecksComeInPassOrderWithListPositions) {
     const System s = Sketch{.points = {{0, 0}, {3, 4}, {0, 1}, {2, 1}, {1e-13, 0}},
                    .lines = {{0, 1}, {2, 3}, {0, 4}},
                    .circles = {{0, 1}},
-                   .constraints = {con(K::Distance, {0, 1}, {5}),
-                                   con(K::LineCircleTangent, {1, 0}),
-                                   con(K::EqualLength, {0, 0}), con(K::PointOnLine, {3, 2})}};
+                   .constraints = {constraint(K::Distance, {0, 1}, {5}),
+                                   constraint(K::LineCircleTangent, {1, 0}),
+                                   constraint(K::EqualLength, {0, 0}),
+                                   constraint(K::PointOnLine, {3, 2})}};
     const VerificationReport report = verify(s, 1e9);
     const std::vector<std::string> expected = {"residual_check", "geometry_check",
                                                "distance_check[0]", "equal_length_check[2]",
@@ -512,7 +494,7 @@ TEST(Verify, ChecksComeInPassOrderWithListPositions) {
 TEST(Verify, ResidualOutranksGeometryAndWarningsAreKept) {
     const System s = Sketch{.points = {{0, 0}, {3, 4}},
                    .circles = {{0, 0.0}},
-                   .constraints = {con(K::Distance, {0, 1}, {6})}};
+                   .constraints = {constraint(K::Distance, {0, 1}, {6})}};
     const VerificationReport report = verify(s, 1e-6);
     EXPECT_EQ(report.verdict, Verdict::ResidualTooHigh);
     EXPECT_EQ(report.checks[0].detail,
@@ -526,7 +508,7 @@ TEST(Verify, ResidualOutranksGeometryAndWarningsAreKept) {
 System angle_on_wrong_branch() {
     return Sketch{.points = {{0, 0}, {1, 0}, at_angle(-30)},
                   .lines = {{0, 1}, {0, 2}},
-                  .constraints = {con(K::Angle, {0, 1}, {30})}};
+                  .constraints = {constraint(K::Angle, {0, 1}, {30})}};
 }
 
 TEST(Verify, GeometryOutranksAFailedCheck) {
@@ -551,7 +533,7 @@ TEST(Verify, MovedFixedPointAloneIsWrongBranch) {
     // 5e-10 off: inside the residual tolerance and the 1e-4 check, beyond the 1e-10
     // integrity limit.
     const System s = Sketch{.points = {{1, 2, true}},
-                   .constraints = {con(K::FixedPoint, {0}, {1, 2 + 5e-10})}};
+                   .constraints = {constraint(K::FixedPoint, {0}, {1, 2 + 5e-10})}};
     const VerificationReport report = verify(s, 1e-6);
     EXPECT_EQ(report.verdict, Verdict::WrongBranch);
     EXPECT_TRUE(find_check(report, "fixed_point_check[0]").passed);
@@ -565,10 +547,12 @@ TEST(Verify, MovedFixedPointAloneIsWrongBranch) {
 TEST(Verify, IntegrityReportsByPointThenByConstraint) {
     // P2 is not flagged and P3 has no target: neither is examined. P1's second target matches.
     const System s = Sketch{.points = {{0, 0, true}, {5, 5, true}, {7, 7}, {9, 9, true}},
-                   .constraints = {con(K::FixedPoint, {1}, {6, 5}), con(K::FixedPoint, {0}, {1, 0}),
-                                   con(K::FixedPoint, {1}, {5, 5}), con(K::FixedPoint, {2}, {0, 0}),
-                                   con(K::FixedPoint, {1}, {5, 4}),
-                                   con(K::FixedPoint, {0}, {5e-11, 0})}};
+                   .constraints = {constraint(K::FixedPoint, {1}, {6, 5}),
+                                   constraint(K::FixedPoint, {0}, {1, 0}),
+                                   constraint(K::FixedPoint, {1}, {5, 5}),
+                                   constraint(K::FixedPoint, {2}, {0, 0}),
+                                   constraint(K::FixedPoint, {1}, {5, 4}),
+                                   constraint(K::FixedPoint, {0}, {5e-11, 0})}};
     const VerificationReport report = verify(s, 100.0);
     EXPECT_EQ(report.checks.back().detail,
               "Fixed points moved: P0 moved from (1.000000, 0.000000) to (0.000000, 0.000000); "
@@ -578,18 +562,10 @@ TEST(Verify, IntegrityReportsByPointThenByConstraint) {
 
 TEST(Verify, DanglingReferencesAreRejectedBeforeAnythingIsRead) {
     const System dangling_line = Sketch{.points = {{0, 0}, {1, 0}}, .lines = {{0, 7}}};
-    EXPECT_THROW(
-        {
-            try {
-                verify(dangling_line, 1e-6);
-            } catch (const InvalidReference& e) {
-                EXPECT_STREQ(e.what(), "Point index 7 out of range");
-                throw;
-            }
-        },
-        InvalidReference);
+    EXPECT_EQ(error_text<InvalidReference>([&] { verify(dangling_line, 1e-6); }),
+              "Point index 7 out of range");
     const System dangling_circle = Sketch{.points = {{0, 0}},
-                                 .constraints = {con(K::CircleRadius, {3}, {1})}};
+                                 .constraints = {constraint(K::CircleRadius, {3}, {1})}};
     EXPECT_THROW(verify(dangling_circle, 1e-6), InvalidReference);
 }
 

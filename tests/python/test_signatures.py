@@ -64,6 +64,16 @@ SYSTEM_METHODS = [
      "Solve and then verify the solution in one call (P5.2)."),
     ("to_json", "(self, /)", "Serialize the system to JSON."),
     ("from_json", "(json)", "Deserialize a system from JSON."),
+    ("set_point", "(self, /, idx, x, y, fixed=None)", "Move a point; fixed=None keeps its fixed flag."),
+    ("set_circle", "(self, /, idx, radius=None, fixed=None)",
+     "Change a circle's radius or fixed flag; None keeps a value."),
+    ("set_arc", "(self, /, idx, radius=None, fixed=None)",
+     "Change an arc's radius or fixed flag; None keeps a value."),
+    ("get_constraint", "(self, /, idx)", "A copy of the constraint at index."),
+    ("set_constraint", "(self, /, idx, c)", "Replace the constraint at index by c, keeping every index."),
+    ("copy", "(self, /)", "An independent System equal to this one in every value and setting."),
+    ("to_svg", "(self, /, *, width=400.0, height=None, margin=24.0, labels=True, analysis=None)",
+     "Draw the sketch as an SVG document (str), y axis up, fitted inside the margin."),
 ]
 
 

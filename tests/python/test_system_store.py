@@ -114,8 +114,8 @@ def test_removing_a_point_counts_only_constraints_that_name_it(system):
     assert system.remove_point(1) == 2
     assert system.num_constraints() == 1
     assert system.remove_constraint(0).kind() == "Horizontal"
-    # the dependent line and circle stay in their lists
-    assert system.num_lines() == 1 and system.num_circles() == 1
+    # the line and circle built on the point go with it
+    assert system.num_lines() == 0 and system.num_circles() == 0
 
 
 def test_removing_a_point_drops_constraints_on_dependent_arcs(system):
@@ -125,7 +125,7 @@ def test_removing_a_point_drops_constraints_on_dependent_arcs(system):
     system.add_distance_constraint(0, 1, 1.0)
     assert system.remove_point(2) == 0
     assert system.num_constraints() == 1
-    assert system.get_arc(0) == (2, 1, 2, 0.0)
+    assert system.num_arcs() == 0
 
 
 def test_removing_a_line_used_by_a_point_on_line(system):
@@ -170,9 +170,11 @@ def test_symmetry_follows_point_and_line_renumbering(system):
     system.add_line(2, 3)
     system.add_symmetry_constraint(2, 3, 1)
     assert system.remove_point(0) == 0
-    # p_out and p_in moved down to 1 and 2; the line index did not change
-    assert system.remove_line(0) == 0
+    # line 0 went with point 0: the symmetry line moved down to 0 and
+    # p_out and p_in to points 1 and 2
+    assert system.get_line(0) == (1, 2)
     assert system.remove_point(1) == 1
+    assert system.num_lines() == 0
 
 
 def test_line_line_intersection_is_dropped_by_its_second_line(system):

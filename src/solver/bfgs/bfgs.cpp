@@ -13,7 +13,6 @@
 
 #include "solver/method_support.hpp"
 #include "solver/problem.hpp"
-#include "system/variable_layout.hpp"
 
 namespace ovralis {
 namespace {
@@ -33,7 +32,7 @@ constexpr double kLargestInverseHessian = 1e20;
 
 Eigen::VectorXd gradient_here(Problem& problem, const Eigen::VectorXd& x,
                               const Eigen::VectorXd& residual) {
-    return problem_jacobian(problem, x, residual.size()).transpose() * residual;
+    return problem.jacobian(x).transpose() * residual;
 }
 
 // The cost along the ray x_start + alpha d. Each evaluation moves the
@@ -47,9 +46,9 @@ public:
 
     double value(double alpha) {
         x_ = point(alpha);
-        scatter(problem_.system, x_);
-        residual_ = problem_residual(problem_);
-        return sum_of_squares(residual_);
+        Evaluation here = problem_.evaluate(x_);
+        residual_ = std::move(here.residual);
+        return here.cost;
     }
 
     // phi'(alpha) = g(x_start + alpha d) . d, at the alpha of the last value().
@@ -128,11 +127,9 @@ Eigen::VectorXd backtrack(Problem& problem, const Eigen::VectorXd& x, double cos
     double alpha = 1.0;
     for (int trial = 0; trial < kBacktrackTrials; ++trial, alpha *= 0.5) {
         const Eigen::VectorXd x_try = x + alpha * direction;
-        if (cost_at(problem, x_try) <= cost + kSufficientDecrease * alpha * slope0) return x_try;
+        if (problem.cost(x_try) <= cost + kSufficientDecrease * alpha * slope0) return x_try;
     }
-    const Eigen::VectorXd x_last = x - (kLastResortLength / gradient.norm()) * gradient;
-    scatter(problem.system, x_last);
-    return x_last;
+    return x - (kLastResortLength / gradient.norm()) * gradient;
 }
 
 // H <- (I - rho s y^T) H (I - rho y s^T) + rho s s^T, expanded so that it
@@ -160,27 +157,25 @@ void update_inverse_hessian(Eigen::MatrixXd& inverse_hessian, const Eigen::Vecto
 }  // namespace
 
 SolveReport bfgs(Problem& problem, std::uint64_t max_iter, double tol) {
-    System& system = problem.system;
-    Eigen::VectorXd x = gather(system);
-    Evaluation current = evaluate(problem);
+    Eigen::VectorXd x = problem.start();
+    Evaluation current = problem.evaluate(x);
     if (tol > current.max_abs) return converged_after(0);
 
     const Eigen::Index n = x.size();
     Eigen::VectorXd gradient = gradient_here(problem, x, current.residual);
     Eigen::MatrixXd inverse_hessian = Eigen::MatrixXd::Identity(n, n);
-    if (max_iter == 0) return iteration_limit_after(0);
 
-    // `current` and `gradient` always describe the point the entities hold.
+    // `current` and `gradient` always describe x.
     for (std::uint64_t k = 0; k < max_iter; ++k) {
         if (!std::isfinite(current.cost)) return non_finite_after(k);
+        problem.stop_if_interrupted(x);
 
         // Convergence is tested here only because a vanishing gradient is
         // about to trigger the perturbation.
         if (gradient.norm() < kStationaryGradient) {
             if (tol > current.max_abs) return converged_after(k);
             perturb_off_stationary_point(x);
-            scatter(system, x);
-            current = evaluate(problem);
+            current = problem.evaluate(x);
             gradient = gradient_here(problem, x, current.residual);
             continue;
         }
@@ -200,15 +195,11 @@ SolveReport bfgs(Problem& problem, std::uint64_t max_iter, double tol) {
             Ray ray(problem, x_old, direction);
             length = WolfeSearch(ray, current.cost, slope0).run();
         }
-        if (length.accepted) {
-            x = x_old + length.alpha * direction;
-            scatter(system, x);
-        } else {
-            scatter(system, x_old);
-            x = backtrack(problem, x_old, current.cost, direction, slope0, gradient);
-        }
+        x = length.accepted
+                ? Eigen::VectorXd(x_old + length.alpha * direction)
+                : backtrack(problem, x_old, current.cost, direction, slope0, gradient);
 
-        current = evaluate(problem);
+        current = problem.evaluate(x);
         if (tol > current.max_abs) return converged_after(k + 1);
 
         const Eigen::VectorXd new_gradient = gradient_here(problem, x, current.residual);

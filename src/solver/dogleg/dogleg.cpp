@@ -10,7 +10,6 @@
 
 #include "solver/method_support.hpp"
 #include "solver/problem.hpp"
-#include "system/variable_layout.hpp"
 
 namespace ovralis {
 namespace {
@@ -106,22 +105,18 @@ bool judge_step(double actual, double predicted, double step_norm, double& radiu
 }  // namespace
 
 SolveReport dogleg(Problem& problem, std::uint64_t max_iter, double tol) {
-    if (max_iter == 0) return report_without_iterations(problem, tol);
-    System& system = problem.system;
-    Eigen::VectorXd x = gather(system);
+    Eigen::VectorXd x = problem.start();
     double radius = kInitialRadius;
 
-    for (std::uint64_t k = 0; k < max_iter; ++k) {
-        const Evaluation current = evaluate(problem);
-        if (tol > current.max_abs) return converged_after(k);
-        if (!std::isfinite(current.cost)) return non_finite_after(k);
+    for (std::uint64_t k = 0;; ++k) {
+        const Evaluation current = problem.evaluate(x);
+        if (const auto ending = ending_at(current, k, max_iter, tol)) return *ending;
+        problem.stop_if_interrupted(x);
 
-        const Eigen::SparseMatrix<double> jacobian =
-            problem_jacobian(problem, x, current.residual.size());
+        const Eigen::SparseMatrix<double> jacobian = problem.jacobian(x);
         const Eigen::VectorXd gradient = jacobian.transpose() * current.residual;
         if (gradient.norm() < kStationaryGradient) {
             perturb_off_stationary_point(x);
-            scatter(system, x);
             continue;
         }
 
@@ -131,9 +126,9 @@ SolveReport dogleg(Problem& problem, std::uint64_t max_iter, double tol) {
             dogleg_step(cauchy_step(jacobian, gradient), gauss_newton_step(normal, gradient), radius);
 
         const Eigen::VectorXd x_new = x + step;
-        const double cost_new = cost_at(problem, x_new);
+        const double cost_new = problem.cost(x_new);
         if (!std::isfinite(cost_new)) {
-            scatter(system, x);
+            problem.move_to(x);
             radius = shrunk(radius);
             continue;
         }
@@ -145,10 +140,9 @@ SolveReport dogleg(Problem& problem, std::uint64_t max_iter, double tol) {
         if (accept) {
             x = x_new;  // the entities already hold it
         } else {
-            scatter(system, x);
+            problem.move_to(x);
         }
     }
-    return iteration_limit_after(max_iter);
 }
 
 }  // namespace ovralis

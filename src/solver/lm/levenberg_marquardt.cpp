@@ -19,7 +19,6 @@
 #include "jacobian/sparse_elimination.hpp"
 #include "solver/method_support.hpp"
 #include "solver/problem.hpp"
-#include "system/variable_layout.hpp"
 
 namespace ovralis {
 namespace {
@@ -49,7 +48,7 @@ bool band_pays_off(const BandedMatrix& band, Eigen::Index non_zeros) {
 }
 
 NormalEquations linearise(Problem& problem, const Eigen::VectorXd& x, const Eigen::VectorXd& r) {
-    const Eigen::SparseMatrix<double> jacobian = problem_jacobian(problem, x, r.size());
+    const Eigen::SparseMatrix<double> jacobian = problem.jacobian(x);
     const Eigen::SparseMatrix<double> transposed = jacobian.transpose();
     const Eigen::SparseMatrix<double> normal = transposed * jacobian;
     NormalEquations equations;
@@ -89,18 +88,16 @@ Eigen::VectorXd damped_step(const NormalEquations& equations, double damping,
 }  // namespace
 
 SolveReport levenberg_marquardt(Problem& problem, std::uint64_t max_iter, double tol) {
-    System& system = problem.system;
-    Eigen::VectorXd x = gather(system);
+    Eigen::VectorXd x = problem.start();
     double damping = kInitialDamping;
     EliminationWork work;
 
     // Iteration k starts after k completed iterations; the test at its top
     // also judges the point the last iteration left.
     for (std::uint64_t k = 0;; ++k) {
-        const Evaluation current = evaluate(problem);
-        if (!std::isfinite(current.cost)) return non_finite_after(k);
-        if (tol > current.max_abs) return converged_after(k);
-        if (k == max_iter) return iteration_limit_after(max_iter);
+        const Evaluation current = problem.evaluate(x);
+        if (const auto ending = ending_at(current, k, max_iter, tol)) return *ending;
+        problem.stop_if_interrupted(x);
 
         // Every attempt starts from x_k and its cost.
         const Eigen::VectorXd x_k = x;
@@ -110,6 +107,7 @@ SolveReport levenberg_marquardt(Problem& problem, std::uint64_t max_iter, double
         bool saturated = false;
 
         for (int attempt = 0; attempt < kDampingAttempts; ++attempt) {
+            problem.stop_if_interrupted(x);
             const Eigen::VectorXd delta = damped_step(equations, damping, work);
             const double norm = delta.norm();
             if (std::isnan(norm)) return non_finite_after(k + 1);
@@ -131,7 +129,7 @@ SolveReport levenberg_marquardt(Problem& problem, std::uint64_t max_iter, double
 
             // A rejected attempt undoes an earlier accepted one as well.
             x = x_k;
-            scatter(system, x);
+            problem.move_to(x);
             damping = increased_damping(damping);
             if (damping >= kMaxDamping) {
                 if (accepted) break;

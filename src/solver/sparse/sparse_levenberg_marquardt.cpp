@@ -9,17 +9,14 @@
 #include <algorithm>
 #include <cmath>
 #include <optional>
-#include <vector>
 
 #include <Eigen/Core>
 #include <Eigen/SparseCholesky>
 #include <Eigen/SparseCore>
 
-#include "jacobian/jacobian.hpp"
 #include "solver/method_support.hpp"
 #include "solver/problem.hpp"
 #include "solver/sparse/sparse_levenberg_marquardt.hpp"
-#include "system/variable_layout.hpp"
 
 namespace ovralis {
 namespace {
@@ -52,16 +49,6 @@ SparseMatrix damped(const SparseMatrix& normal, const Eigen::VectorXd& diagonal,
 
 }  // namespace
 
-SparseMatrix assemble_jacobian(const System& system, Eigen::Index rows, Eigen::Index columns) {
-    std::vector<JacobianTriplet> triplets = sparse_jacobian(system);
-    std::erase_if(triplets, [&](const JacobianTriplet& t) {
-        return t.row() < 0 || t.row() >= rows || t.col() < 0 || t.col() >= columns;
-    });
-    SparseMatrix jacobian(rows, columns);
-    jacobian.setFromTriplets(triplets.begin(), triplets.end());  // sums repeats
-    return jacobian;
-}
-
 Eigen::VectorXd sparse_damped_solve(const SparseMatrix& damped_normal, const Eigen::VectorXd& rhs) {
     SparseMatrix kept = damped_normal;
     kept.prune([](Eigen::Index, Eigen::Index, double value) {
@@ -74,18 +61,15 @@ Eigen::VectorXd sparse_damped_solve(const SparseMatrix& damped_normal, const Eig
 }
 
 SolveReport sparse_levenberg_marquardt(Problem& problem, std::uint64_t max_iter, double tol) {
-    if (max_iter == 0) return report_without_iterations(problem, tol);
-    System& system = problem.system;
-    Eigen::VectorXd x = gather(system);
-    const Eigen::Index n = x.size();
+    Eigen::VectorXd x = problem.start();
     std::optional<double> damping;
 
-    for (std::uint64_t k = 0; k < max_iter; ++k) {
-        const Evaluation current = evaluate(problem);
-        if (tol > current.max_abs) return converged_after(k);
-        if (!std::isfinite(current.cost)) return non_finite_after(k);
+    for (std::uint64_t k = 0;; ++k) {
+        const Evaluation current = problem.evaluate(x);
+        if (const auto ending = ending_at(current, k, max_iter, tol)) return *ending;
+        problem.stop_if_interrupted(x);
 
-        const SparseMatrix jacobian = assemble_jacobian(system, current.residual.size(), n);
+        const SparseMatrix jacobian = problem.analytic_jacobian(x);
         const SparseMatrix jacobian_t = jacobian.transpose();
         const Eigen::VectorXd rhs = -(jacobian_t * current.residual);
         const SparseMatrix normal = jacobian_t * jacobian;
@@ -106,11 +90,10 @@ SolveReport sparse_levenberg_marquardt(Problem& problem, std::uint64_t max_iter,
             x = trial.x;
             continue;
         }
-        scatter(system, x);
+        problem.move_to(x);
         damping = increased_damping(*damping);
         if (*damping >= kMaxDamping) return iteration_limit_after(k + 1);
     }
-    return iteration_limit_after(max_iter);
 }
 
 }  // namespace ovralis

@@ -1,0 +1,113 @@
+// System.to_svg and System._repr_svg_: argument conversion around the core's SVG writer.
+
+#include "lib/render_methods.hpp"
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "lib/arguments.hpp"
+#include "lib/call_guard.hpp"
+#include "lib/system_class.hpp"
+#include "render/svg_writer.hpp"
+
+namespace ovralis::py {
+namespace {
+
+constexpr Signature kToSvg{"to_svg", {"width", "height", "margin", "labels", "analysis"}, 0};
+
+// The indices of one attribute of the analysis object: any iterable of ints.
+std::vector<Index> indices_of(PyObject* object, const char* attribute) {
+    const Ref value = Ref::steal(PyObject_GetAttrString(object, attribute));
+    const Ref items = Ref::steal(PySequence_Fast(value.get(), "analysis attribute must be a sequence"));
+    const ValueName name{attribute, {}};
+    std::vector<Index> out;
+    const Py_ssize_t count = PySequence_Fast_GET_SIZE(items.get());
+    for (Py_ssize_t i = 0; i < count; ++i) out.push_back(to_index(PySequence_Fast_GET_ITEM(items.get(), i), name));
+    return out;
+}
+
+// Reads a ConstraintAnalysis, or any object with the same attributes, by name.
+// Each conflicting constraint brings the members of its group.
+SvgHighlights highlights_from(PyObject* analysis) {
+    SvgHighlights h;
+    h.free_points = indices_of(analysis, "free_points");
+    h.free_circles = indices_of(analysis, "free_circles");
+    h.free_arcs = indices_of(analysis, "free_arcs");
+    h.conflicting = indices_of(analysis, "conflicting");
+    const Ref groups = Ref::steal(PyObject_GetAttrString(analysis, "groups"));
+    for (const Index k : h.conflicting) {
+        const Ref key = new_int(k);
+        PyObject* members = PyObject_GetItem(groups.get(), key.get());
+        if (members == nullptr) {
+            if (!PyErr_ExceptionMatches(PyExc_KeyError)) throw PythonError{};
+            PyErr_Clear();
+            continue;
+        }
+        const Ref owned = Ref::steal(members);
+        const Ref items = Ref::steal(PySequence_Fast(owned.get(), "analysis groups must hold sequences"));
+        const ValueName name{"groups", {}};
+        for (Py_ssize_t i = 0; i < PySequence_Fast_GET_SIZE(items.get()); ++i) {
+            h.conflict_group.push_back(to_index(PySequence_Fast_GET_ITEM(items.get(), i), name));
+        }
+    }
+    return h;
+}
+
+double positive_size(const Arguments& a, std::size_t position, double fallback) {
+    const double value = a.real_or(position, fallback);
+    if (!std::isfinite(value) || value < 0.0) {
+        raise(PyExc_ValueError, a.name_of(position).text() + " must be a finite non-negative number");
+    }
+    return value;
+}
+
+SvgOptions options_from(const Arguments& a) {
+    SvgOptions options;
+    options.width = positive_size(a, 0, options.width);
+    if (a.present(1) && a.object(1) != Py_None) options.height = positive_size(a, 1, 0.0);
+    options.margin = positive_size(a, 2, options.margin);
+    options.labels = a.flag_or(3, options.labels);
+    const double least = 2.0 * options.margin;
+    if (options.width <= least || (options.height && *options.height <= least)) {
+        raise(PyExc_ValueError, "to_svg() width and height must exceed twice the margin");
+    }
+    return options;
+}
+
+}  // namespace
+
+const char* const kToSvgDoc =
+    "to_svg($self, *, width=400.0, height=None, margin=24.0, labels=True, analysis=None)\n--\n\n"
+    "Draw the sketch as an SVG document (str), y axis up, fitted inside the margin.\n\n"
+    "Args:\n"
+    "    width: Picture width in pixels (default 400)\n"
+    "    height: Picture height in pixels; None follows the drawing's proportions\n"
+    "    margin: Free border in pixels (default 24)\n"
+    "    labels: Draw the values of dimensional constraints (default True)\n"
+    "    analysis: A ConstraintAnalysis (or any object with its attributes); its free\n"
+    "        entities are drawn orange, conflicting constraints red, their groups purple";
+
+PyObject* to_svg(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    if (nargs > 0) {
+        PyErr_Format(PyExc_TypeError, "to_svg() takes no positional arguments (%zd given)", nargs);
+        return nullptr;
+    }
+    return with_shared_store(self, [&](const System& store) {
+        const Arguments a(kToSvg, args, 0, kwnames);
+        const SvgOptions options = options_from(a);
+        const SvgHighlights highlights =
+            a.present(4) && a.object(4) != Py_None ? highlights_from(a.object(4)) : SvgHighlights{};
+        return new_str(ovralis::to_svg(store, options, highlights));
+    });
+}
+
+PyObject* repr_svg(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    static constexpr Signature signature{"_repr_svg_"};
+    return with_shared_store(self, [&](const System& store) {
+        const Arguments a(signature, args, nargs, kwnames);
+        return new_str(ovralis::to_svg(store, SvgOptions{}, SvgHighlights{}));
+    });
+}
+
+}  // namespace ovralis::py

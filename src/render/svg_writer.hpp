@@ -1,0 +1,35 @@
+#pragma once
+
+// Draws a sketch as an SVG document: entities in world coordinates mapped to
+// pixels with the y axis pointing up, dimension labels, and highlights.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "system/system.hpp"
+
+namespace ovralis {
+
+struct SvgOptions {
+    double width = 400.0;           // pixels
+    std::optional<double> height;   // pixels; unset: follows the drawing's aspect ratio
+    double margin = 24.0;           // pixels kept free around the drawing
+    bool labels = true;             // dimension labels of the dimensional kinds
+};
+
+// Entities and constraints to draw in their own colours. Indices that name
+// nothing in the store are ignored.
+struct SvgHighlights {
+    std::vector<Index> free_points;
+    std::vector<Index> free_circles;
+    std::vector<Index> free_arcs;
+    std::vector<Index> conflicting;     // constraint indices
+    std::vector<Index> conflict_group;  // constraints taking part in a conflict
+};
+
+// The whole document. Entities whose geometry is missing (dangling indices) or
+// not finite are left out, so the text is always valid SVG.
+std::string to_svg(const System& system, const SvgOptions& options, const SvgHighlights& highlights);
+
+}  // namespace ovralis

@@ -1,0 +1,24 @@
+#pragma once
+
+// What each constraint kind computes, looked up by kind in one place.
+
+#include "residual/constraint_partials.hpp"
+#include "residual/residual.hpp"
+
+namespace ovralis {
+
+// A kind's equation, its derivative and its geometric error, written side by
+// side in the kind's family file (point_line_kinds, circle_arc_kinds,
+// ellipse_kinds).
+struct KindOperations {
+    // The residual entries at the entities' current values.
+    ConstraintEntries (*residual)(const System&, const Constraint&);
+    // Appends the residual's partial derivatives to the buffer.
+    void (*differentiate)(const System&, const Constraint&, ConstraintPartials&);
+    // Lengths divided by the scale, angles in radians; never negative.
+    double (*geometric_error)(const System&, const Constraint&, double length_scale);
+};
+
+const KindOperations& kind_operations(ConstraintKind kind);
+
+}  // namespace ovralis

@@ -1,0 +1,21 @@
+// Refines a point that a method's own stopping test accepted until it is
+// exact to rounding, for as long as the refinement pays.
+#pragma once
+
+#include <cstdint>
+
+#include "solver/problem.hpp"
+
+namespace ovralis {
+
+// Starting from the point the entities hold, takes Gauss–Newton steps with a
+// tiny Marquardt damping (analytic Jacobian, factorised by sparse Cholesky
+// and reused while its steps pay) and keeps each
+// one only while it lowers the cost by a real factor. Stops when a step from a
+// fresh Jacobian does not, at a step that moves no variable beyond rounding (relative to
+// the variable or to `length_scale`, every variable being a length), or after
+// `max_steps` kept steps. Returns the number of steps kept; the entities hold
+// the last kept point.
+std::uint64_t polish(Problem& problem, double length_scale, std::uint64_t max_steps);
+
+}  // namespace ovralis
