@@ -19,7 +19,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 APT_PACKAGES=(g++ cmake ninja-build libeigen3-dev rapidjson-dev libgtest-dev python3 python3-dev python3-venv
-              clang libclang-rt-14-dev libcairo2)
+              clang libclang-rt-14-dev libcairo2 libsuitesparse-dev)
 PYTHON="${PYTHON:-python3}"
 VENV="${VENV:-.venv}"
 export CMAKE_BUILD_PARALLEL_LEVEL="${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}"
@@ -53,7 +53,7 @@ install_python_packages() {
     if [ ! -x "$VENV/bin/python" ]; then
         "$PYTHON" -m venv "$VENV"
     fi
-    "$VENV/bin/python" -m pip install --quiet --disable-pip-version-check pytest numpy mypy "dask[distributed]" \
+    "$VENV/bin/python" -m pip install --quiet --disable-pip-version-check pytest numpy scipy mypy "dask[distributed]" \
         cairosvg pillow
     "$VENV/bin/python" -m pip install --quiet --disable-pip-version-check .
 }

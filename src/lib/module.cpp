@@ -2,6 +2,7 @@
 // constraint constructor functions.
 
 #include "lib/call_guard.hpp"
+#include "lib/analysis_class.hpp"
 #include "lib/constraint_class.hpp"
 #include "lib/package_attributes.hpp"
 #include "lib/result_classes.hpp"
@@ -62,6 +63,7 @@ Ref create_module() {
         {"SolveResult", create_solve_result_type},
         {"DofAnalysis", create_dof_analysis_type},
         {"SolverDiagnostics", create_diagnostics_type},
+        {"ConstraintAnalysis", create_constraint_analysis_type},
     };
     for (const auto& [name, create] : classes) {
         // The module keeps the class alive; the factory's reference is handed over.

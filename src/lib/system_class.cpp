@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "lib/analysis_class.hpp"
 #include "lib/constraint_class.hpp"
 #include "lib/render_methods.hpp"
 #include "lib/result_classes.hpp"
@@ -378,6 +379,21 @@ PyObject* diagnostics(PyObject* self, PyObject* const* args, Py_ssize_t nargs, P
     });
 }
 
+PyObject* analyze_constraints(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    static constexpr Signature signature{"analyze_constraints", {"tol"}, 0};
+    return with_store<Access::Shared>(self, [&](System& store) {
+        const Arguments a(signature, args, nargs, kwnames);
+        const double tol = a.real_or(0, 1e-8);
+        if (!(tol >= 0.0 && tol < 1.0)) {
+            raise(PyExc_ValueError, "analyze_constraints() argument 'tol' must be in [0, 1)");
+        }
+        // The System stays on this thread and is borrowed, so other threads may run meanwhile.
+        ConstraintAnalysis analysis =
+            without_gil([&] { return ovralis::analyze_constraints(store, tol); });
+        return wrap_constraint_analysis(std::move(analysis));
+    });
+}
+
 PyObject* verify_solution(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     static constexpr Signature signature{"verify_solution", {"tolerance"}, 0};
     return with_store<Access::Shared>(self, [&](System& store) {
@@ -499,6 +515,13 @@ std::vector<PyMethodDef>& system_methods() {
                            "analyze_dof($self)\n--\n\nAnalyze degrees of freedom."));
         m.push_back(method("diagnostics", diagnostics,
                            "diagnostics($self, include_residuals=True)\n--\n\nGet full diagnostics."));
+        m.push_back(method("analyze_constraints", analyze_constraints,
+                           "analyze_constraints($self, tol=1e-8)\n--\n\n"
+                           "Find redundant and conflicting constraints and what can still move.\n\n"
+                           "A numerical rank analysis of every constraint equation at the current\n"
+                           "values; solve first, so that only real conflicts fail to hold.\n\n"
+                           "Args:\n    tol: Rank tolerance on unit-scaled Jacobian rows (default 1e-8)\n\n"
+                           "Returns: ConstraintAnalysis."));
         m.push_back(method("verify_solution", verify_solution,
                            "verify_solution($self, tolerance=1e-6)\n--\n\n"
                            "Verify the solution after solving (P5.2).\n\n"

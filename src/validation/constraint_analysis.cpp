@@ -1,0 +1,168 @@
+// The constraint analysis: an ordered rank factorisation of the equations'
+// rows for redundancy, and one of the columns for the null space.
+
+#include "validation/constraint_analysis.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <set>
+
+#include <Eigen/SparseCore>
+
+#include "residual/residual.hpp"
+#include "system/references.hpp"
+#include "validation/equation_jacobian.hpp"
+#include "validation/ordered_rank.hpp"
+
+namespace ovralis {
+namespace {
+
+double sketch_size(const System& system) {
+    if (system.points.empty()) return 0.0;
+    double lo_x = std::numeric_limits<double>::infinity();
+    double lo_y = lo_x;
+    double hi_x = -lo_x;
+    double hi_y = -lo_x;
+    for (const Point& p : system.points) {
+        lo_x = std::min(lo_x, p.x);
+        lo_y = std::min(lo_y, p.y);
+        hi_x = std::max(hi_x, p.x);
+        hi_y = std::max(hi_y, p.y);
+    }
+    return std::hypot(hi_x - lo_x, hi_y - lo_y);
+}
+
+bool holds(const System& system, const Constraint& constraint, double threshold) {
+    const ConstraintEntries entries = constraint_residual(system, constraint);
+    for (unsigned e = 0; e < entries.count; ++e) {
+        if (!(std::abs(entries.value[e]) <= threshold)) return false;
+    }
+    return true;
+}
+
+// The constraints behind the dependent rows of constraint k, from the
+// combinations over the independent rows before them.
+std::vector<std::size_t> dependency_group(const EquationJacobian& jacobian,
+                                          const ColumnFactorisation& rows, std::size_t k,
+                                          double tol) {
+    std::set<std::size_t> group;
+    for (Eigen::Index row = jacobian.first_row[k]; row < jacobian.first_row[k + 1]; ++row) {
+        if (rows.independent[static_cast<std::size_t>(row)]) continue;
+        const std::vector<ColumnCoefficient> combination = dependent_combination(rows, row);
+        double largest = 0.0;
+        for (const ColumnCoefficient& c : combination) largest = std::max(largest, std::abs(c.value));
+        for (const ColumnCoefficient& c : combination) {
+            const std::size_t owner = jacobian.constraint_of_row[static_cast<std::size_t>(c.column)];
+            if (owner != k && std::abs(c.value) > tol * largest) group.insert(owner);
+        }
+    }
+    return {group.begin(), group.end()};
+}
+
+void find_redundant(const System& system, const EquationJacobian& jacobian,
+                    const ColumnFactorisation& rows, double tol, ConstraintAnalysis& out) {
+    const double threshold = conflict_threshold(system, tol);
+    for (std::size_t k = 0; k < system.constraints.size(); ++k) {
+        bool dependent = false;
+        for (Eigen::Index row = jacobian.first_row[k]; row < jacobian.first_row[k + 1]; ++row) {
+            dependent = dependent || !rows.independent[static_cast<std::size_t>(row)];
+        }
+        if (!dependent) continue;
+        out.redundant.push_back(k);
+        out.groups[k] = dependency_group(jacobian, rows, k, tol);
+        if (!holds(system, system.constraints[k], threshold)) out.conflicting.push_back(k);
+    }
+}
+
+// Parameters that some null vector moves: each dependent column d of J gives
+// the null vector e_d - sum x_k e_k of its combination.
+std::vector<bool> movable_parameters(const EquationJacobian& jacobian, double tol) {
+    const Eigen::Index n = jacobian.matrix.cols();
+    std::vector<bool> movable(static_cast<std::size_t>(n), false);
+    const ColumnFactorisation columns = factorise_columns(jacobian.matrix, tol, false);
+    for (Eigen::Index d = 0; d < n; ++d) {
+        if (columns.independent[static_cast<std::size_t>(d)]) continue;
+        movable[static_cast<std::size_t>(d)] = true;
+        const std::vector<ColumnCoefficient> combination = dependent_combination(columns, d);
+        double largest = 1.0;
+        for (const ColumnCoefficient& c : combination) largest = std::max(largest, std::abs(c.value));
+        for (const ColumnCoefficient& c : combination) {
+            if (std::abs(c.value) > tol * largest) movable[static_cast<std::size_t>(c.column)] = true;
+        }
+    }
+    return movable;
+}
+
+void find_free_entities(const System& system, const EquationJacobian& jacobian, double tol,
+                        ConstraintAnalysis& out) {
+    const std::vector<bool> movable = movable_parameters(jacobian, tol);
+    std::vector<bool> point_free(system.points.size(), false);
+    std::vector<bool> circle_free(system.circles.size(), false);
+    std::vector<bool> arc_free(system.arcs.size(), false);
+    for (std::size_t j = 0; j < movable.size(); ++j) {
+        if (!movable[j]) continue;
+        const Parameter& p = jacobian.columns[j];
+        switch (p.kind) {
+            case ParamKind::PointX:
+            case ParamKind::PointY: point_free[p.entity] = true; break;
+            case ParamKind::CircleRadius: circle_free[p.entity] = true; break;
+            case ParamKind::ArcRadius: arc_free[p.entity] = true; break;
+            case ParamKind::EllipseRadmin:
+            case ParamKind::ArcOfEllipseRadmin: break;
+        }
+    }
+    for (Index i = 0; i < system.points.size(); ++i) {
+        if (point_free[i]) out.free_points.push_back(i);
+    }
+    for (Index i = 0; i < system.circles.size(); ++i) {
+        if (circle_free[i] || point_free[system.circles[i].center]) out.free_circles.push_back(i);
+    }
+    for (Index i = 0; i < system.arcs.size(); ++i) {
+        const Arc& a = system.arcs[i];
+        if (arc_free[i] || point_free[a.center] || point_free[a.start] || point_free[a.end]) {
+            out.free_arcs.push_back(i);
+        }
+    }
+}
+
+ConstraintStatus status_of(const ConstraintAnalysis& a) {
+    if (!a.conflicting.empty()) return ConstraintStatus::Conflicting;
+    if (!a.redundant.empty()) return ConstraintStatus::Redundant;
+    if (a.dof > 0) return ConstraintStatus::UnderConstrained;
+    return ConstraintStatus::WellConstrained;
+}
+
+}  // namespace
+
+const char* constraint_status_text(ConstraintStatus status) {
+    switch (status) {
+        case ConstraintStatus::WellConstrained: return "well_constrained";
+        case ConstraintStatus::UnderConstrained: return "under_constrained";
+        case ConstraintStatus::Redundant: return "redundant";
+        case ConstraintStatus::Conflicting: return "conflicting";
+    }
+    return "";
+}
+
+double conflict_threshold(const System& system, double tol) {
+    const double size = std::max(1.0, sketch_size(system));
+    return 100.0 * tol * size * size;
+}
+
+ConstraintAnalysis analyze_constraints(const System& system, double tol) {
+    validate_references(system);
+    const EquationJacobian jacobian = equation_jacobian(system);
+    ConstraintAnalysis out;
+    out.free_variables = static_cast<std::uint64_t>(jacobian.matrix.cols());
+    const Eigen::SparseMatrix<double> rows_as_columns = jacobian.matrix.transpose();
+    const ColumnFactorisation rows = factorise_columns(rows_as_columns, tol, true);
+    out.rank = static_cast<std::uint64_t>(rows.rank);
+    out.dof = static_cast<std::int64_t>(out.free_variables) - static_cast<std::int64_t>(out.rank);
+    find_redundant(system, jacobian, rows, tol, out);
+    if (out.dof > 0) find_free_entities(system, jacobian, tol, out);
+    out.status = status_of(out);
+    return out;
+}
+
+}  // namespace ovralis

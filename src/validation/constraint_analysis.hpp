@@ -1,0 +1,51 @@
+#pragma once
+
+// Which constraints are redundant or conflicting, what each depends on, and
+// which entities can still move: a numerical rank analysis of the equations.
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <vector>
+
+#include "system/system.hpp"
+
+namespace ovralis {
+
+enum class ConstraintStatus { WellConstrained, UnderConstrained, Redundant, Conflicting };
+
+// "well_constrained", "under_constrained", "redundant", "conflicting".
+const char* constraint_status_text(ConstraintStatus status);
+
+struct ConstraintAnalysis {
+    std::uint64_t rank = 0;
+    std::uint64_t free_variables = 0;
+    std::int64_t dof = 0;  // free_variables - rank
+    std::vector<std::size_t> redundant;    // ascending constraint positions
+    std::vector<std::size_t> conflicting;  // the redundant ones that do not hold
+    std::map<std::size_t, std::vector<std::size_t>> groups;  // redundant -> earlier ones it depends on
+    std::vector<Index> free_points;
+    std::vector<Index> free_circles;
+    std::vector<Index> free_arcs;
+    ConstraintStatus status = ConstraintStatus::WellConstrained;
+};
+
+// At the entities' current values. Equations are taken in constraint order
+// with every row scaled to unit length; an equation is dependent when the part
+// of its row orthogonal to the independent rows before it has a norm of at most
+// `tol`, and a constraint is redundant when any of its equations is dependent.
+// Its group holds the earlier constraints whose rows carry a coefficient above
+// `tol` times the largest in the combination reproducing its dependent rows;
+// that combination is unique over the independent rows, so no constraint of a
+// group can be dropped. A redundant constraint conflicts when its residual
+// exceeds conflict_threshold(). An entity is free when one of its parameters
+// (its points' coordinates included) moves along a null vector of the
+// Jacobian by more than `tol` times the vector's largest component.
+ConstraintAnalysis analyze_constraints(const System& system, double tol);
+
+// The residual size above which a redundant constraint does not hold: 100 tol
+// times the square of the sketch's size (the bounding-box diagonal of its
+// points, at least 1), since residuals are at most quadratic in lengths.
+double conflict_threshold(const System& system, double tol);
+
+}  // namespace ovralis

@@ -1,0 +1,32 @@
+#pragma once
+
+// The Jacobian of every constraint equation, the eliminated kinds included as
+// ordinary equations, with respect to every free parameter: the matrix whose
+// rank tells which constraints are independent.
+
+#include <cstddef>
+#include <vector>
+
+#include <Eigen/SparseCore>
+
+#include "system/system.hpp"
+
+namespace ovralis {
+
+struct EquationJacobian {
+    // Rows: the equations in constraint order; each row scaled to unit 2-norm
+    // (a scale does not change what a row spans, and it puts the mixed units
+    // of the residuals on one footing). A row without derivatives stays zero.
+    Eigen::SparseMatrix<double> matrix;
+    std::vector<Parameter> columns;               // column -> free parameter
+    std::vector<Eigen::Index> first_row;          // per constraint; size constraints + 1
+    std::vector<std::size_t> constraint_of_row;   // row -> constraint position
+};
+
+// Free parameters, in the order of the variable layout's candidates: the x and
+// y of every point that is not fixed, then the radius of every free circle,
+// arc, and the radmin of every free ellipse and arc of ellipse. Derivatives
+// are the analytic ones of the solvers. Indices must have been validated.
+EquationJacobian equation_jacobian(const System& system);
+
+}  // namespace ovralis
