@@ -14,6 +14,7 @@
 #include "lib/type_helpers.hpp"
 #include "lib/verification_dict.hpp"
 #include "lib/without_gil.hpp"
+#include "solver/drag.hpp"
 #include "solver/solve.hpp"
 #include "system/document.hpp"
 #include "system/dof.hpp"
@@ -350,6 +351,22 @@ PyObject* solve(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObjec
     });
 }
 
+PyObject* drag(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+    static constexpr Signature signature{"drag", {"point", "x", "y", "max_iter", "tol"}, 3};
+    return with_store<Access::Exclusive>(self, [&](System& store) {
+        const Arguments a(signature, args, nargs, kwnames);
+        const Index point = a.index(0);
+        const double x = a.real(1);
+        const double y = a.real(2);
+        const std::uint64_t max_iter = a.present(3) ? a.index(3) : 200;
+        const double tol = a.real_or(4, 1e-8);
+        const SolveResult result = without_gil_interruptible([&](const InterruptPoll& interrupted) {
+            return ovralis::drag(store, point, x, y, max_iter, tol, interrupted);
+        });
+        return wrap_solve_result(result);
+    });
+}
+
 PyObject* solve_and_verify(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     static constexpr Signature signature{"solve_and_verify", {"max_iter", "tol"}, 0};
     return with_store<Access::Exclusive>(self, [&](System& store) {
@@ -510,6 +527,14 @@ std::vector<PyMethodDef>& system_methods() {
                            "Solve the constraint system using Levenberg-Marquardt.\n\n"
                            "Args:\n    max_iter: Maximum iterations (default 200)\n"
                            "    tol: Convergence tolerance (default 1e-8)\n\n"
+                           "Returns: SolveResult with convergence info."));
+        m.push_back(method("drag", drag,
+                           "drag($self, point, x, y, max_iter=200, tol=1e-8)\n--\n\n"
+                           "Move a point as close to (x, y) as the constraints allow.\n\n"
+                           "Every other free value moves as little as possible, as a dragged\n"
+                           "point behaves in an interactive editor. When the constraints cannot\n"
+                           "be satisfied, the sketch is left exactly as it was and the result\n"
+                           "says not converged.\n\n"
                            "Returns: SolveResult with convergence info."));
         m.push_back(method("analyze_dof", analyze_dof,
                            "analyze_dof($self)\n--\n\nAnalyze degrees of freedom."));
