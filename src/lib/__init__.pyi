@@ -26,6 +26,7 @@ __all__ = [
     "SolveResult",
     "DofAnalysis",
     "SolverDiagnostics",
+    "ConstraintAnalysis",
     "distance_constraint",
     "horizontal_constraint",
     "vertical_constraint",

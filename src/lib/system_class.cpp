@@ -528,25 +528,10 @@ std::vector<PyMethodDef>& system_methods() {
                            "Args:\n    max_iter: Maximum iterations (default 200)\n"
                            "    tol: Convergence tolerance (default 1e-8)\n\n"
                            "Returns: SolveResult with convergence info."));
-        m.push_back(method("drag", drag,
-                           "drag($self, point, x, y, max_iter=200, tol=1e-8)\n--\n\n"
-                           "Move a point as close to (x, y) as the constraints allow.\n\n"
-                           "Every other free value moves as little as possible, as a dragged\n"
-                           "point behaves in an interactive editor. When the constraints cannot\n"
-                           "be satisfied, the sketch is left exactly as it was and the result\n"
-                           "says not converged.\n\n"
-                           "Returns: SolveResult with convergence info."));
         m.push_back(method("analyze_dof", analyze_dof,
                            "analyze_dof($self)\n--\n\nAnalyze degrees of freedom."));
         m.push_back(method("diagnostics", diagnostics,
                            "diagnostics($self, include_residuals=True)\n--\n\nGet full diagnostics."));
-        m.push_back(method("analyze_constraints", analyze_constraints,
-                           "analyze_constraints($self, tol=1e-8)\n--\n\n"
-                           "Find redundant and conflicting constraints and what can still move.\n\n"
-                           "A numerical rank analysis of every constraint equation at the current\n"
-                           "values; solve first, so that only real conflicts fail to hold.\n\n"
-                           "Args:\n    tol: Rank tolerance on unit-scaled Jacobian rows (default 1e-8)\n\n"
-                           "Returns: ConstraintAnalysis."));
         m.push_back(method("verify_solution", verify_solution,
                            "verify_solution($self, tolerance=1e-6)\n--\n\n"
                            "Verify the solution after solving (P5.2).\n\n"
@@ -588,6 +573,21 @@ std::vector<PyMethodDef>& system_methods() {
                                 "Rebuilds a System from the state its __reduce__ gave."});
         m.push_back(method("to_svg", to_svg, kToSvgDoc));
         m.push_back(method("_repr_svg_", repr_svg, "_repr_svg_($self)\n--\n\nThe sketch as SVG, for Jupyter."));
+        m.push_back(method("drag", drag,
+                           "drag($self, point, x, y, max_iter=200, tol=1e-8)\n--\n\n"
+                           "Move a point as close to (x, y) as the constraints allow.\n\n"
+                           "Every other free value moves as little as possible, as a dragged\n"
+                           "point behaves in an interactive editor. When the constraints cannot\n"
+                           "be satisfied, the sketch is left exactly as it was and the result\n"
+                           "says not converged.\n\n"
+                           "Returns: SolveResult with convergence info."));
+        m.push_back(method("analyze_constraints", analyze_constraints,
+                           "analyze_constraints($self, tol=1e-8)\n--\n\n"
+                           "Find redundant and conflicting constraints and what can still move.\n\n"
+                           "A numerical rank analysis of every constraint equation at the current\n"
+                           "values; solve first, so that only real conflicts fail to hold.\n\n"
+                           "Args:\n    tol: Rank tolerance on unit-scaled Jacobian rows (default 1e-8)\n\n"
+                           "Returns: ConstraintAnalysis."));
         m.push_back(PyMethodDef{nullptr, nullptr, 0, nullptr});
         return m;
     }();

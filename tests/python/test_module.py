@@ -10,7 +10,7 @@ import ovralis
 
 CLASSES = [
     "Point", "Line", "Circle", "Arc", "Constraint",
-    "System", "SolveResult", "DofAnalysis", "SolverDiagnostics",
+    "System", "SolveResult", "DofAnalysis", "SolverDiagnostics", "ConstraintAnalysis",
 ]
 
 CONSTRUCTORS = [

@@ -57,8 +57,6 @@ SYSTEM_METHODS = [
     ("remove_constraint", "(self, /, idx)", "Remove constraint at index. Returns the removed constraint."),
     ("clear_constraints", "(self, /)", "Clear all constraints."),
     ("solve", "(self, /, max_iter=200, tol=1e-08)", "Solve the constraint system using Levenberg-Marquardt."),
-    ("drag", "(self, /, point, x, y, max_iter=200, tol=1e-08)",
-     "Move a point as close to (x, y) as the constraints allow."),
     ("analyze_dof", "(self, /)", "Analyze degrees of freedom."),
     ("diagnostics", "(self, /, include_residuals=True)", "Get full diagnostics."),
     ("verify_solution", "(self, /, tolerance=1e-06)", "Verify the solution after solving (P5.2)."),
@@ -76,6 +74,10 @@ SYSTEM_METHODS = [
     ("copy", "(self, /)", "An independent System equal to this one in every value and setting."),
     ("to_svg", "(self, /, *, width=400.0, height=None, margin=24.0, labels=True, analysis=None)",
      "Draw the sketch as an SVG document (str), y axis up, fitted inside the margin."),
+    ("drag", "(self, /, point, x, y, max_iter=200, tol=1e-08)",
+     "Move a point as close to (x, y) as the constraints allow."),
+    ("analyze_constraints", "(self, /, tol=1e-08)",
+     "Find redundant and conflicting constraints and what can still move."),
 ]
 
 

@@ -129,7 +129,7 @@ def analyze_command(args: argparse.Namespace) -> int:
         for path, system in loaded(args.inputs):
             lines = checked(path, lambda: analysis_lines(system))
             status = lines[0]
-            complete += status == "fully_constrained"
+            complete += status in ("fully_constrained", "well_constrained")
             progress.print(f"{path}: " + ", ".join(lines))
             progress.advance(path.name)
     return summarise(complete, len(args.inputs), "fully constrained")
