@@ -10,20 +10,7 @@ from concurrent.futures import ProcessPoolExecutor
 import pytest
 
 import ovralis
-
-
-def triangle(scale):
-    """A 3-4-5 triangle times `scale`: A fixed at the origin, AB horizontal, B and C
-    started away from the solution."""
-    s = ovralis.System()
-    a = s.add_point(0, 0, fixed=True)
-    b = s.add_point(4.4 * scale, 0.7 * scale)
-    c = s.add_point(0.6 * scale, 2.5 * scale)
-    s.add_horizontal_constraint(a, b)
-    s.add_distance_constraint(a, b, 5.0 * scale)
-    s.add_distance_constraint(b, c, 4.0 * scale)
-    s.add_distance_constraint(c, a, 3.0 * scale)
-    return s.to_json()
+from sketches import triangle_document
 
 
 def side_lengths(document):
@@ -44,7 +31,7 @@ def dask_executor():
 
 def results_pickle():
     try:
-        pickle.dumps(next(ovralis.solve_documents([triangle(1)]))[1])
+        pickle.dumps(next(ovralis.solve_documents([triangle_document(1)]))[1])
     except TypeError:
         return False
     return True
@@ -70,7 +57,7 @@ def executor(request):
 
 
 def test_solves_every_document_in_input_order(executor):
-    documents = (triangle(scale) for scale in SCALES)  # any iterable, read lazily
+    documents = (triangle_document(scale) for scale in SCALES)  # any iterable, read lazily
     solved = list(ovralis.solve_documents(documents, executor=executor))
     assert len(solved) == len(SCALES)
     for scale, (document, result) in zip(SCALES, solved):
@@ -81,7 +68,7 @@ def test_solves_every_document_in_input_order(executor):
 
 @needs_pickling
 def test_results_survive_pickling():
-    _, result = next(ovralis.solve_documents([triangle(1)]))
+    _, result = next(ovralis.solve_documents([triangle_document(1)]))
     copy = pickle.loads(pickle.dumps(result))
     assert repr(copy) == repr(result)
 
@@ -91,12 +78,12 @@ def test_an_unsolvable_document_is_a_result_not_an_error():
     a, b = s.add_point(0, 0, fixed=True), s.add_point(1, 0)
     s.add_distance_constraint(a, b, 2.0)
     s.add_distance_constraint(a, b, 3.0)
-    [(_, unsolvable), (_, solvable)] = ovralis.solve_documents([s.to_json(), triangle(1)], max_iter=20)
+    [(_, unsolvable), (_, solvable)] = ovralis.solve_documents([s.to_json(), triangle_document(1)], max_iter=20)
     assert not unsolvable.converged
     assert solvable.converged
 
 
-DANGLING = triangle(1).replace('"p2":1', '"p2":9', 1)
+DANGLING = triangle_document(1).replace('"p2":1', '"p2":9', 1)
 
 
 @pytest.mark.parametrize("bad, error, message", [
@@ -107,7 +94,7 @@ DANGLING = triangle(1).replace('"p2":1', '"p2":9', 1)
 ])
 def test_a_bad_document_is_named_by_its_position(bad, error, message):
     with pytest.raises(error, match=message):
-        list(ovralis.solve_documents([triangle(1), triangle(2), bad, triangle(3)]))
+        list(ovralis.solve_documents([triangle_document(1), triangle_document(2), bad, triangle_document(3)]))
 
 
 def test_batch_names_are_exported_and_typed():

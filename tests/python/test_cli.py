@@ -10,18 +10,7 @@ import sys
 import pytest
 
 import ovralis
-
-
-def triangle_document(scale=1.0):
-    s = ovralis.System()
-    a = s.add_point(0, 0, fixed=True)
-    b = s.add_point(4.4 * scale, 0.7 * scale)
-    c = s.add_point(0.6 * scale, 2.5 * scale)
-    s.add_horizontal_constraint(a, b)
-    s.add_distance_constraint(a, b, 5.0 * scale)
-    s.add_distance_constraint(b, c, 4.0 * scale)
-    s.add_distance_constraint(c, a, 3.0 * scale)
-    return s.to_json()
+from sketches import triangle_document
 
 
 def contradiction_document():
