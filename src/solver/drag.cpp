@@ -27,7 +27,6 @@
 #include "solver/drag.hpp"
 
 #include <algorithm>
-#include <cmath>
 #include <optional>
 
 #include <Eigen/SparseCholesky>
@@ -98,10 +97,6 @@ bool run_projection(Problem& problem, System& system, const Eigen::VectorXd& sta
     return geometry_holds(system, tol, scale);
 }
 
-double length_scale(const System& system) {
-    const double spacing = mean_point_spacing(system);
-    return std::isfinite(spacing) && spacing > 1e-12 ? spacing : 1.0;
-}
 
 // Stage 1: the point pinned at its target, the rest moved least.
 bool drag_pinned(System& system, Index point, double x, double y, std::uint64_t max_iter,

@@ -113,12 +113,16 @@ double mean_point_spacing(const System& system) {
     return total / pairs;
 }
 
-void normalise(System& system) {
+double length_scale(const System& system) {
     const double spacing = mean_point_spacing(system);
     // A non-finite spacing (a NaN or infinite coordinate) would turn every
     // length into NaN; such a sketch is solved in its own units instead.
     const bool usable = system.points.size() >= 2 && spacing >= 1e-12 && std::isfinite(spacing);
-    system.scale = usable ? spacing : 1.0;
+    return usable ? spacing : 1.0;
+}
+
+void normalise(System& system) {
+    system.scale = length_scale(system);
     const double scale = system.scale;
     for_each_length(system, [scale](double& value) { value /= scale; });
 }

@@ -8,8 +8,11 @@ namespace ovralis {
 // than two points). Exact over every pair: quadratic in the point count.
 double mean_point_spacing(const System& system);
 
-// Sets system.scale to the mean point spacing (1.0 with fewer than two points
-// or a spacing below 1e-12 or not finite) and divides every length by it: point
+// The length a solve measures in: the mean point spacing, or 1.0 with fewer
+// than two points or a spacing below 1e-12 or not finite.
+double length_scale(const System& system);
+
+// Sets system.scale to length_scale(system) and divides every length by it: point
 // coordinates, circle and arc radii, ellipse and arc-of-ellipse radmin, and
 // the length-valued parameters of the constraints (d, r, len, and the x and y
 // of FixedPoint).
