@@ -7,8 +7,8 @@
 //        slvs_peer DOCUMENT --spacing
 //
 // --solved and --peer-solved write each answer as an ovralis document, so a
-// checker can judge both by geometry. Rounds stop after N, or once ovralis has
-// spent T ms. --spacing times the all-pairs mean point spacing alone.
+// checker can judge both by geometry. Rounds stop after N, or once the two
+// solvers together have spent T ms. --spacing times the all-pairs mean point spacing alone.
 
 #include <cstring>  // slvs.h's inline helpers call memset without including it
 
@@ -383,13 +383,14 @@ int main(int argc, char** argv) {
     SolveResult result;
     std::vector<Slvs_Param> peer_params;
     int peer_result = SLVS_RESULT_DIDNT_CONVERGE;
-    double ovralis_spent = 0.0;
-    for (int round = 0; round < options.rounds && ovralis_spent < options.budget_ms; ++round) {
+    double spent = 0.0;
+    for (int round = 0; round < options.rounds && spent < options.budget_ms; ++round) {
         ovralis_answer = start;
         ovralis_times.push_back(milliseconds([&] { result = solve(ovralis_answer, 200, 1e-8); }));
-        ovralis_spent += ovralis_times.back();
+        spent += ovralis_times.back();
         if (peer.unsupported.empty()) {
             peer_times.push_back(milliseconds([&] { peer_result = solve_peer(peer, peer_params); }));
+            spent += peer_times.back();
         }
     }
     write_file(options.solved, to_json(ovralis_answer));

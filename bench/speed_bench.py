@@ -80,7 +80,10 @@ def growth(t1, n1, t2, n2):
 
 
 def predicted_ms(measured, unknowns):
-    """A time at `unknowns` extrapolated from the last two measured sizes (linear from one)."""
+    """A time at `unknowns` extrapolated from the last two measured sizes (linear from one);
+    0 while the last took under a second, too short to extrapolate from."""
+    if not measured or measured[-1][1] < 1e3:
+        return 0.0
     (n2, t2) = measured[-1]
     exponent = growth(measured[-2][1], measured[-2][0], t2, n2) if len(measured) > 1 else 1.0
     return t2 * (unknowns / n2) ** max(exponent, 1.0)
@@ -141,18 +144,22 @@ def main():
     with tempfile.TemporaryDirectory() as scratch:
         workdir = Path(scratch)
         for family in args.family or families.FAMILIES:
-            measured = []
+            measured, peer_measured = [], []
             for size in sizes:
                 sketch = families.build(family, size)
-                if measured and predicted_ms(measured, sketch.unknowns) > args.too_slow * 1e3:
-                    guess = predicted_ms(measured, sketch.unknowns) / 1e3
+                guess = predicted_ms(measured, sketch.unknowns) / 1e3
+                if guess > args.too_slow:
                     print(f"{family:26s} {sketch.unknowns:>7d}  skipped (too slow: about {guess:.0f} s predicted)")
                     continue
-                if args.peer is not None and sketch.unknowns <= PEER_LIMIT:
+                peer_slow = predicted_ms(peer_measured, sketch.unknowns) > args.too_slow * 1e3
+                if args.peer is not None and sketch.unknowns <= PEER_LIMIT and not peer_slow:
                     row = run_peer(args.peer, sketch, workdir)
                     row.setdefault("slvs_text", "refused")
+                    if row["slvs_ms"] is not None:
+                        peer_measured.append((sketch.unknowns, row["slvs_ms"]))
                 else:
                     row = run_in_process(sketch)
+                    row["slvs_text"] = "too slow" if peer_slow and sketch.unknowns <= PEER_LIMIT else "-"
                 print(format_row(family, sketch.unknowns, row), flush=True)
                 measured.append((sketch.unknowns, row["ovralis_ms"]))
             summary[family] = measured
@@ -162,7 +169,7 @@ def main():
           "largest time against the strip's at the same size")
     strip_times = dict(summary.get("strip", []))
     for family, measured in summary.items():
-        start = next(((n, t) for n, t in measured if n >= GROWTH_FROM), None)
+        start = next(((n, t) for n, t in measured if n >= 0.95 * GROWTH_FROM), None)
         end = measured[-1] if measured else None
         text = f"{family:26s} "
         if start and end and end[0] > start[0]:
