@@ -19,7 +19,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 APT_PACKAGES=(g++ cmake ninja-build libeigen3-dev rapidjson-dev libgtest-dev python3 python3-dev python3-venv
-              clang libclang-rt-14-dev libcairo2 libsuitesparse-dev)
+              clang libclang-rt-14-dev libcairo2 libsuitesparse-dev libslvs1-dev)
 PYTHON="${PYTHON:-python3}"
 VENV="${VENV:-.venv}"
 export CMAKE_BUILD_PARALLEL_LEVEL="${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}"
