@@ -89,10 +89,10 @@ void add_workplane(PeerSketch& peer) {
     const Slvs_hEntity origin = add_entity(peer, Slvs_MakePoint3d(0, kFixedGroup, x, y, z));
     double qw, qx, qy, qz;
     Slvs_MakeQuaternion(1, 0, 0, 0, 1, 0, &qw, &qx, &qy, &qz);
-    peer.normal = add_entity(peer, Slvs_MakeNormal3d(0, kFixedGroup, add_param(peer, qw, false),
-                                                     add_param(peer, qx, false),
-                                                     add_param(peer, qy, false),
-                                                     add_param(peer, qz, false)));
+    peer.normal =
+        add_entity(peer, Slvs_MakeNormal3d(0, kFixedGroup, add_param(peer, qw, false),
+                                           add_param(peer, qx, false), add_param(peer, qy, false),
+                                           add_param(peer, qz, false)));
     peer.workplane = add_entity(peer, Slvs_MakeWorkplane(0, kFixedGroup, origin, peer.normal));
 }
 
@@ -107,8 +107,8 @@ void add_circle_tangency(PeerSketch& peer, const System& system, const Constrain
     const double reach = first.radius / apart;
     const Slvs_hEntity contact =
         add_point(peer, p.x + (q.x - p.x) * reach, p.y + (q.y - p.y) * reach, true);
-    const Slvs_hEntity centres = add_segment(peer, peer.point_entity[first.center],
-                                             peer.point_entity[second.center]);
+    const Slvs_hEntity centres =
+        add_segment(peer, peer.point_entity[first.center], peer.point_entity[second.center]);
     add_constraint(peer, SLVS_C_PT_ON_CIRCLE, 0, contact, 0, peer.circle_entity[c.index[0]], 0);
     add_constraint(peer, SLVS_C_PT_ON_CIRCLE, 0, contact, 0, peer.circle_entity[c.index[1]], 0);
     add_constraint(peer, SLVS_C_PT_ON_LINE, 0, contact, 0, centres, 0);
@@ -133,23 +133,24 @@ void translate_constraint(PeerSketch& peer, const System& system, const Constrai
             add_constraint(peer, SLVS_C_PT_PT_DISTANCE, c.value[0], point(0), point(1), 0, 0);
             return;
         case ConstraintKind::Horizontal:
-            add_constraint(peer, SLVS_C_HORIZONTAL, 0, 0, 0, add_segment(peer, point(0), point(1)), 0);
+            add_constraint(peer, SLVS_C_HORIZONTAL, 0, 0, 0, add_segment(peer, point(0), point(1)),
+                           0);
             return;
         case ConstraintKind::Vertical:
-            add_constraint(peer, SLVS_C_VERTICAL, 0, 0, 0, add_segment(peer, point(0), point(1)), 0);
+            add_constraint(peer, SLVS_C_VERTICAL, 0, 0, 0, add_segment(peer, point(0), point(1)),
+                           0);
             return;
         case ConstraintKind::Angle:
             add_constraint(peer, SLVS_C_ANGLE, c.value[0], 0, 0, line(0), line(1));
             return;
-        case ConstraintKind::CircleCircleTangent:
-            add_circle_tangency(peer, system, c);
-            return;
+        case ConstraintKind::CircleCircleTangent: add_circle_tangency(peer, system, c); return;
         case ConstraintKind::CircleRadius:
             add_constraint(peer, SLVS_C_DIAMETER, 2 * c.value[0], 0, 0,
                            peer.circle_entity[c.index[0]], 0);
             return;
         case ConstraintKind::ArcRadius:
-            add_constraint(peer, SLVS_C_DIAMETER, 2 * c.value[0], 0, 0, peer.arc_entity[c.index[0]], 0);
+            add_constraint(peer, SLVS_C_DIAMETER, 2 * c.value[0], 0, 0, peer.arc_entity[c.index[0]],
+                           0);
             return;
         case ConstraintKind::PointLineDistance:
             add_constraint(peer, SLVS_C_PT_LINE_DISTANCE,
@@ -160,7 +161,8 @@ void translate_constraint(PeerSketch& peer, const System& system, const Constrai
             // A libslvs arc's own start and end lie on it by construction.
             const Arc& arc = system.arcs[c.index[1]];
             if (c.index[0] != arc.start && c.index[0] != arc.end) {
-                add_constraint(peer, SLVS_C_PT_ON_CIRCLE, 0, point(0), 0, peer.arc_entity[c.index[1]], 0);
+                add_constraint(peer, SLVS_C_PT_ON_CIRCLE, 0, point(0), 0,
+                               peer.arc_entity[c.index[1]], 0);
             }
             return;
         }
@@ -221,11 +223,12 @@ PeerSketch translate(const System& system) {
     }
     for (const Circle& c : system.circles) {
         peer.circle_radius_param.push_back(peer.params.size());
-        const Slvs_hEntity radius = add_entity(
-            peer, Slvs_MakeDistance(0, kSolvedGroup, peer.workplane, add_param(peer, c.radius, !c.fixed)));
-        peer.circle_entity.push_back(add_entity(
-            peer, Slvs_MakeCircle(0, kSolvedGroup, peer.workplane, peer.point_entity[c.center],
-                                  peer.normal, radius)));
+        const Slvs_hEntity radius =
+            add_entity(peer, Slvs_MakeDistance(0, kSolvedGroup, peer.workplane,
+                                               add_param(peer, c.radius, !c.fixed)));
+        peer.circle_entity.push_back(
+            add_entity(peer, Slvs_MakeCircle(0, kSolvedGroup, peer.workplane,
+                                             peer.point_entity[c.center], peer.normal, radius)));
     }
     for (const Arc& a : system.arcs) {
         peer.arc_entity.push_back(add_entity(
@@ -258,7 +261,8 @@ int solve_peer(const PeerSketch& peer, std::vector<Slvs_Param>& params) {
 }
 
 // The libslvs answer written into a copy of the ovralis store.
-System peer_answer(const System& start, const PeerSketch& peer, const std::vector<Slvs_Param>& params) {
+System peer_answer(const System& start, const PeerSketch& peer,
+                   const std::vector<Slvs_Param>& params) {
     System answer = start;
     for (std::size_t i = 0; i < answer.points.size(); ++i) {
         answer.points[i].x = params[peer.point_param[i]].val;
@@ -267,7 +271,8 @@ System peer_answer(const System& start, const PeerSketch& peer, const std::vecto
     for (std::size_t i = 0; i < answer.circles.size(); ++i) {
         answer.circles[i].radius = params[peer.circle_radius_param[i]].val;
     }
-    for (Arc& arc : answer.arcs) {  // a libslvs arc's radius is its start's distance from its centre
+    for (Arc& arc :
+         answer.arcs) {  // a libslvs arc's radius is its start's distance from its centre
         const Point& c = answer.points[arc.center];
         const Point& s = answer.points[arc.start];
         arc.radius = std::hypot(s.x - c.x, s.y - c.y);
@@ -278,8 +283,8 @@ System peer_answer(const System& start, const PeerSketch& peer, const std::vecto
 double largest_point_distance(const System& a, const System& b) {
     double largest = 0.0;
     for (std::size_t i = 0; i < a.points.size(); ++i) {
-        largest = std::max(largest, std::hypot(a.points[i].x - b.points[i].x,
-                                               a.points[i].y - b.points[i].y));
+        largest = std::max(
+            largest, std::hypot(a.points[i].x - b.points[i].x, a.points[i].y - b.points[i].y));
     }
     return largest;
 }
@@ -301,7 +306,8 @@ template <typename Work>
 double milliseconds(Work&& work) {
     const auto began = std::chrono::steady_clock::now();
     work();
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - began).count();
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - began)
+        .count();
 }
 
 void write_file(const std::string& path, const std::string& text) {
@@ -389,7 +395,8 @@ int main(int argc, char** argv) {
         ovralis_times.push_back(milliseconds([&] { result = solve(ovralis_answer, 200, 1e-8); }));
         spent += ovralis_times.back();
         if (peer.unsupported.empty()) {
-            peer_times.push_back(milliseconds([&] { peer_result = solve_peer(peer, peer_params); }));
+            peer_times.push_back(
+                milliseconds([&] { peer_result = solve_peer(peer, peer_params); }));
             spent += peer_times.back();
         }
     }
@@ -407,10 +414,11 @@ int main(int argc, char** argv) {
         apart = largest_point_distance(ovralis_answer, answer);
         write_file(options.peer_solved, to_json(answer));
     }
-    std::printf("%s unknowns=%zu ovralis_ms=%.3f libslvs_ms=%s ovralis_converged=%d "
-                "libslvs_converged=%d apart=%.3g rounds=%zu\n",
-                name.c_str(), unknowns(start), median(ovralis_times), peer_ms.c_str(),
-                result.converged ? 1 : 0, peer_result == SLVS_RESULT_OKAY ? 1 : 0, apart,
-                ovralis_times.size());
+    std::printf(
+        "%s unknowns=%zu ovralis_ms=%.3f libslvs_ms=%s ovralis_converged=%d "
+        "libslvs_converged=%d apart=%.3g rounds=%zu\n",
+        name.c_str(), unknowns(start), median(ovralis_times), peer_ms.c_str(),
+        result.converged ? 1 : 0, peer_result == SLVS_RESULT_OKAY ? 1 : 0, apart,
+        ovralis_times.size());
     return 0;
 }
