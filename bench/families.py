@@ -193,18 +193,21 @@ def distance_from_known(sketch, points):
 
 
 def check_system(sketch, system):
-    """Geometric error of an ovralis System's current entities."""
+    """Geometric error and distance from the known solution of an ovralis System's entities."""
     points = [list(p) for p in system.get_points()]
-    return geometric_error(sketch, points, [r for _, r in system.get_circles()],
-                           [a[3] for a in system.get_arcs()])
+    error = geometric_error(sketch, points, [r for _, r in system.get_circles()],
+                            [a[3] for a in system.get_arcs()])
+    return error, distance_from_known(sketch, points)
 
 
 def check_document(sketch, text):
-    """Geometric error of a solved document, read with the json module, not the solver."""
+    """Geometric error and distance from the known solution of a solved document,
+    read with the json module, not the solver."""
     document = json.loads(text)
     points = [[p["x"], p["y"]] for p in document["points"]]
-    return geometric_error(sketch, points, [c["radius"] for c in document["circles"]],
-                           [a["radius"] for a in document["arcs"]])
+    error = geometric_error(sketch, points, [c["radius"] for c in document["circles"]],
+                            [a["radius"] for a in document["arcs"]])
+    return error, distance_from_known(sketch, points)
 
 
 # ---- documents and Systems -------------------------------------------------

@@ -53,13 +53,13 @@ def run_peer(peer, sketch, workdir):
     row = {
         "ovralis_ms": float(figures["ovralis_ms"]),
         "ovralis_converged": figures["ovralis_converged"] == "1",
-        "ovralis_error": families.check_document(sketch, solved.read_text()),
+        "ovralis_checked": families.check_document(sketch, solved.read_text()),
         "slvs_ms": None if figures["libslvs_ms"] == "refused" else float(figures["libslvs_ms"]),
         "slvs_converged": figures["libslvs_converged"] == "1",
         "apart": float(figures["apart"]) / sketch.extent,
     }
     if row["slvs_ms"] is not None:
-        row["slvs_error"] = families.check_document(sketch, peer_solved.read_text())
+        row["slvs_checked"] = families.check_document(sketch, peer_solved.read_text())
     return row
 
 
@@ -72,7 +72,7 @@ def run_in_process(sketch):
         result = system.solve()
         times.append((time.perf_counter() - began) * 1e3)
     return {"ovralis_ms": statistics.median(times), "ovralis_converged": result.converged,
-            "ovralis_error": families.check_system(sketch, system), "slvs_ms": None}
+            "ovralis_checked": families.check_system(sketch, system), "slvs_ms": None}
 
 
 def growth(t1, n1, t2, n2):
@@ -89,11 +89,17 @@ def predicted_ms(measured, unknowns):
     return t2 * (unknowns / n2) ** max(exponent, 1.0)
 
 
-def verdict(converged, error):
-    if error is None:
+def verdict(converged, checked):
+    """The convergence claim, the worst geometric error, and whether the answer is the known one."""
+    if checked is None:
         return "-"
-    claim = "yes" if converged else "NO"
-    return f"{claim} {error:.0e}" + ("" if error <= families.TOLERANCE else " WRONG")
+    error, offset = checked
+    text = f"{'yes' if converged else 'NO'} {error:.0e}"
+    if error > families.TOLERANCE:
+        return text + " WRONG"
+    if offset is not None and offset > 1e-6:
+        return text + " other branch"
+    return text
 
 
 def format_row(family, unknowns, row):
@@ -102,8 +108,8 @@ def format_row(family, unknowns, row):
     slvs = f"{slvs_ms:11.3f}" if slvs_ms is not None else f"{row.get('slvs_text', '-'):>11s}"
     apart = f"{row['apart']:.0e}" if "apart" in row else "-"
     return (f"{family:26s} {unknowns:>7d} {row['ovralis_ms']:11.3f} {slvs} {ratio}  "
-            f"{verdict(row['ovralis_converged'], row['ovralis_error']):18s} "
-            f"{verdict(row.get('slvs_converged'), row.get('slvs_error')):18s} {apart:>7s}")
+            f"{verdict(row['ovralis_converged'], row['ovralis_checked']):24s} "
+            f"{verdict(row.get('slvs_converged'), row.get('slvs_checked')):24s} {apart:>7s}")
 
 
 def spacing_cost(peer, workdir):
@@ -134,12 +140,16 @@ def main():
     sizes = [int(s) for s in args.sizes.split(",")]
     began = time.perf_counter()
 
+    revision = subprocess.run(["git", "-C", str(Path(__file__).parent), "describe", "--always", "--dirty"],
+                              capture_output=True, text=True).stdout.strip() or "unknown"
+    print(f"revision {revision}, {time.strftime('%Y-%m-%d %H:%M UTC', time.gmtime())}, "
+          f"{os.cpu_count()} cores")
     print(f"peer: {args.peer or 'not built: ovralis alone'}; libslvs up to {PEER_LIMIT} unknowns; "
           f"times are medians in ms; ratio = ovralis / libslvs; checked = converged claim and worst "
-          f"geometric error (relative to extent; WRONG above {families.TOLERANCE:g}); apart = largest "
-          f"distance between the two answers over the extent (the dragged chain has many answers)")
+          f"geometric error (relative to extent; WRONG above {families.TOLERANCE:g}; 'other branch': "
+          f"it holds but is not the known solution); apart = largest distance between the two answers over the extent (the dragged chain has many answers)")
     print(f"{'family':26s} {'unknowns':>7s} {'ovralis ms':>11s} {'libslvs ms':>11s} {'ratio':>9s}  "
-          f"{'ovralis checked':18s} {'libslvs checked':18s} {'apart':>7s}")
+          f"{'ovralis checked':24s} {'libslvs checked':24s} {'apart':>7s}")
     summary = {}
     with tempfile.TemporaryDirectory() as scratch:
         workdir = Path(scratch)
