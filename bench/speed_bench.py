@@ -147,7 +147,8 @@ def main():
     print(f"peer: {args.peer or 'not built: ovralis alone'}; libslvs up to {PEER_LIMIT} unknowns; "
           f"times are medians in ms; ratio = ovralis / libslvs; checked = converged claim and worst "
           f"geometric error (relative to extent; WRONG above {families.TOLERANCE:g}; 'other branch': "
-          f"it holds but is not the known solution); apart = largest distance between the two answers over the extent (the dragged chain has many answers)")
+          f"it holds but is not the known solution); apart = largest distance between the two "
+          f"answers over the extent (the dragged chain has many answers)")
     print(f"{'family':26s} {'unknowns':>7s} {'ovralis ms':>11s} {'libslvs ms':>11s} {'ratio':>9s}  "
           f"{'ovralis checked':24s} {'libslvs checked':24s} {'apart':>7s}")
     summary = {}
