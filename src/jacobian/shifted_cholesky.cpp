@@ -1,35 +1,31 @@
 #include "jacobian/shifted_cholesky.hpp"
 
 #include <algorithm>
-#include <cmath>
+
+#include <Eigen/OrderingMethods>
 
 namespace ovralis {
 
-bool ShiftedCholesky::same_pattern(const Eigen::SparseMatrix<double>& a) const {
-    const Eigen::Index columns = a.outerSize();
-    if (static_cast<Eigen::Index>(analysed_starts_.size()) != columns + 1) return false;
-    if (static_cast<Eigen::Index>(analysed_indices_.size()) != a.nonZeros()) return false;
-    return std::equal(a.outerIndexPtr(), a.outerIndexPtr() + columns + 1,
-                      analysed_starts_.begin()) &&
-           std::equal(a.innerIndexPtr(), a.innerIndexPtr() + a.nonZeros(),
-                      analysed_indices_.begin());
+std::vector<int> fill_reducing_order(const Eigen::SparseMatrix<double>& pattern) {
+    // The ordering gives the elimination sequence; its inverse says where
+    // each variable goes.
+    Eigen::PermutationMatrix<Eigen::Dynamic, Eigen::Dynamic, int> sequence;
+    Eigen::AMDOrdering<int>()(pattern, sequence);
+    const Eigen::PermutationMatrix<Eigen::Dynamic, Eigen::Dynamic, int> positions =
+        sequence.inverse();
+    const int* indices = positions.indices().data();
+    return std::vector<int>(indices, indices + positions.size());
 }
 
-void ShiftedCholesky::analyse(const Eigen::SparseMatrix<double>& a) {
-    factors_.analyzePattern(a);
-    analysed_starts_.assign(a.outerIndexPtr(), a.outerIndexPtr() + a.outerSize() + 1);
-    analysed_indices_.assign(a.innerIndexPtr(), a.innerIndexPtr() + a.nonZeros());
+void ShiftedCholesky::analyse(const Eigen::SparseMatrix<double>& ordered) {
+    factors_.analyzePattern(ordered);
 }
 
-std::optional<Eigen::VectorXd> ShiftedCholesky::solve(const Eigen::SparseMatrix<double>& a,
+std::optional<Eigen::VectorXd> ShiftedCholesky::solve(const Eigen::SparseMatrix<double>& ordered,
                                                       double shift, const Eigen::VectorXd& b,
                                                       double pivot_floor) {
-    // The analysis reads positions only, so a compressed matrix with the same
-    // starts and indices reuses it.
-    if (!a.isCompressed()) return std::nullopt;
-    if (!same_pattern(a)) analyse(a);
     factors_.setShift(shift);
-    factors_.factorize(a);
+    factors_.factorize(ordered);
     if (factors_.info() != Eigen::Success) return std::nullopt;
 
     // NaN pivots fail the comparison as well.

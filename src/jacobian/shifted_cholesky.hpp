@@ -14,26 +14,33 @@
 
 namespace ovralis {
 
+// An approximate minimum degree order of the variables of a symmetric
+// pattern (both triangles stored): order[j] is the position variable j takes.
+// It keeps the fill small for the couplings of sketches: radii to centres
+// numbered a whole block of points earlier, holes to the edges they are
+// measured from.
+std::vector<int> fill_reducing_order(const Eigen::SparseMatrix<double>& pattern);
+
+// The factorisation of matrices whose variables are already in the order they
+// are to be eliminated in, such as J^T J assembled in a fill-reducing order.
 class ShiftedCholesky {
 public:
+    // The symbolic analysis of `ordered`'s pattern (both triangles stored);
+    // solve then takes matrices of that pattern.
+    void analyse(const Eigen::SparseMatrix<double>& ordered);
+
     // x, or nothing when the factorisation fails or one of its pivots lies
     // below `pivot_floor` (the caller then takes a method that copes with a
     // nearly singular matrix). A + shift I is positive definite for a positive
     // shift, so every pivot is at least its smallest eigenvalue, and the answer
     // does not depend on the order beyond rounding.
-    std::optional<Eigen::VectorXd> solve(const Eigen::SparseMatrix<double>& a, double shift,
+    std::optional<Eigen::VectorXd> solve(const Eigen::SparseMatrix<double>& ordered, double shift,
                                          const Eigen::VectorXd& b, double pivot_floor);
 
 private:
-    bool same_pattern(const Eigen::SparseMatrix<double>& a) const;
-    void analyse(const Eigen::SparseMatrix<double>& a);
-
-    // Approximate minimum degree ordering: little fill for the couplings of
-    // sketches (radii to centres, holes to the edges they are measured from).
-    Eigen::SimplicialLDLT<Eigen::SparseMatrix<double>, Eigen::Lower, Eigen::AMDOrdering<int>>
+    // The upper triangle is read straight from the matrix, without a copy.
+    Eigen::SimplicialLDLT<Eigen::SparseMatrix<double>, Eigen::Upper, Eigen::NaturalOrdering<int>>
         factors_;
-    std::vector<int> analysed_starts_;   // the pattern the analysis was made for
-    std::vector<int> analysed_indices_;
 };
 
 }  // namespace ovralis

@@ -1,7 +1,9 @@
-// The fill-reducing factorisation against the pivoted elimination it stands
-// in for, on normal matrices with the couplings of real sketches.
+// J^T J assembled in a fill-reducing order and factorised there, against the
+// sparse product and the pivoted elimination it stands in for, on Jacobians
+// with the couplings of real sketches.
 
 #include <cmath>
+#include <optional>
 #include <limits>
 #include <random>
 #include <vector>
@@ -9,6 +11,7 @@
 #include <Eigen/Dense>
 #include <gtest/gtest.h>
 
+#include "jacobian/normal_matrix.hpp"
 #include "jacobian/shifted_cholesky.hpp"
 #include "jacobian/sparse_elimination.hpp"
 
@@ -70,6 +73,44 @@ Eigen::SparseMatrix<double> random_jacobian(const Rows& rows, std::mt19937& rng)
     return jacobian;
 }
 
+// The normal equations of one Jacobian pattern, assembled and factorised in
+// the fill-reducing order, the step put back in the variables' order.
+class OrderedSolve {
+public:
+    explicit OrderedSolve(const Eigen::SparseMatrix<double>& jacobian) {
+        normal_.prepare(jacobian, fill_reducing_order(normal_pattern(jacobian)));
+        cholesky_.analyse(normal_.matrix());
+    }
+
+    // J^T J in the variables' own order.
+    Eigen::MatrixXd assembled(const Eigen::SparseMatrix<double>& jacobian) {
+        const Eigen::MatrixXd ordered = Eigen::MatrixXd(normal_.assemble(jacobian));
+        const auto& order = normal_.order();
+        Eigen::MatrixXd natural(ordered.rows(), ordered.cols());
+        for (std::size_t i = 0; i < order.size(); ++i) {
+            for (std::size_t j = 0; j < order.size(); ++j) natural(i, j) = ordered(order[i], order[j]);
+        }
+        return natural;
+    }
+
+    std::optional<Eigen::VectorXd> step(const Eigen::SparseMatrix<double>& jacobian, double shift,
+                                        const Eigen::VectorXd& b) {
+        normal_.assemble(jacobian);
+        const auto& order = normal_.order();
+        Eigen::VectorXd ordered_b(b.size());
+        for (std::size_t j = 0; j < order.size(); ++j) ordered_b[order[j]] = b[j];
+        const auto ordered = cholesky_.solve(normal_.matrix(), shift, ordered_b, kFloor);
+        if (!ordered) return std::nullopt;
+        Eigen::VectorXd x(b.size());
+        for (std::size_t j = 0; j < order.size(); ++j) x[j] = (*ordered)[order[j]];
+        return x;
+    }
+
+private:
+    NormalMatrix normal_;
+    ShiftedCholesky cholesky_;
+};
+
 struct Family {
     const char* name;
     Rows rows;
@@ -79,17 +120,20 @@ class ShiftedCholeskyTest : public ::testing::TestWithParam<Family> {};
 
 // Wherever the factorisation answers, it agrees with the elimination to the
 // rounding the condition number allows; it declines only below its floor.
-TEST_P(ShiftedCholeskyTest, AgreesWithPivotedElimination) {
+// One solver serves every trial: the pattern stays, the values change.
+TEST_P(ShiftedCholeskyTest, AgreesWithProductAndPivotedElimination) {
     std::mt19937 rng(7);
-    ShiftedCholesky cholesky;  // one object: its analysis is reused across shifts and values
+    const Rows& pattern = GetParam().rows;
+    OrderedSolve solver(random_jacobian(pattern, rng));
     SparseEliminationWork work;
     int answered = 0;
     for (double shift : {1e-2, 1e-4, 1e-7, 1e-10, 1e-12}) {
-        const Eigen::SparseMatrix<double> jacobian = random_jacobian(GetParam().rows, rng);
+        const Eigen::SparseMatrix<double> jacobian = random_jacobian(pattern, rng);
         const Eigen::SparseMatrix<double> normal = jacobian.transpose() * jacobian;
-        const Eigen::VectorXd b = jacobian.transpose() * Eigen::VectorXd::Random(jacobian.rows());
+        EXPECT_LE((solver.assembled(jacobian) - Eigen::MatrixXd(normal)).lpNorm<Eigen::Infinity>(), 1e-14);
 
-        const auto step = cholesky.solve(normal, shift, b, kFloor);
+        const Eigen::VectorXd b = jacobian.transpose() * Eigen::VectorXd::Random(jacobian.rows());
+        const auto step = solver.step(jacobian, shift, b);
         const Eigen::SparseMatrix<double, Eigen::RowMajor> rows = normal;
         const Eigen::VectorXd expected = solve_sparse_with_partial_pivoting(rows, shift, b, kThreshold, work);
 
@@ -117,29 +161,25 @@ INSTANTIATE_TEST_SUITE_P(Sketches, ShiftedCholeskyTest,
 
 TEST(ShiftedCholesky, DeclinesNonFiniteMatricesAndSingularOnesWithoutShift) {
     std::mt19937 rng(3);
-    const Eigen::SparseMatrix<double> jacobian = random_jacobian(swinging_chain(6), rng);
-    Eigen::SparseMatrix<double> normal = jacobian.transpose() * jacobian;
-    const Eigen::VectorXd b = Eigen::VectorXd::Ones(normal.rows());
-    ShiftedCholesky cholesky;
-    EXPECT_FALSE(cholesky.solve(normal, 0.0, b, kFloor));
-    normal.valuePtr()[0] = std::numeric_limits<double>::quiet_NaN();
-    EXPECT_FALSE(cholesky.solve(normal, 1.0, b, kFloor));
+    Eigen::SparseMatrix<double> jacobian = random_jacobian(swinging_chain(6), rng);
+    OrderedSolve solver(jacobian);
+    const Eigen::VectorXd b = Eigen::VectorXd::Ones(jacobian.cols());
+    EXPECT_FALSE(solver.step(jacobian, 0.0, b));
+    jacobian.valuePtr()[0] = std::numeric_limits<double>::quiet_NaN();
+    EXPECT_FALSE(solver.step(jacobian, 1.0, b));
 }
 
-// A new pattern (another sketch in the same object) is analysed afresh.
-TEST(ShiftedCholesky, ReanalysesWhenThePatternChanges) {
+// The fill-reducing order keeps the factor of a gear chain as sparse as the
+// chain itself; in variable order the radius block would fill in.
+TEST(ShiftedCholesky, OrderKeepsTheGearChainSparse) {
     std::mt19937 rng(5);
-    ShiftedCholesky cholesky;
-    for (const Rows& rows : {gear_chain(5), plate_with_holes(4), gear_chain(5)}) {
-        const Eigen::SparseMatrix<double> jacobian = random_jacobian(rows, rng);
-        const Eigen::SparseMatrix<double> normal = jacobian.transpose() * jacobian;
-        const Eigen::VectorXd b = Eigen::VectorXd::Random(normal.rows());
-        const auto step = cholesky.solve(normal, 1e-3, b, kFloor);
-        ASSERT_TRUE(step);
-        Eigen::MatrixXd dense = Eigen::MatrixXd(normal);
-        dense.diagonal().array() += 1e-3;
-        EXPECT_LE((dense * *step - b).lpNorm<Eigen::Infinity>(), 1e-9);
-    }
+    const Eigen::SparseMatrix<double> jacobian = random_jacobian(gear_chain(200), rng);
+    NormalMatrix normal;
+    normal.prepare(jacobian, fill_reducing_order(normal_pattern(jacobian)));
+    Eigen::SimplicialLDLT<Eigen::SparseMatrix<double>, Eigen::Upper, Eigen::NaturalOrdering<int>> factors;
+    factors.compute(normal.assemble(jacobian));
+    const Eigen::SparseMatrix<double> lower = factors.matrixL();
+    EXPECT_LE(lower.nonZeros(), 12 * jacobian.cols());
 }
 
 }  // namespace
