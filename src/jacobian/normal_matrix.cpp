@@ -80,7 +80,10 @@ void NormalMatrix::prepare(const Eigen::SparseMatrix<double>& jacobian, std::vec
     entry_of_ = rows.entries;
 
     // The pattern in the prepared order, then each pair's slots in it.
+    // The whole diagonal is stored, so damping can be added to any variable,
+    // even one that no equation reads.
     std::vector<Eigen::Triplet<double>> pairs;
+    for (int j = 0; j < n; ++j) pairs.emplace_back(j, j, 0.0);
     auto placed = [&](int entry) { return order_[static_cast<std::size_t>(rows.columns[static_cast<std::size_t>(entry)])]; };
     for_each_row_pair(rows, [&](int a, int b) {
         pairs.emplace_back(placed(a), placed(b), 0.0);
@@ -115,7 +118,7 @@ bool NormalMatrix::fits(const Eigen::SparseMatrix<double>& jacobian) const {
                       jacobian.innerIndexPtr());
 }
 
-const Eigen::SparseMatrix<double>& NormalMatrix::assemble(
+Eigen::SparseMatrix<double>& NormalMatrix::assemble(
     const Eigen::SparseMatrix<double>& jacobian) {
     const double* j_values = jacobian.valuePtr();
     double* values = normal_.valuePtr();
@@ -132,6 +135,18 @@ const Eigen::SparseMatrix<double>& NormalMatrix::assemble(
         }
     }
     return normal_;
+}
+
+Eigen::VectorXd NormalMatrix::to_order(const Eigen::VectorXd& natural) const {
+    Eigen::VectorXd ordered(natural.size());
+    for (Eigen::Index j = 0; j < natural.size(); ++j) ordered[order_[static_cast<std::size_t>(j)]] = natural[j];
+    return ordered;
+}
+
+Eigen::VectorXd NormalMatrix::from_order(const Eigen::VectorXd& ordered) const {
+    Eigen::VectorXd natural(ordered.size());
+    for (Eigen::Index j = 0; j < ordered.size(); ++j) natural[j] = ordered[order_[static_cast<std::size_t>(j)]];
+    return natural;
 }
 
 }  // namespace ovralis

@@ -23,13 +23,19 @@ public:
     // Whether `jacobian` has the pattern prepare was given.
     bool fits(const Eigen::SparseMatrix<double>& jacobian) const;
 
-    // JᵀJ of a Jacobian that fits, both triangles, in the prepared order.
-    const Eigen::SparseMatrix<double>& assemble(const Eigen::SparseMatrix<double>& jacobian);
+    // JᵀJ of a Jacobian that fits, both triangles and the whole diagonal
+    // stored, in the prepared order. The caller may change the values (damp
+    // the diagonal, say) until the next assembly.
+    Eigen::SparseMatrix<double>& assemble(const Eigen::SparseMatrix<double>& jacobian);
 
     const Eigen::SparseMatrix<double>& matrix() const { return normal_; }
 
     // Position of each variable (the identity when none was given).
     const std::vector<int>& order() const { return order_; }
+
+    // A vector over the variables moved into the prepared order, and back.
+    Eigen::VectorXd to_order(const Eigen::VectorXd& natural) const;
+    Eigen::VectorXd from_order(const Eigen::VectorXd& ordered) const;
 
 private:
     std::vector<int> jacobian_starts_;   // the prepared pattern of J

@@ -21,19 +21,14 @@ void ShiftedCholesky::analyse(const Eigen::SparseMatrix<double>& ordered) {
     factors_.analyzePattern(ordered);
 }
 
-std::optional<Eigen::VectorXd> ShiftedCholesky::solve(const Eigen::SparseMatrix<double>& ordered,
-                                                      double shift, const Eigen::VectorXd& b,
-                                                      double pivot_floor) {
+bool ShiftedCholesky::factorize(const Eigen::SparseMatrix<double>& ordered, double shift,
+                                double pivot_floor) {
     factors_.setShift(shift);
     factors_.factorize(ordered);
-    if (factors_.info() != Eigen::Success) return std::nullopt;
-
+    if (factors_.info() != Eigen::Success) return false;
     // NaN pivots fail the comparison as well.
     const auto& pivots = factors_.vectorD();
-    const bool pivots_clear =
-        std::all_of(pivots.begin(), pivots.end(), [&](double d) { return d >= pivot_floor; });
-    if (!pivots_clear) return std::nullopt;
-    return Eigen::VectorXd(factors_.solve(b));
+    return std::all_of(pivots.begin(), pivots.end(), [&](double d) { return d >= pivot_floor; });
 }
 
 }  // namespace ovralis

@@ -5,7 +5,6 @@
 // analysis are made once per sparsity pattern, the numeric factorisation once
 // per shift.
 
-#include <optional>
 #include <vector>
 
 #include <Eigen/Core>
@@ -29,13 +28,16 @@ public:
     // solve then takes matrices of that pattern.
     void analyse(const Eigen::SparseMatrix<double>& ordered);
 
-    // x, or nothing when the factorisation fails or one of its pivots lies
-    // below `pivot_floor` (the caller then takes a method that copes with a
-    // nearly singular matrix). A + shift I is positive definite for a positive
-    // shift, so every pivot is at least its smallest eigenvalue, and the answer
-    // does not depend on the order beyond rounding.
-    std::optional<Eigen::VectorXd> solve(const Eigen::SparseMatrix<double>& ordered, double shift,
-                                         const Eigen::VectorXd& b, double pivot_floor);
+    // Factorises ordered + shift I; false when the factorisation fails or
+    // one of its pivots lies below `pivot_floor` (the caller then takes a
+    // method that copes with a nearly singular matrix). A + shift I is
+    // positive definite for a positive shift, so every pivot is at least its
+    // smallest eigenvalue, and the solution does not depend on the order
+    // beyond rounding.
+    bool factorize(const Eigen::SparseMatrix<double>& ordered, double shift, double pivot_floor);
+
+    // The solution for one right-hand side, after a successful factorize.
+    Eigen::VectorXd solve(const Eigen::VectorXd& b) const { return factors_.solve(b); }
 
 private:
     // The upper triangle is read straight from the matrix, without a copy.

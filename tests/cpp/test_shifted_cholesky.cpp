@@ -95,15 +95,8 @@ public:
 
     std::optional<Eigen::VectorXd> step(const Eigen::SparseMatrix<double>& jacobian, double shift,
                                         const Eigen::VectorXd& b) {
-        normal_.assemble(jacobian);
-        const auto& order = normal_.order();
-        Eigen::VectorXd ordered_b(b.size());
-        for (std::size_t j = 0; j < order.size(); ++j) ordered_b[order[j]] = b[j];
-        const auto ordered = cholesky_.solve(normal_.matrix(), shift, ordered_b, kFloor);
-        if (!ordered) return std::nullopt;
-        Eigen::VectorXd x(b.size());
-        for (std::size_t j = 0; j < order.size(); ++j) x[j] = (*ordered)[order[j]];
-        return x;
+        if (!cholesky_.factorize(normal_.assemble(jacobian), shift, kFloor)) return std::nullopt;
+        return normal_.from_order(cholesky_.solve(normal_.to_order(b)));
     }
 
 private:

@@ -53,19 +53,10 @@ Eigen::VectorXd DampedNormalEquations::eliminated_in_band(double damping) {
 }
 
 Eigen::VectorXd DampedNormalEquations::factorised(double damping) {
-    const std::vector<int>& order = normal_.order();
-    Eigen::VectorXd ordered_gradient(gradient_.size());
-    for (Eigen::Index j = 0; j < gradient_.size(); ++j) {
-        ordered_gradient[order[static_cast<std::size_t>(j)]] = gradient_[j];
+    if (!cholesky_.factorize(normal_.matrix(), damping, kFactorisationPivotFloor)) {
+        return eliminated_in_variable_order(damping);
     }
-    const auto ordered_step =
-        cholesky_.solve(normal_.matrix(), damping, ordered_gradient, kFactorisationPivotFloor);
-    if (!ordered_step) return eliminated_in_variable_order(damping);
-    Eigen::VectorXd delta(gradient_.size());
-    for (Eigen::Index j = 0; j < delta.size(); ++j) {
-        delta[j] = (*ordered_step)[order[static_cast<std::size_t>(j)]];
-    }
-    return delta;
+    return normal_.from_order(cholesky_.solve(normal_.to_order(gradient_)));
 }
 
 // The rare fall-back: J^T J back in the variables' own order, row by row.
