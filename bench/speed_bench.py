@@ -54,7 +54,9 @@ def run_peer(peer, sketch, workdir):
         "ovralis_ms": float(figures["ovralis_ms"]),
         "ovralis_converged": figures["ovralis_converged"] == "1",
         "ovralis_checked": families.check_document(sketch, solved.read_text()),
-        "slvs_ms": None if figures["libslvs_ms"] == "refused" else float(figures["libslvs_ms"]),
+        # A time, or why there is none: "refused" (too many unknowns) or "unsupported:<kind>".
+        "slvs_ms": float(figures["libslvs_ms"]) if figures["libslvs_ms"][0].isdigit() else None,
+        "slvs_text": figures["libslvs_ms"],
         "slvs_converged": figures["libslvs_converged"] == "1",
         "apart": float(figures["apart"]) / sketch.extent,
     }
@@ -165,7 +167,6 @@ def main():
                 peer_slow = predicted_ms(peer_measured, sketch.unknowns) > args.too_slow * 1e3
                 if args.peer is not None and sketch.unknowns <= PEER_LIMIT and not peer_slow:
                     row = run_peer(args.peer, sketch, workdir)
-                    row.setdefault("slvs_text", "refused")
                     if row["slvs_ms"] is not None:
                         peer_measured.append((sketch.unknowns, row["slvs_ms"]))
                 else:
