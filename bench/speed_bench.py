@@ -108,7 +108,7 @@ def format_row(family, unknowns, row):
     slvs_ms = row.get("slvs_ms")
     ratio = f"{row['ovralis_ms'] / slvs_ms:9.3f}" if slvs_ms else f"{'-':>9s}"
     slvs = f"{slvs_ms:11.3f}" if slvs_ms is not None else f"{row.get('slvs_text', '-'):>11s}"
-    apart = f"{row['apart']:.0e}" if "apart" in row else "-"
+    apart = f"{row['apart']:.0e}" if math.isfinite(row.get("apart", math.nan)) else "-"
     return (f"{family:26s} {unknowns:>7d} {row['ovralis_ms']:11.3f} {slvs} {ratio}  "
             f"{verdict(row['ovralis_converged'], row['ovralis_checked']):24s} "
             f"{verdict(row.get('slvs_converged'), row.get('slvs_checked')):24s} {apart:>7s}")
