@@ -4,7 +4,7 @@
 #include <cmath>
 #include <string>
 
-#include "system/number_format.hpp"
+#include "system/number_text.hpp"
 
 namespace ovralis {
 namespace {
