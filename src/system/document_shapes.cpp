@@ -59,7 +59,8 @@ Layouts::Layouts()
     }
     const auto entity_list = [](const Record& elements) { return Expected{Shape::EntityList, &elements}; };
     const System defaults;
-    for (const auto& [name, member] : kSystemMembers) {
+    for (const SystemMember& member : kSystemMembers) {
+        const std::string_view name = member.name;
         // Settings fall back to a fresh System's values when left out.
         const Overloaded field{
             [&](std::vector<Point> System::*) { return RecordField{name, entity_list(point)}; },
@@ -78,7 +79,7 @@ Layouts::Layouts()
                 return RecordField{name, {Shape::Real}, defaults.*setting};
             },
         };
-        system.fields.push_back(std::visit(field, member));
+        system.fields.push_back(std::visit(field, member.member));
     }
     system.description = struct_description("struct System", system.fields.size());
 }
