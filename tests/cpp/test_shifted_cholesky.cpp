@@ -19,7 +19,7 @@ namespace ovralis {
 namespace {
 
 constexpr double kThreshold = 1e-12;
-constexpr double kFloor = 1e3 * kThreshold;
+constexpr double kFloor = 10.0 * kThreshold;
 
 using Rows = std::vector<std::vector<int>>;  // the columns each Jacobian row reads
 

@@ -6,10 +6,12 @@ namespace ovralis {
 namespace {
 
 constexpr double kPivotThreshold = 1e-12;
-// Within a thousandfold of the threshold the pivoted elimination may leave a
+// Within a factor ten of the threshold the pivoted elimination may leave a
 // column unreduced where a factorisation would divide by the small pivot, so
-// there the step is left to the elimination.
-constexpr double kFactorisationPivotFloor = 1e3 * kPivotThreshold;
+// there the step is left to the elimination. Long chains of circles reach
+// pivots of 1e-10 and below once the damping has decayed: legitimate ones,
+// which the factorisation takes.
+constexpr double kFactorisationPivotFloor = 10.0 * kPivotThreshold;
 
 bool band_pays_off(const BandedMatrix& band, Eigen::Index non_zeros) {
     return band.size * band.width() <= 4 * non_zeros + 1024;
