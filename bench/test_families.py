@@ -117,3 +117,63 @@ def test_plate_order_changes_only_the_numbering():
     assert [kind for kind, _ in first.constraints] == [kind for kind, _ in last.constraints]
     holes = len(first.circles)
     assert last.points[holes:holes + 3] == first.points[:3]  # the first corner's points, after the holes
+
+
+@pytest.mark.parametrize("family", families.FAMILIES)
+def test_the_same_seed_gives_the_same_document(family):
+    assert families.to_document(families.build(family, 50, seed=3)) == \
+        families.to_document(families.build(family, 50, seed=3))
+    assert families.to_document(families.build(family, 50, seed=3)) != \
+        families.to_document(families.build(family, 50, seed=4))
+
+
+def test_a_mirror_image_holds_but_is_not_the_known_solution():
+    sketch = families.build("strip", 40)  # points 0 and 1 fixed, the rest free
+    (ax, ay), (bx, by) = sketch.points[0], sketch.points[1]
+    ux, uy = (bx - ax) / math.dist((ax, ay), (bx, by)), (by - ay) / math.dist((ax, ay), (bx, by))
+    mirrored = []
+    for x, y in sketch.points:
+        along = (x - ax) * ux + (y - ay) * uy
+        mirrored.append([2 * (ax + along * ux) - x, 2 * (ay + along * uy) - y])
+    mirrored[:2] = [list(p) for p in sketch.points[:2]]  # exact, as the fixed points must be
+    assert families.geometric_error(sketch, mirrored, [], []) <= 1e-12
+    assert families.distance_from_known(sketch, mirrored) > 0.01
+
+
+def test_the_dragged_end_starts_off_its_bars():
+    sketch = families.build("dragged chain", 20)
+    end = len(sketch.points) - 1
+    assert math.dist(sketch.start_points[end], sketch.points[end]) > 4.0
+    assert not sketch.unique
+
+
+def run_peer(*arguments):
+    line = subprocess.run([str(PEER), *map(str, arguments)], check=True, capture_output=True,
+                          text=True).stdout.split()
+    return dict(item.split("=", 1) for item in line[1:])
+
+
+@pytest.mark.skipif(not PEER.exists(), reason="slvs_peer is not built")
+def test_peer_times_the_exact_mean_spacing(tmp_path):
+    sketch = families.build("plate, edges", 40)
+    document = tmp_path / "plate.json"
+    document.write_text(families.to_document(sketch))
+    pairs = [math.dist(p, q) for i, p in enumerate(sketch.start_points) for q in sketch.start_points[:i]]
+    assert float(run_peer(document, "--spacing")["spacing"]) == pytest.approx(sum(pairs) / len(pairs), rel=1e-5)
+
+
+@pytest.mark.skipif(not PEER.exists(), reason="slvs_peer is not built")
+def test_peer_names_what_libslvs_did_not_solve(tmp_path):
+    # A kind the peer does not translate must not be dropped silently.
+    sketch = families.build("rectangles", 12)
+    document = json.loads(families.to_document(sketch))
+    document["constraints"].append({"Parallel": {"l1": 0, "l2": 2}})
+    unsupported = tmp_path / "parallel.json"
+    unsupported.write_text(json.dumps(document))
+    assert run_peer(unsupported, "--rounds", "1")["libslvs_ms"] == "unsupported:Parallel"
+    # Too many unknowns: libslvs refuses, and no libslvs answer is written.
+    large = tmp_path / "large.json"
+    large.write_text(families.to_document(families.build("gears, tangent", 1800)))
+    figures = run_peer(large, "--rounds", "1", "--peer-solved", tmp_path / "answer.json")
+    assert (figures["libslvs_ms"], figures["ovralis_converged"]) == ("refused", "1")
+    assert not (tmp_path / "answer.json").exists()
