@@ -98,7 +98,7 @@ def verdict(converged, checked):
     error, offset = checked
     text = f"{'yes' if converged else 'NO'} {error:.0e}"
     if error > families.TOLERANCE:
-        return text + " WRONG"
+        return text + (" WRONG" if converged else "")  # WRONG: a claim the geometry refutes
     if offset is not None and offset > 1e-6:
         return text + " other branch"
     return text
