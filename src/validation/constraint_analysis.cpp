@@ -5,12 +5,13 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 #include <set>
 
 #include <Eigen/SparseCore>
 
-#include "residual/residual.hpp"
+#include "residual/geometric_error.hpp"
+#include "solver/convergence_judge.hpp"
+#include "solver/normalisation.hpp"
 #include "system/references.hpp"
 #include "validation/equation_jacobian.hpp"
 #include "validation/ordered_rank.hpp"
@@ -18,38 +19,25 @@
 namespace ovralis {
 namespace {
 
-double sketch_size(const System& system) {
-    if (system.points.empty()) return 0.0;
-    double lo_x = std::numeric_limits<double>::infinity();
-    double lo_y = lo_x;
-    double hi_x = -lo_x;
-    double hi_y = -lo_x;
-    for (const Point& p : system.points) {
-        lo_x = std::min(lo_x, p.x);
-        lo_y = std::min(lo_y, p.y);
-        hi_x = std::max(hi_x, p.x);
-        hi_y = std::max(hi_y, p.y);
-    }
-    return std::hypot(hi_x - lo_x, hi_y - lo_y);
-}
-
-bool holds(const System& system, const Constraint& constraint, double threshold) {
-    const ConstraintEntries entries = constraint_residual(system, constraint);
-    for (unsigned e = 0; e < entries.count; ++e) {
-        if (!(std::abs(entries.value[e]) <= threshold)) return false;
-    }
-    return true;
+// Judged as the solver judges convergence: the constraint's geometric error
+// (a length relative to the solve's length scale, or an angle in radians)
+// within geometric_tolerance of tol. So after a solve that converged with the
+// same tol, no redundant constraint is reported conflicting.
+bool holds(const System& system, const Constraint& constraint, double tolerance,
+           double length_scale) {
+    return std::abs(geometric_error(system, constraint, length_scale)) <= tolerance;
 }
 
 // The constraints behind the dependent rows of constraint k, from the
 // combinations over the independent rows before them.
 std::vector<std::size_t> dependency_group(const EquationJacobian& jacobian,
-                                          const ColumnFactorisation& rows, std::size_t k,
+                                          const ColumnFactorisation& rows,
+                                          DependentCombinations& combinations, std::size_t k,
                                           double tol) {
     std::set<std::size_t> group;
     for (Eigen::Index row = jacobian.first_row[k]; row < jacobian.first_row[k + 1]; ++row) {
         if (rows.independent[static_cast<std::size_t>(row)]) continue;
-        const std::vector<ColumnCoefficient> combination = dependent_combination(rows, row);
+        const std::vector<ColumnCoefficient> combination = combinations.of(row);
         double largest = 0.0;
         for (const ColumnCoefficient& c : combination) largest = std::max(largest, std::abs(c.value));
         for (const ColumnCoefficient& c : combination) {
@@ -60,18 +48,28 @@ std::vector<std::size_t> dependency_group(const EquationJacobian& jacobian,
     return {group.begin(), group.end()};
 }
 
-void find_redundant(const System& system, const EquationJacobian& jacobian,
-                    const ColumnFactorisation& rows, double tol, ConstraintAnalysis& out) {
-    const double threshold = conflict_threshold(system, tol);
-    for (std::size_t k = 0; k < system.constraints.size(); ++k) {
+void find_redundant(const EquationJacobian& jacobian, const ColumnFactorisation& rows, double tol,
+                    ConstraintAnalysis& out) {
+    DependentCombinations combinations(rows);
+    for (std::size_t k = 0; k + 1 < jacobian.first_row.size(); ++k) {
         bool dependent = false;
         for (Eigen::Index row = jacobian.first_row[k]; row < jacobian.first_row[k + 1]; ++row) {
             dependent = dependent || !rows.independent[static_cast<std::size_t>(row)];
         }
         if (!dependent) continue;
         out.redundant.push_back(k);
-        out.groups[k] = dependency_group(jacobian, rows, k, tol);
-        if (!holds(system, system.constraints[k], threshold)) out.conflicting.push_back(k);
+        out.groups[k] = dependency_group(jacobian, rows, combinations, k, tol);
+    }
+}
+
+// The solve's length scale costs a pass over all pairs of points, so it is
+// taken only when there is a redundant constraint to judge.
+void find_conflicting(const System& system, double tol, ConstraintAnalysis& out) {
+    if (out.redundant.empty()) return;
+    const double scale = length_scale(system);
+    const double tolerance = geometric_tolerance(system, tol, scale);
+    for (const std::size_t k : out.redundant) {
+        if (!holds(system, system.constraints[k], tolerance, scale)) out.conflicting.push_back(k);
     }
 }
 
@@ -81,10 +79,11 @@ std::vector<bool> movable_parameters(const EquationJacobian& jacobian, double to
     const Eigen::Index n = jacobian.matrix.cols();
     std::vector<bool> movable(static_cast<std::size_t>(n), false);
     const ColumnFactorisation columns = factorise_columns(jacobian.matrix, tol, false);
+    DependentCombinations combinations(columns);
     for (Eigen::Index d = 0; d < n; ++d) {
         if (columns.independent[static_cast<std::size_t>(d)]) continue;
         movable[static_cast<std::size_t>(d)] = true;
-        const std::vector<ColumnCoefficient> combination = dependent_combination(columns, d);
+        const std::vector<ColumnCoefficient> combination = combinations.of(d);
         double largest = 1.0;
         for (const ColumnCoefficient& c : combination) largest = std::max(largest, std::abs(c.value));
         for (const ColumnCoefficient& c : combination) {
@@ -145,11 +144,6 @@ const char* constraint_status_text(ConstraintStatus status) {
     return "";
 }
 
-double conflict_threshold(const System& system, double tol) {
-    const double size = std::max(1.0, sketch_size(system));
-    return 100.0 * tol * size * size;
-}
-
 ConstraintAnalysis analyze_constraints(const System& system, double tol) {
     validate_references(system);
     const EquationJacobian jacobian = equation_jacobian(system);
@@ -159,7 +153,8 @@ ConstraintAnalysis analyze_constraints(const System& system, double tol) {
     const ColumnFactorisation rows = factorise_columns(rows_as_columns, tol, true);
     out.rank = static_cast<std::uint64_t>(rows.rank);
     out.dof = static_cast<std::int64_t>(out.free_variables) - static_cast<std::int64_t>(out.rank);
-    find_redundant(system, jacobian, rows, tol, out);
+    find_redundant(jacobian, rows, tol, out);
+    find_conflicting(system, tol, out);
     if (out.dof > 0) find_free_entities(system, jacobian, tol, out);
     out.status = status_of(out);
     return out;
