@@ -14,6 +14,7 @@
 #include "solver/convergence_judge.hpp"
 #include "solver/normalisation.hpp"
 #include "system/references.hpp"
+#include "validation/dependency_shortcuts.hpp"
 #include "validation/equation_jacobian.hpp"
 #include "validation/ordered_rank.hpp"
 
@@ -88,20 +89,17 @@ private:
 };
 
 // The constraints behind the dependent rows of constraint k, from the
-// combinations over the independent rows before them.
+// combinations over the rows before them, shortened through earlier dependent rows.
 std::vector<std::size_t> dependency_group(const EquationJacobian& jacobian,
                                           const ColumnFactorisation& rows,
-                                          DependentCombinations& combinations, std::size_t k,
-                                          double tol) {
+                                          DependentCombinations& combinations,
+                                          DependencyShortcuts& shortcuts, std::size_t k) {
     std::set<std::size_t> group;
     for (Eigen::Index row = jacobian.first_row[k]; row < jacobian.first_row[k + 1]; ++row) {
         if (rows.independent[static_cast<std::size_t>(row)]) continue;
-        const std::vector<ColumnCoefficient> combination = combinations.of(row);
-        double largest = 0.0;
-        for (const ColumnCoefficient& c : combination) largest = std::max(largest, std::abs(c.value));
-        for (const ColumnCoefficient& c : combination) {
+        for (const ColumnCoefficient& c : shortcuts.shorten(row, combinations.of(row))) {
             const std::size_t owner = jacobian.constraint_of_row[static_cast<std::size_t>(c.column)];
-            if (owner != k && std::abs(c.value) > tol * largest) group.insert(owner);
+            if (owner != k) group.insert(owner);
         }
     }
     return {group.begin(), group.end()};
@@ -110,6 +108,7 @@ std::vector<std::size_t> dependency_group(const EquationJacobian& jacobian,
 void find_redundant(const EquationJacobian& jacobian, const ColumnFactorisation& rows, double tol,
                     ConstraintAnalysis& out) {
     DependentCombinations combinations(rows);
+    DependencyShortcuts shortcuts(tol, jacobian.matrix.rows());
     for (std::size_t k = 0; k + 1 < jacobian.first_row.size(); ++k) {
         bool dependent = false;
         for (Eigen::Index row = jacobian.first_row[k]; row < jacobian.first_row[k + 1]; ++row) {
@@ -117,7 +116,7 @@ void find_redundant(const EquationJacobian& jacobian, const ColumnFactorisation&
         }
         if (!dependent) continue;
         out.redundant.push_back(k);
-        out.groups[k] = dependency_group(jacobian, rows, combinations, k, tol);
+        out.groups[k] = dependency_group(jacobian, rows, combinations, shortcuts, k);
     }
 }
 

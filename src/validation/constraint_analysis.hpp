@@ -38,7 +38,9 @@ struct ConstraintAnalysis {
 // group holds the earlier constraints whose rows carry a coefficient above
 // `tol` times the largest in the combination reproducing its dependent rows;
 // that combination is unique over the independent rows, so no constraint of a
-// group can be dropped. A redundant constraint conflicts when its geometric
+// group can be dropped. Where it spells out an earlier redundant constraint's
+// own combination, that constraint stands in for it (DependencyShortcuts): the
+// group stays minimal and names the nearby constraints, not a whole chain. A redundant constraint conflicts when its geometric
 // error, in the solve's length scale, exceeds geometric_tolerance(tol), the
 // solver's own test of convergence. An entity is free when one of its
 // parameters (its points' coordinates included) moves along a null vector of

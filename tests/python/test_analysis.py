@@ -246,3 +246,31 @@ def test_constraints_flat_where_they_hold_are_not_redundant(build):
     build(s, line, o, e)
     a = s.analyze_constraints()
     assert (a.redundant, a.dof, a.rank) == ((), 0, a.free_variables)
+
+
+def test_a_chain_of_redundant_rungs_names_each_cell():
+    """Irregular cells in a row, each held by two sides, a diagonal and the
+    angle at a corner before its rung, which is then redundant. Every rung
+    depends on its own cell: the four constraints before it and the rung
+    before those, all within the cell's points; not on the cells before."""
+    cells = 6
+    points = [(i + 0.3 * j + 0.1 * math.sin(5 * i + j), j + 0.1 * math.cos(3 * i))
+              for i in range(cells + 1) for j in (0, 1)]
+    s = ovralis.System()
+    for k, (x, y) in enumerate(points):
+        s.add_point(x, y, fixed=k < 2)
+    bar = lambda p, q: s.add_distance_constraint(p, q, math.dist(points[p], points[q]))
+    for i in range(cells):
+        a, b, c, d = 2 * i, 2 * i + 1, 2 * i + 2, 2 * i + 3
+        bar(a, c)
+        bar(b, d)
+        bar(a, d)
+        u, v = np.subtract(points[b], points[a]), np.subtract(points[c], points[a])
+        s.add_angle_between_points_constraint(
+            b, a, c, math.degrees(math.acos(u @ v / np.linalg.norm(u) / np.linalg.norm(v))))
+        bar(c, d)
+    a = s.analyze_constraints()
+    rungs = tuple(range(4, 5 * cells, 5))
+    assert a.redundant == rungs and a.dof == 0 and a.conflicting == ()
+    for i, rung in enumerate(rungs):
+        assert a.groups[rung] == tuple(range(5 * i - 1 if i else 0, rung))
