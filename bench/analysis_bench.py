@@ -3,7 +3,8 @@ names a conflict.
 
 Speed: the analysis of a triangulated strip of 1,000 and of 100,000 points
 (a minimally rigid one, and one braced with both diagonals in every cell, so
-that every cell holds a redundant bar).
+that every cell holds a redundant bar), and of a free chain of bars as long
+(every point free to move).
 
 Conflicts: generated sketches of three families (braced strips, braced grids
 and a ring of quads each braced by a diagonal and an angle) are drawn
@@ -42,6 +43,16 @@ def strip(points, braced):
     return s
 
 
+def chain(points):
+    """Bars from a fixed end, nothing else: one freedom per bar, every point free."""
+    s = ovralis.System()
+    s.add_point(0, 0, fixed=True)
+    for i in range(1, points):
+        s.add_point(i, 0.1 * (i % 2))
+        s.add_distance_constraint(i - 1, i, math.hypot(1.0, 0.1))
+    return s
+
+
 def timed_analysis(s, repeats):
     times = []
     for _ in range(repeats):
@@ -58,6 +69,9 @@ def speed():
             kind = "braced" if braced else "minimal"
             print(f"strip of {points:>7,} points, {kind:>7}: {seconds * 1e3:9.1f} ms "
                   f"(rank {a.rank}, dof {a.dof}, {len(a.redundant)} redundant)")
+        a, seconds = timed_analysis(chain(points), repeats)
+        print(f"chain of {points:>7,} points:          {seconds * 1e3:9.1f} ms "
+              f"(dof {a.dof}, {len(a.free_points)} free points)")
 
 
 # ---- generated conflicting sketches ---------------------------------------

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <random>
 #include <set>
 
 #include <Eigen/SparseCore>
@@ -128,18 +129,30 @@ void find_conflicting(const System& system, double tol, ConstraintAnalysis& out)
     }
 }
 
-// Parameters that some null vector moves: each dependent column d of J gives
-// the null vector e_d - sum x_k e_k of its combination.
+// Parameters that some null vector moves. Each dependent column d of J gives
+// the null vector e_d - sum x_k e_k of its combination; rather than one back
+// substitution per dependent column (quadratic on a long free chain), a
+// random blend of them all moves every parameter that any of them moves,
+// except on a set of weights of measure zero. Two blends, with fixed seeds,
+// make an accidental cancellation below the threshold all but impossible.
 std::vector<bool> movable_parameters(const EquationJacobian& jacobian, double tol) {
     const Eigen::Index n = jacobian.matrix.cols();
     std::vector<bool> movable(static_cast<std::size_t>(n), false);
     const ColumnFactorisation columns = factorise_columns(jacobian.matrix, tol, false);
     DependentCombinations combinations(columns);
+    std::vector<Eigen::Index> dependent;
     for (Eigen::Index d = 0; d < n; ++d) {
         if (columns.independent[static_cast<std::size_t>(d)]) continue;
         movable[static_cast<std::size_t>(d)] = true;
-        const std::vector<ColumnCoefficient> combination = combinations.of(d);
-        double largest = 1.0;
+        dependent.push_back(d);
+    }
+    for (const unsigned seed : {1u, 2u}) {
+        std::mt19937 random(seed);
+        std::uniform_real_distribution<double> weight(1.0, 2.0);
+        std::vector<ColumnCoefficient> weights;
+        for (const Eigen::Index d : dependent) weights.push_back({d, weight(random)});
+        const std::vector<ColumnCoefficient> combination = combinations.of_sum(weights);
+        double largest = 2.0;  // the null vector's components on the dependent columns: the weights
         for (const ColumnCoefficient& c : combination) largest = std::max(largest, std::abs(c.value));
         for (const ColumnCoefficient& c : combination) {
             if (std::abs(c.value) > tol * largest) movable[static_cast<std::size_t>(c.column)] = true;

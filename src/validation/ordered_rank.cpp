@@ -116,6 +116,11 @@ DependentCombinations::DependentCombinations(const ColumnFactorisation& f)
 }
 
 std::vector<ColumnCoefficient> DependentCombinations::of(Eigen::Index column) {
+    return of_sum({{column, 1.0}});
+}
+
+std::vector<ColumnCoefficient> DependentCombinations::of_sum(
+    const std::vector<ColumnCoefficient>& weights) {
     // Q' A(:, d) = R(:, d); solving R_live x = R(:, d) from the bottom row up
     // touches only rows that the right-hand side reaches.
     std::priority_queue<Eigen::Index> pending;  // rows with a term, largest first
@@ -125,14 +130,17 @@ std::vector<ColumnCoefficient> DependentCombinations::of(Eigen::Index column) {
         rhs_[r] += v;
         magnitude_[r] += std::abs(v);
     };
-    const Eigen::Index d = f_.position_of[static_cast<std::size_t>(column)];
-    double column_norm = 0.0;
-    for (Eigen::Index e = f_.r_start[d]; e < f_.r_start[d + 1]; ++e) {
-        if (f_.r_value[e] == 0.0) continue;
-        add(f_.r_row[e], f_.r_value[e]);
-        column_norm += f_.r_value[e] * f_.r_value[e];
+    double column_norm = 0.0;  // of the weighted sum, bounded by the sum of weighted norms
+    for (const ColumnCoefficient& w : weights) {
+        const Eigen::Index d = f_.position_of[static_cast<std::size_t>(w.column)];
+        double norm = 0.0;
+        for (Eigen::Index e = f_.r_start[d]; e < f_.r_start[d + 1]; ++e) {
+            if (f_.r_value[e] == 0.0) continue;
+            add(f_.r_row[e], w.value * f_.r_value[e]);
+            norm += f_.r_value[e] * f_.r_value[e];
+        }
+        column_norm += std::abs(w.value) * std::sqrt(norm);
     }
-    column_norm = std::sqrt(column_norm);
 
     std::vector<ColumnCoefficient> coefficients;
     while (!pending.empty()) {

@@ -51,6 +51,8 @@ public:
 
     explicit DependentCombinations(const ColumnFactorisation& f);
     std::vector<ColumnCoefficient> of(Eigen::Index column);
+    // The same for the weighted sum of dependent columns sum w_d A(:, d).
+    std::vector<ColumnCoefficient> of_sum(const std::vector<ColumnCoefficient>& weights);
 
 private:
     const ColumnFactorisation& f_;
