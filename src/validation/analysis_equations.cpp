@@ -51,7 +51,8 @@ void vertex_angle_partials(const System& s, const Constraint& c, ConstraintParti
     const PointRef a = point_ref(s, c.index[0]);
     const PointRef vertex = point_ref(s, c.index[1]);
     const PointRef b = point_ref(s, c.index[2]);
-    const std::optional<AngleGradient> g = signed_angle_gradient(a.at - vertex.at, b.at - vertex.at);
+    const std::optional<AngleGradient> g =
+        signed_angle_gradient(a.at - vertex.at, b.at - vertex.at);
     if (!g) return;
     add_point(out, 0, a.index, g->wrt_u);
     add_point(out, 0, b.index, g->wrt_v);

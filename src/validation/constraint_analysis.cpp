@@ -99,7 +99,8 @@ std::vector<std::size_t> dependency_group(const EquationJacobian& jacobian,
     for (Eigen::Index row = jacobian.first_row[k]; row < jacobian.first_row[k + 1]; ++row) {
         if (rows.independent[static_cast<std::size_t>(row)]) continue;
         for (const ColumnCoefficient& c : shortcuts.shorten(row, combinations.of(row))) {
-            const std::size_t owner = jacobian.constraint_of_row[static_cast<std::size_t>(c.column)];
+            const std::size_t owner =
+                jacobian.constraint_of_row[static_cast<std::size_t>(c.column)];
             if (owner != k) group.insert(owner);
         }
     }
@@ -153,9 +154,11 @@ std::vector<bool> movable_parameters(const EquationJacobian& jacobian, double to
         for (const Eigen::Index d : dependent) weights.push_back({d, weight(random)});
         const std::vector<ColumnCoefficient> combination = combinations.of_sum(weights);
         double largest = 2.0;  // the null vector's components on the dependent columns: the weights
-        for (const ColumnCoefficient& c : combination) largest = std::max(largest, std::abs(c.value));
+        for (const ColumnCoefficient& c : combination)
+            largest = std::max(largest, std::abs(c.value));
         for (const ColumnCoefficient& c : combination) {
-            if (std::abs(c.value) > tol * largest) movable[static_cast<std::size_t>(c.column)] = true;
+            if (std::abs(c.value) > tol * largest)
+                movable[static_cast<std::size_t>(c.column)] = true;
         }
     }
     return movable;

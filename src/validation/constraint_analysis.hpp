@@ -20,10 +20,11 @@ const char* constraint_status_text(ConstraintStatus status);
 struct ConstraintAnalysis {
     std::uint64_t rank = 0;
     std::uint64_t free_variables = 0;
-    std::int64_t dof = 0;  // free_variables - rank
+    std::int64_t dof = 0;                  // free_variables - rank
     std::vector<std::size_t> redundant;    // ascending constraint positions
     std::vector<std::size_t> conflicting;  // the redundant ones that do not hold
-    std::map<std::size_t, std::vector<std::size_t>> groups;  // redundant -> earlier ones it depends on
+    std::map<std::size_t, std::vector<std::size_t>>
+        groups;  // redundant -> earlier ones it depends on
     std::vector<Index> free_points;
     std::vector<Index> free_circles;
     std::vector<Index> free_arcs;

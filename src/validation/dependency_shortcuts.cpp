@@ -35,11 +35,11 @@ std::vector<ColumnCoefficient> DependencyShortcuts::shorten(
     Eigen::Index row, std::vector<ColumnCoefficient> combination) {
     double largest = 0.0;
     for (const ColumnCoefficient& c : combination) largest = std::max(largest, std::abs(c.value));
-    std::erase_if(combination,
-                  [&](const ColumnCoefficient& c) { return !(std::abs(c.value) > tol_ * largest); });
-    std::sort(combination.begin(), combination.end(), [](const auto& a, const auto& b) {
-        return std::abs(a.value) > std::abs(b.value);
+    std::erase_if(combination, [&](const ColumnCoefficient& c) {
+        return !(std::abs(c.value) > tol_ * largest);
     });
+    std::sort(combination.begin(), combination.end(),
+              [](const auto& a, const auto& b) { return std::abs(a.value) > std::abs(b.value); });
 
     for (const ColumnCoefficient& c : combination) {
         coefficient_[static_cast<std::size_t>(c.column)] = c.value;

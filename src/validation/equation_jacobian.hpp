@@ -20,9 +20,9 @@ struct EquationJacobian {
     // the mixed units of the residuals on one footing). A row without
     // derivatives stays zero.
     Eigen::SparseMatrix<double> matrix;
-    std::vector<Parameter> columns;               // column -> free parameter
-    std::vector<Eigen::Index> first_row;          // per constraint; size constraints + 1
-    std::vector<std::size_t> constraint_of_row;   // row -> constraint position
+    std::vector<Parameter> columns;              // column -> free parameter
+    std::vector<Eigen::Index> first_row;         // per constraint; size constraints + 1
+    std::vector<std::size_t> constraint_of_row;  // row -> constraint position
 };
 
 // Free parameters, in the order of the variable layout's candidates: the x and

@@ -31,8 +31,8 @@ using CholmodSparse = std::unique_ptr<cholmod_sparse, SparseDeleter>;
 CholmodSparse to_cholmod(const Eigen::SparseMatrix<double>& a, cholmod_common* common) {
     cholmod_sparse* out = cholmod_l_allocate_sparse(
         static_cast<std::size_t>(a.rows()), static_cast<std::size_t>(a.cols()),
-        static_cast<std::size_t>(a.nonZeros()), /*sorted=*/1, /*packed=*/1, /*stype=*/0, CHOLMOD_REAL,
-        common);
+        static_cast<std::size_t>(a.nonZeros()), /*sorted=*/1, /*packed=*/1, /*stype=*/0,
+        CHOLMOD_REAL, common);
     if (out == nullptr) throw std::bad_alloc();
     auto* start = static_cast<SuiteSparse_long*>(out->p);
     auto* row = static_cast<SuiteSparse_long*>(out->i);

@@ -21,8 +21,8 @@ struct ColumnCoefficient {
 // order E) has a 2-norm of at most `tol` adds no row to R.
 struct ColumnFactorisation {
     Eigen::Index rank = 0;
-    std::vector<Eigen::Index> order;     // E: position -> column of A
-    std::vector<bool> independent;       // per column of A
+    std::vector<Eigen::Index> order;  // E: position -> column of A
+    std::vector<bool> independent;    // per column of A
     // R in compressed columns, one per position of `order`.
     std::vector<Eigen::Index> r_start;
     std::vector<Eigen::Index> r_row;

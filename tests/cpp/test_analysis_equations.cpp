@@ -54,7 +54,8 @@ EquationCase line_angle(double deg) {
             [deg](Sketch& s) {
                 const Index a = s.line(0.5, -0.2, 3.0, 0.4);
                 const double turn = std::atan2(0.6, 2.5) * 180.0 / kPi + deg;
-                const Index b = s.line(1.0, 2.0, 1.0 + at_deg(turn, 2.0, false), 2.0 + at_deg(turn, 2.0, true));
+                const Index b =
+                    s.line(1.0, 2.0, 1.0 + at_deg(turn, 2.0, false), 2.0 + at_deg(turn, 2.0, true));
                 s.constrain(K::Angle, {a, b}, {deg});
             },
             {[deg](const System& s) {
@@ -70,7 +71,8 @@ EquationCase vertex_angle(double deg) {
                 const Index a = s.point(3.0, 1.0);
                 const Index vertex = s.point(1.0, 0.5);
                 const double turn = std::atan2(0.5, 2.0) * 180.0 / kPi + deg;
-                const Index c = s.point(1.0 + at_deg(turn, 1.5, false), 0.5 + at_deg(turn, 1.5, true));
+                const Index c =
+                    s.point(1.0 + at_deg(turn, 1.5, false), 0.5 + at_deg(turn, 1.5, true));
                 s.constrain(K::AngleBetweenPoints, {a, vertex, c}, {deg});
             },
             {[deg](const System& s) {
@@ -81,20 +83,30 @@ EquationCase vertex_angle(double deg) {
 }
 
 const EquationCase kCases[] = {
-    line_angle(0), line_angle(180), line_angle(65), vertex_angle(0), vertex_angle(180),
+    line_angle(0),
+    line_angle(180),
+    line_angle(65),
+    vertex_angle(0),
+    vertex_angle(180),
     vertex_angle(120),
     {"PointLineDistanceZero",
-     [](Sketch& s) { s.constrain(K::PointLineDistance, {s.point(2.0, 1.0), s.line(0.0, 0.0, 4.0, 2.0)}, {0.0}); },
+     [](Sketch& s) {
+         s.constrain(K::PointLineDistance, {s.point(2.0, 1.0), s.line(0.0, 0.0, 4.0, 2.0)}, {0.0});
+     },
      {[](const System& s) {
          return (p(s, 0).x - p(s, 1).x) * (p(s, 2).y - p(s, 1).y) -
                 (p(s, 0).y - p(s, 1).y) * (p(s, 2).x - p(s, 1).x);
      }}},
     {"DistanceZero",
-     [](Sketch& s) { s.constrain(K::Distance, {s.point(1.5, 2.5), s.point(1.5, 2.5)}, {0.0}); },
+     [](Sketch& s) {
+         s.constrain(K::Distance, {s.point(1.5, 2.5), s.point(1.5, 2.5)}, {0.0});
+     },
      {[](const System& s) { return p(s, 0).x - p(s, 1).x; },
       [](const System& s) { return p(s, 0).y - p(s, 1).y; }}},
     {"C2CDistanceZero",
-     [](Sketch& s) { s.constrain(K::C2CDistance, {s.circle(1.0, 1.0, 2.0), s.circle(1.0, 1.0, 3.0)}, {0.0}); },
+     [](Sketch& s) {
+         s.constrain(K::C2CDistance, {s.circle(1.0, 1.0, 2.0), s.circle(1.0, 1.0, 3.0)}, {0.0});
+     },
      {[](const System& s) { return p(s, 0).x - p(s, 1).x; },
       [](const System& s) { return p(s, 0).y - p(s, 1).y; }}},
 };
@@ -135,8 +147,8 @@ TEST_P(AnalysisEquations, MatchCentralDifferencesOfTheEquivalentEquations) {
                         analytic += partial.value;
                     }
                 }
-                double& coordinate = kind == ParamKind::PointX ? system.points[point].x
-                                                               : system.points[point].y;
+                double& coordinate =
+                    kind == ParamKind::PointX ? system.points[point].x : system.points[point].y;
                 const double h = 1e-6;
                 const double saved = coordinate;
                 coordinate = saved + h;
@@ -145,14 +157,17 @@ TEST_P(AnalysisEquations, MatchCentralDifferencesOfTheEquivalentEquations) {
                 const double minus = c.equations[row](system);
                 coordinate = saved;
                 EXPECT_NEAR(analytic, (plus - minus) / (2 * h), 1e-7)
-                    << "row " << row << ", point " << point << (kind == ParamKind::PointX ? " x" : " y");
+                    << "row " << row << ", point " << point
+                    << (kind == ParamKind::PointX ? " x" : " y");
             }
         }
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, AnalysisEquations, testing::ValuesIn(kCases),
-                         [](const testing::TestParamInfo<EquationCase>& info) { return info.param.name; });
+                         [](const testing::TestParamInfo<EquationCase>& info) {
+                             return info.param.name;
+                         });
 
 }  // namespace
 }  // namespace ovralis
