@@ -10,84 +10,14 @@
 
 #include <Eigen/SparseCore>
 
-#include "residual/geometric_error.hpp"
-#include "residual/plane_geometry.hpp"
-#include "solver/convergence_judge.hpp"
-#include "solver/normalisation.hpp"
 #include "system/references.hpp"
+#include "validation/conflict_judge.hpp"
 #include "validation/dependency_shortcuts.hpp"
 #include "validation/equation_jacobian.hpp"
 #include "validation/ordered_rank.hpp"
 
 namespace ovralis {
 namespace {
-
-// A length scale with the tolerance that goes with it.
-struct Measure {
-    double scale = 0.0;
-    double tolerance = 0.0;
-};
-
-// Judged as the solver judges convergence: the constraint's geometric error
-// (a length relative to the solve's length scale, or an angle in radians)
-// within geometric_tolerance of tol. So after a solve that converged with the
-// same tol, no redundant constraint is reported conflicting.
-bool holds_in(const System& system, const Constraint& constraint, const Measure& measure) {
-    return std::abs(geometric_error(system, constraint, measure.scale)) <= measure.tolerance;
-}
-
-// The solve's length scale, the mean point spacing, costs a pass over all
-// pairs of points. It lies between n/(n-1) m and 2 m, with m the mean distance
-// of the points from their centroid (the triangle inequality, both ways), and
-// the judgement changes monotonically with the scale (an error is a length
-// over the scale or an angle that does not depend on it, against a tolerance
-// that does not grow with the scale). So when both bounds agree, so does the
-// exact scale, which is computed only for a constraint that lies in between.
-class ConflictJudge {
-public:
-    ConflictJudge(const System& system, double tol) : system_(system), tol_(tol) {
-        const std::size_t n = system.points.size();
-        if (n < 2) return;
-        Vec2 centroid = Vec2::Zero();
-        for (const Point& p : system.points) centroid += Vec2(p.x, p.y);
-        centroid /= static_cast<double>(n);
-        double m = 0.0;
-        for (const Point& p : system.points) m += (Vec2(p.x, p.y) - centroid).norm();
-        m /= static_cast<double>(n);
-        // Widened a little for the rounding of both sums.
-        const double low = m * static_cast<double>(n) / static_cast<double>(n - 1) * (1.0 - 1e-9);
-        const double high = 2.0 * m * (1.0 + 1e-9);
-        bracketed_ = low > kMinScale && std::isfinite(high);
-        if (bracketed_) {
-            low_ = measure(low);
-            high_ = measure(high);
-        }
-    }
-
-    bool holds(const Constraint& c) {
-        if (bracketed_) {
-            const bool at_low = holds_in(system_, c, low_);
-            if (at_low == holds_in(system_, c, high_)) return at_low;
-        }
-        if (!(exact_.scale > 0.0)) exact_ = measure(length_scale(system_));
-        return holds_in(system_, c, exact_);
-    }
-
-private:
-    // Below it, length_scale falls back to 1.
-    static constexpr double kMinScale = 1e-12;
-
-    Measure measure(double scale) const {
-        return {scale, geometric_tolerance(system_, tol_, scale)};
-    }
-
-    const System& system_;
-    double tol_;
-    bool bracketed_ = false;
-    Measure low_;
-    Measure high_;
-    Measure exact_;  // scale 0 until needed
-};
 
 // The constraints behind the dependent rows of constraint k, from the
 // combinations over the rows before them, shortened through earlier dependent rows.
