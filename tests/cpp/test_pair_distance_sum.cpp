@@ -3,6 +3,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <ostream>
 #include <random>
 #include <string>
 #include <vector>
@@ -20,6 +21,8 @@ struct PointCloud {
     double centre;  // every point lies near (centre, -centre)
     double spread;
 };
+
+void PrintTo(const PointCloud& cloud, std::ostream* out) { *out << cloud.name; }
 
 // The sum over every pair in extended precision, one pair at a time.
 long double reference_sum(const std::vector<double>& xs, const std::vector<double>& ys) {
