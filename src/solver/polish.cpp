@@ -15,8 +15,10 @@
 #include <optional>
 #include <utility>
 
-#include <Eigen/SparseCholesky>
 #include <Eigen/SparseCore>
+
+#include "jacobian/normal_matrix.hpp"
+#include "jacobian/shifted_cholesky.hpp"
 
 namespace ovralis {
 namespace {
@@ -37,33 +39,45 @@ constexpr double kRelativeDamping = 1e-14;
 // A step below this many ulps of its variable moves nothing.
 constexpr double kRoundingUlps = 4.0;
 
-// The damped Gauss–Newton normal equations at one point, factorised once:
+// The damped Gauss–Newton normal equations at the latest linearisation
+// point, factorised once there:
 // (J^T J + damping diag(J^T J)) delta = -(J^T r) for any residual r.
+// J^T J is assembled and factorised in a fill-reducing order, made for the
+// first Jacobian and kept while the pattern stays.
 class Linearisation {
 public:
-    explicit Linearisation(const SparseMatrix& jacobian) : transposed_(jacobian.transpose()) {
-        SparseMatrix normal = transposed_ * jacobian;
+    void relinearise(SparseMatrix jacobian) {
+        jacobian.makeCompressed();
+        if (!normal_.fits(jacobian)) {
+            normal_.prepare(jacobian, fill_reducing_order(normal_pattern(jacobian)));
+            cholesky_.analyse(normal_.matrix());
+        }
+        SparseMatrix& normal = normal_.assemble(jacobian);
         for (Eigen::Index i = 0; i < normal.cols(); ++i) {
             // A column no constraint reads has a zero gradient entry: its unit
             // damping keeps the matrix regular and gives that variable no step.
-            const double diagonal = normal.coeff(i, i);
-            normal.coeffRef(i, i) =
-                diagonal + kRelativeDamping * (diagonal > 0.0 ? diagonal : 1.0);
+            double& diagonal = normal.coeffRef(i, i);
+            diagonal += kRelativeDamping * (diagonal > 0.0 ? diagonal : 1.0);
         }
-        factors_.compute(normal);
+        // Any pivot that is not NaN will do: the gain test judges the step.
+        factorised_ = cholesky_.factorize(normal, 0.0, -std::numeric_limits<double>::infinity());
+        jacobian_ = std::move(jacobian);
     }
 
     // nullopt when the factorisation failed or the step is not finite.
     std::optional<Eigen::VectorXd> step(const Eigen::VectorXd& residual) const {
-        if (factors_.info() != Eigen::Success) return std::nullopt;
-        Eigen::VectorXd step = factors_.solve(-(transposed_ * residual));
+        if (!factorised_) return std::nullopt;
+        const Eigen::VectorXd gradient = -(jacobian_.transpose() * residual);
+        Eigen::VectorXd step = normal_.from_order(cholesky_.solve(normal_.to_order(gradient)));
         if (!step.allFinite()) return std::nullopt;
         return step;
     }
 
 private:
-    SparseMatrix transposed_;
-    Eigen::SimplicialLDLT<SparseMatrix> factors_;
+    NormalMatrix normal_;
+    ShiftedCholesky cholesky_;
+    SparseMatrix jacobian_;
+    bool factorised_ = false;
 };
 
 bool moves_nothing(const Eigen::VectorXd& x, const Eigen::VectorXd& step, double length_scale) {
@@ -80,7 +94,8 @@ bool moves_nothing(const Eigen::VectorXd& x, const Eigen::VectorXd& step, double
 std::uint64_t polish(Problem& problem, double length_scale, std::uint64_t max_steps) {
     Eigen::VectorXd x = problem.start();
     Evaluation current = problem.evaluate(x);
-    std::optional<Linearisation> linearisation;
+    Linearisation linearisation;
+    bool current_linearisation = false;  // taken at some point of this refinement
     bool fresh = false;
     std::uint64_t kept = 0;
     while (kept < std::min(max_steps, kMostSteps) && current.cost > 0.0) {
@@ -88,17 +103,18 @@ std::uint64_t polish(Problem& problem, double length_scale, std::uint64_t max_st
         // A step from an older linearisation is cheap (a residual and two
         // triangular solves); only when it fails is the Jacobian re-taken, and
         // only a failed step from a fresh one ends the refinement.
-        if (!linearisation) {
-            linearisation.emplace(problem.analytic_jacobian(x));
+        if (!current_linearisation) {
+            linearisation.relinearise(problem.analytic_jacobian(x));
+            current_linearisation = true;
             fresh = true;
         }
-        const auto step = linearisation->step(current.residual);
+        const auto step = linearisation.step(current.residual);
         if (!step || moves_nothing(x, *step, length_scale)) break;
         Evaluation there = problem.evaluate(x + *step);
         const double gain = fresh ? kRequiredGain : kRequiredReuseGain;
         if (!(there.cost < gain * current.cost)) {
             if (fresh) break;
-            linearisation.reset();
+            current_linearisation = false;
             continue;
         }
         x += *step;

@@ -4,19 +4,12 @@
 //
 // The normal matrix J^T J and the gradient J^T r are formed once per
 // iteration: the ten attempts differ only in the damping added to the
-// diagonal. J^T J stays sparse and is eliminated in band or sparse storage
-// (see NormalEquations); the elimination makes the pivot choices of a
-// Gauss-Jordan solve of the dense augmented system, so the steps are those
-// of the dense formulation.
+// diagonal (damped_normal_equations.hpp says how each is solved).
 
 #include <cmath>
-#include <optional>
 #include <utility>
 
-#include <Eigen/SparseCore>
-
-#include "jacobian/banded_elimination.hpp"
-#include "jacobian/sparse_elimination.hpp"
+#include "solver/lm/damped_normal_equations.hpp"
 #include "solver/method_support.hpp"
 #include "solver/problem.hpp"
 
@@ -26,71 +19,13 @@ namespace {
 constexpr double kInitialDamping = 1e-4;
 constexpr int kDampingAttempts = 10;
 constexpr double kStepNormLimit = 1e10;
-constexpr double kPivotThreshold = 1e-12;
-
-// The linearisation of one iteration, shared by its damping attempts.
-//
-// J^T J is eliminated in band storage when its non-zeros stay near the
-// diagonal (a strip of triangles, separate rectangles): the band's tight
-// loops are the fastest way through it. When some non-zeros lie far from the
-// diagonal (every radius couples to its centre's coordinates, which come a
-// whole block of points earlier), the band would be nearly dense and the
-// sparse elimination, which touches only non-zeros and their fill, is used.
-// Both make the same pivot choices and the same arithmetic.
-struct NormalEquations {
-    std::optional<BandedMatrix> band;
-    Eigen::SparseMatrix<double, Eigen::RowMajor> rows;  // when not banded
-    Eigen::VectorXd gradient;                           // -(J^T r), the right-hand side
-};
-
-bool band_pays_off(const BandedMatrix& band, Eigen::Index non_zeros) {
-    return band.size * band.width() <= 4 * non_zeros + 1024;
-}
-
-NormalEquations linearise(Problem& problem, const Eigen::VectorXd& x, const Eigen::VectorXd& r) {
-    const Eigen::SparseMatrix<double> jacobian = problem.jacobian(x);
-    const Eigen::SparseMatrix<double> transposed = jacobian.transpose();
-    const Eigen::SparseMatrix<double> normal = transposed * jacobian;
-    NormalEquations equations;
-    equations.gradient = -(transposed * r);
-    BandedMatrix band = band_shape(normal);
-    if (band_pays_off(band, normal.nonZeros())) {
-        fill_band(band, normal);
-        equations.band = std::move(band);
-    } else {
-        equations.rows = normal;
-    }
-    return equations;
-}
-
-// Working storage reused by every attempt of every iteration.
-struct EliminationWork {
-    BandedMatrix band;
-    SparseEliminationWork sparse;
-};
-
-// Solves (J^T J + damping I) delta = -(J^T r).
-Eigen::VectorXd damped_step(const NormalEquations& equations, double damping,
-                            EliminationWork& work) {
-    if (!equations.band) {
-        return solve_sparse_with_partial_pivoting(equations.rows, damping, equations.gradient,
-                                                  kPivotThreshold, work.sparse);
-    }
-    const BandedMatrix& normal = *equations.band;
-    work.band.size = normal.size;
-    work.band.lower = normal.lower;
-    work.band.upper = normal.upper;
-    work.band.values.assign(normal.values.begin(), normal.values.end());
-    add_to_diagonal(work.band, damping);
-    return solve_with_partial_pivoting(work.band, equations.gradient, kPivotThreshold);
-}
 
 }  // namespace
 
 SolveReport levenberg_marquardt(Problem& problem, std::uint64_t max_iter, double tol) {
     Eigen::VectorXd x = problem.start();
     double damping = kInitialDamping;
-    EliminationWork work;
+    DampedNormalEquations equations;
 
     // Iteration k starts after k completed iterations; the test at its top
     // also judges the point the last iteration left.
@@ -102,13 +37,13 @@ SolveReport levenberg_marquardt(Problem& problem, std::uint64_t max_iter, double
         // Every attempt starts from x_k and its cost.
         const Eigen::VectorXd x_k = x;
         const double cost_k = current.cost;
-        const NormalEquations equations = linearise(problem, x, current.residual);
+        equations.linearise(problem.jacobian(x), current.residual);
         bool accepted = false;
         bool saturated = false;
 
         for (int attempt = 0; attempt < kDampingAttempts; ++attempt) {
             problem.stop_if_interrupted(x);
-            const Eigen::VectorXd delta = damped_step(equations, damping, work);
+            const Eigen::VectorXd delta = equations.step(damping);
             const double norm = delta.norm();
             if (std::isnan(norm)) return non_finite_after(k + 1);
             if (norm > kStepNormLimit) {
@@ -119,7 +54,7 @@ SolveReport levenberg_marquardt(Problem& problem, std::uint64_t max_iter, double
 
             // An accepted trial is already in the entities.
             LineSearchResult trial =
-                damped_line_search(problem, x_k, cost_k, delta, equations.gradient.dot(delta));
+                damped_line_search(problem, x_k, cost_k, delta, equations.gradient().dot(delta));
             if (trial.accepted) {
                 if (trial.cost < cost_k || !accepted) damping = decreased_damping(damping);
                 x = std::move(trial.x);

@@ -1,0 +1,152 @@
+#include "jacobian/normal_matrix.hpp"
+
+#include <algorithm>
+#include <numeric>
+#include <utility>
+
+namespace ovralis {
+namespace {
+
+// Each row's entries as (column, index into J's values), rows in order and
+// each row's entries in column order: a counting sort of J's entries by row.
+struct RowsOfJacobian {
+    std::vector<int> starts;
+    std::vector<int> columns;
+    std::vector<int> entries;
+};
+
+RowsOfJacobian rows_of(const Eigen::SparseMatrix<double>& jacobian) {
+    const int rows = static_cast<int>(jacobian.rows());
+    const int* col_starts = jacobian.outerIndexPtr();
+    const int* row_index = jacobian.innerIndexPtr();
+    const int non_zeros = static_cast<int>(jacobian.nonZeros());
+    RowsOfJacobian result;
+    result.starts.assign(static_cast<std::size_t>(rows) + 1, 0);
+    for (int e = 0; e < non_zeros; ++e) ++result.starts[static_cast<std::size_t>(row_index[e]) + 1];
+    std::partial_sum(result.starts.begin(), result.starts.end(), result.starts.begin());
+    result.columns.resize(static_cast<std::size_t>(non_zeros));
+    result.entries.resize(static_cast<std::size_t>(non_zeros));
+    std::vector<int> next(result.starts.begin(), result.starts.end() - 1);
+    for (int c = 0; c < jacobian.outerSize(); ++c) {
+        for (int e = col_starts[c]; e < col_starts[c + 1]; ++e) {
+            const int at = next[static_cast<std::size_t>(row_index[e])]++;
+            result.columns[static_cast<std::size_t>(at)] = c;
+            result.entries[static_cast<std::size_t>(at)] = e;
+        }
+    }
+    return result;
+}
+
+// Calls visit(a, b) for every ordered pair of entries a <= b of each row
+// (positions in `rows`), row by row: the products J^T J is the sum of.
+template <class Visit>
+void for_each_row_pair(const RowsOfJacobian& rows, Visit&& visit) {
+    for (std::size_t r = 0; r + 1 < rows.starts.size(); ++r) {
+        for (int a = rows.starts[r]; a < rows.starts[r + 1]; ++a) {
+            for (int b = a; b < rows.starts[r + 1]; ++b) visit(a, b);
+        }
+    }
+}
+
+}  // namespace
+
+Eigen::SparseMatrix<double> normal_pattern(const Eigen::SparseMatrix<double>& jacobian) {
+    const RowsOfJacobian rows = rows_of(jacobian);
+    std::vector<Eigen::Triplet<double>> pairs;
+    for_each_row_pair(rows, [&](int a, int b) {
+        const int i = rows.columns[static_cast<std::size_t>(a)];
+        const int j = rows.columns[static_cast<std::size_t>(b)];
+        pairs.emplace_back(i, j, 1.0);
+        if (i != j) pairs.emplace_back(j, i, 1.0);
+    });
+    Eigen::SparseMatrix<double> pattern(jacobian.cols(), jacobian.cols());
+    pattern.setFromTriplets(pairs.begin(), pairs.end(), [](double, double) { return 1.0; });
+    return pattern;
+}
+
+void NormalMatrix::prepare(const Eigen::SparseMatrix<double>& jacobian, std::vector<int> order) {
+    const int n = static_cast<int>(jacobian.cols());
+    if (order.empty()) {
+        order.resize(static_cast<std::size_t>(n));
+        std::iota(order.begin(), order.end(), 0);
+    }
+    order_ = std::move(order);
+    jacobian_starts_.assign(jacobian.outerIndexPtr(), jacobian.outerIndexPtr() + n + 1);
+    jacobian_indices_.assign(jacobian.innerIndexPtr(),
+                             jacobian.innerIndexPtr() + jacobian.nonZeros());
+
+    const RowsOfJacobian rows = rows_of(jacobian);
+    row_starts_ = rows.starts;
+    entry_of_ = rows.entries;
+
+    // The pattern in the prepared order, then each pair's slots in it.
+    // The whole diagonal is stored, so damping can be added to any variable,
+    // even one that no equation reads.
+    std::vector<Eigen::Triplet<double>> pairs;
+    for (int j = 0; j < n; ++j) pairs.emplace_back(j, j, 0.0);
+    auto placed = [&](int entry) { return order_[static_cast<std::size_t>(rows.columns[static_cast<std::size_t>(entry)])]; };
+    for_each_row_pair(rows, [&](int a, int b) {
+        pairs.emplace_back(placed(a), placed(b), 0.0);
+        pairs.emplace_back(placed(b), placed(a), 0.0);
+    });
+    normal_.resize(n, n);
+    normal_.setFromTriplets(pairs.begin(), pairs.end());
+    normal_.makeCompressed();
+
+    auto slot = [&](int row, int column) {
+        const int* begin = normal_.innerIndexPtr() + normal_.outerIndexPtr()[column];
+        const int* end = normal_.innerIndexPtr() + normal_.outerIndexPtr()[column + 1];
+        return static_cast<int>(std::lower_bound(begin, end, row) - normal_.innerIndexPtr());
+    };
+    lower_slot_.clear();
+    upper_slot_.clear();
+    for_each_row_pair(rows, [&](int a, int b) {
+        const int i = placed(a);
+        const int j = placed(b);
+        lower_slot_.push_back(slot(std::max(i, j), std::min(i, j)));
+        upper_slot_.push_back(i == j ? -1 : slot(std::min(i, j), std::max(i, j)));
+    });
+}
+
+bool NormalMatrix::fits(const Eigen::SparseMatrix<double>& jacobian) const {
+    if (!jacobian.isCompressed()) return false;
+    const std::size_t columns = static_cast<std::size_t>(jacobian.cols());
+    const std::size_t non_zeros = static_cast<std::size_t>(jacobian.nonZeros());
+    return jacobian_starts_.size() == columns + 1 && jacobian_indices_.size() == non_zeros &&
+           std::equal(jacobian_starts_.begin(), jacobian_starts_.end(), jacobian.outerIndexPtr()) &&
+           std::equal(jacobian_indices_.begin(), jacobian_indices_.end(),
+                      jacobian.innerIndexPtr());
+}
+
+Eigen::SparseMatrix<double>& NormalMatrix::assemble(
+    const Eigen::SparseMatrix<double>& jacobian) {
+    const double* j_values = jacobian.valuePtr();
+    double* values = normal_.valuePtr();
+    std::fill(values, values + normal_.nonZeros(), 0.0);
+    std::size_t pair = 0;
+    for (std::size_t r = 0; r + 1 < row_starts_.size(); ++r) {
+        for (int a = row_starts_[r]; a < row_starts_[r + 1]; ++a) {
+            const double value_a = j_values[entry_of_[static_cast<std::size_t>(a)]];
+            for (int b = a; b < row_starts_[r + 1]; ++b, ++pair) {
+                const double product = value_a * j_values[entry_of_[static_cast<std::size_t>(b)]];
+                values[lower_slot_[pair]] += product;
+                if (upper_slot_[pair] >= 0) values[upper_slot_[pair]] += product;
+            }
+        }
+    }
+    return normal_;
+}
+
+Eigen::VectorXd NormalMatrix::to_order(const Eigen::VectorXd& natural) const {
+    Eigen::VectorXd ordered(natural.size());
+    for (Eigen::Index j = 0; j < natural.size(); ++j) ordered[order_[static_cast<std::size_t>(j)]] = natural[j];
+    return ordered;
+}
+
+Eigen::VectorXd NormalMatrix::from_order(const Eigen::VectorXd& ordered) const {
+    Eigen::VectorXd natural(ordered.size());
+    for (Eigen::Index j = 0; j < ordered.size(); ++j) natural[j] = ordered[order_[static_cast<std::size_t>(j)]];
+    return natural;
+}
+
+}  // namespace ovralis

@@ -1,0 +1,48 @@
+#pragma once
+
+// Solves (A + shift I) x = b for a sparse symmetric positive semi-definite A
+// by LDLᵀ factorisation in a fill-reducing order: the order and the symbolic
+// analysis are made once per sparsity pattern, the numeric factorisation once
+// per shift.
+
+#include <vector>
+
+#include <Eigen/Core>
+#include <Eigen/SparseCholesky>
+#include <Eigen/SparseCore>
+
+namespace ovralis {
+
+// An approximate minimum degree order of the variables of a symmetric
+// pattern (both triangles stored): order[j] is the position variable j takes.
+// It keeps the fill small for the couplings of sketches: radii to centres
+// numbered a whole block of points earlier, holes to the edges they are
+// measured from.
+std::vector<int> fill_reducing_order(const Eigen::SparseMatrix<double>& pattern);
+
+// The factorisation of matrices whose variables are already in the order they
+// are to be eliminated in, such as J^T J assembled in a fill-reducing order.
+class ShiftedCholesky {
+public:
+    // The symbolic analysis of `ordered`'s pattern (both triangles stored);
+    // solve then takes matrices of that pattern.
+    void analyse(const Eigen::SparseMatrix<double>& ordered);
+
+    // Factorises ordered + shift I; false when the factorisation fails or
+    // one of its pivots lies below `pivot_floor` (the caller then takes a
+    // method that copes with a nearly singular matrix). A + shift I is
+    // positive definite for a positive shift, so every pivot is at least its
+    // smallest eigenvalue, and the solution does not depend on the order
+    // beyond rounding.
+    bool factorize(const Eigen::SparseMatrix<double>& ordered, double shift, double pivot_floor);
+
+    // The solution for one right-hand side, after a successful factorize.
+    Eigen::VectorXd solve(const Eigen::VectorXd& b) const { return factors_.solve(b); }
+
+private:
+    // The upper triangle is read straight from the matrix, without a copy.
+    Eigen::SimplicialLDLT<Eigen::SparseMatrix<double>, Eigen::Upper, Eigen::NaturalOrdering<int>>
+        factors_;
+};
+
+}  // namespace ovralis
