@@ -78,14 +78,13 @@ int main(int argc, char** argv) {
             step = solve_sparse_with_partial_pivoting(a, 1e-3, rhs, 1e-12, work);
             const std::clock_t cpu_stop = std::clock();
             const auto stop = std::chrono::steady_clock::now();
-            best_wall = std::min(
-                best_wall, std::chrono::duration<double, std::milli>(stop - start).count());
-            best_cpu = std::min(best_cpu, 1000.0 * static_cast<double>(cpu_stop - cpu_start) /
-                                              CLOCKS_PER_SEC);
+            best_wall = std::min(best_wall,
+                                 std::chrono::duration<double, std::milli>(stop - start).count());
+            best_cpu = std::min(
+                best_cpu, 1000.0 * static_cast<double>(cpu_stop - cpu_start) / CLOCKS_PER_SEC);
         }
         std::printf("%8d %10td %12td %12.2f %12.2f %18llx\n", gears, a.rows(), a.nonZeros(),
-                    best_wall, best_cpu,
-                    static_cast<unsigned long long>(checksum(step)));
+                    best_wall, best_cpu, static_cast<unsigned long long>(checksum(step)));
     }
     return 0;
 }

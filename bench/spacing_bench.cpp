@@ -32,8 +32,8 @@ Timing time_sum(const std::vector<double>& xs, const std::vector<double>& ys, un
         const auto start = std::chrono::steady_clock::now();
         timing.sum = pair_distance_sum(xs, ys, threads);
         const auto stop = std::chrono::steady_clock::now();
-        timing.best_ms =
-            std::min(timing.best_ms, std::chrono::duration<double, std::milli>(stop - start).count());
+        timing.best_ms = std::min(timing.best_ms,
+                                  std::chrono::duration<double, std::milli>(stop - start).count());
     }
     return timing;
 }
