@@ -5,7 +5,7 @@
 
 #include "lib/record_state.hpp"
 #include "lib/type_helpers.hpp"
-#include "system/number_format.hpp"
+#include "system/number_text.hpp"
 
 namespace ovralis::py {
 namespace {

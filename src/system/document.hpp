@@ -1,3 +1,4 @@
+// The two entry points of persistence: a store to a JSON document and back.
 #pragma once
 
 #include <string>

@@ -1,12 +1,61 @@
+// The member tables of a document: the top level and each entity's object,
+// names and order, walked alike by the writer, the reader and the fuzzer's
+// dictionary.
 #pragma once
 
+#include <algorithm>
 #include <array>
+#include <cstdint>
 #include <string_view>
 #include <variant>
+#include <vector>
 
 #include "system/entities.hpp"
+#include "system/system.hpp"
 
 namespace ovralis {
+
+// The top-level members in writer order: the seven lists, each required, then
+// the three settings, each optional with the default of a fresh System.
+struct SystemMember {
+    std::string_view name;
+    std::variant<std::vector<Point> System::*, std::vector<Line> System::*,
+                 std::vector<Circle> System::*, std::vector<Arc> System::*,
+                 std::vector<Ellipse> System::*, std::vector<ArcOfEllipse> System::*,
+                 std::vector<Constraint> System::*, bool System::*, double System::*>
+        member;
+};
+
+inline constexpr std::array<SystemMember, 10> kSystemMembers{{
+    {"points", &System::points},
+    {"lines", &System::lines},
+    {"circles", &System::circles},
+    {"arcs", &System::arcs},
+    {"ellipses", &System::ellipses},
+    {"arcs_of_ellipse", &System::arcs_of_ellipse},
+    {"constraints", &System::constraints},
+    {"clamp_radii", &System::clamp_radii},
+    {"min_radius", &System::min_radius},
+    {"track_convergence", &System::track_convergence},
+}};
+
+template <class Value>
+constexpr bool is_list(Value System::*) { return false; }
+template <class Item>
+constexpr bool is_list(std::vector<Item> System::*) { return true; }
+
+constexpr bool is_list(const SystemMember& m) {
+    return std::visit([](auto pointer) { return is_list(pointer); }, m.member);
+}
+
+// The leading members that a document must give: the lists.
+inline constexpr std::size_t kRequiredSystemMembers = static_cast<std::size_t>(
+    std::find_if_not(kSystemMembers.begin(), kSystemMembers.end(),
+                     [](const SystemMember& m) { return is_list(m); }) -
+    kSystemMembers.begin());
+static_assert(std::none_of(kSystemMembers.begin() + kRequiredSystemMembers, kSystemMembers.end(),
+                           [](const SystemMember& m) { return is_list(m); }),
+              "the lists lead the top level, so the reader can require exactly the leading members");
 
 // The members of each entity's document object, in writer order. The writer
 // and the reader both walk these tables, so the two cannot disagree on a name

@@ -1,6 +1,7 @@
 // Writes a whole store as one compact JSON document: no whitespace, members in
-// a fixed order, indices as unsigned integers, reals in their shortest
-// round-trip digits (json_number.hpp) and non-finite reals as null.
+// the order of the member tables (document_schema.hpp), indices as unsigned
+// integers, reals in their shortest round-trip digits (number_text.hpp) and
+// non-finite reals as null.
 
 #include <cmath>
 #include <string>
@@ -16,7 +17,7 @@
 #include "system/document.hpp"
 #include "system/document_schema.hpp"
 #include "system/json_allocator.hpp"
-#include "system/json_number.hpp"
+#include "system/number_text.hpp"
 
 namespace ovralis {
 namespace {
@@ -74,8 +75,7 @@ void write_constraint(JsonWriter& writer, const Constraint& constraint) {
 }
 
 template <class Item>
-void write_list(JsonWriter& writer, std::string_view key, const std::vector<Item>& items) {
-    write_key(writer, key);
+void write_value(JsonWriter& writer, const std::vector<Item>& items) {
     writer.StartArray();
     for (const Item& item : items) {
         if constexpr (std::is_same_v<Item, Constraint>) {
@@ -93,19 +93,10 @@ std::string to_json(const System& system) {
     JsonBuffer buffer;
     JsonWriter writer(buffer);
     writer.StartObject();
-    write_list(writer, "points", system.points);
-    write_list(writer, "lines", system.lines);
-    write_list(writer, "circles", system.circles);
-    write_list(writer, "arcs", system.arcs);
-    write_list(writer, "ellipses", system.ellipses);
-    write_list(writer, "arcs_of_ellipse", system.arcs_of_ellipse);
-    write_list(writer, "constraints", system.constraints);
-    write_key(writer, "clamp_radii");
-    writer.Bool(system.clamp_radii);
-    write_key(writer, "min_radius");
-    write_real(writer, system.min_radius);
-    write_key(writer, "track_convergence");
-    writer.Bool(system.track_convergence);
+    for (const auto& [name, member] : kSystemMembers) {
+        write_key(writer, name);
+        std::visit([&](auto pointer) { write_value(writer, system.*pointer); }, member);
+    }
     writer.EndObject();
     return std::string(buffer.GetString(), buffer.GetSize());
 }

@@ -113,8 +113,12 @@ public:
         switch (p.kind) {
             case ParamKind::PointX: return 2 * p.entity;
             case ParamKind::PointY: return 2 * p.entity + 1;
-            default: return start_[kind_slot(p.kind)] + p.entity;
+            case ParamKind::CircleRadius:
+            case ParamKind::ArcRadius:
+            case ParamKind::EllipseRadmin:
+            case ParamKind::ArcOfEllipseRadmin: break;
         }
+        return start_[kind_slot(p.kind)] + p.entity;
     }
 
     Parameter parameter(std::size_t number) const {
@@ -187,23 +191,62 @@ void tie_eliminated_constraints(const System& system, const ParameterNumbering& 
         tie(x_of(target), x_of(source));
         tie(y_of(target), y_of(source));
     };
+    using K = ConstraintKind;
     for (const Constraint& c : system.constraints) {
         const Index first = c.index[0];
         const Index second = c.index[1];
         switch (c.kind) {
-            case ConstraintKind::Horizontal: tie(y_of(second), y_of(first)); break;
-            case ConstraintKind::Vertical: tie(x_of(second), x_of(first)); break;
-            case ConstraintKind::Coincident: tie_points(second, first); break;
-            case ConstraintKind::EqualRadius:
+            case K::Horizontal: tie(y_of(second), y_of(first)); break;
+            case K::Vertical: tie(x_of(second), x_of(first)); break;
+            case K::Coincident: tie_points(second, first); break;
+            case K::EqualRadius:
                 tie({ParamKind::CircleRadius, second}, {ParamKind::CircleRadius, first});
                 break;
-            case ConstraintKind::Concentric:
+            case K::Concentric:
                 tie_points(system.circles[second].center, system.circles[first].center);
                 break;
-            case ConstraintKind::EqualMinorAxes:
+            case K::EqualMinorAxes:
                 tie({ParamKind::EllipseRadmin, second}, {ParamKind::EllipseRadmin, first});
                 break;
-            default: break;
+            // Every other kind is solved for, never substituted.
+            case K::Distance:
+            case K::PointOnLine:
+            case K::Parallel:
+            case K::Perpendicular:
+            case K::Angle:
+            case K::EqualLength:
+            case K::FixedPoint:
+            case K::PointOnCircle:
+            case K::LineCircleTangent:
+            case K::CircleCircleTangent:
+            case K::CircleCircleTangentInternal:
+            case K::AngleBetweenPoints:
+            case K::Midpoint:
+            case K::Symmetry:
+            case K::PointLineDistance:
+            case K::LineLineIntersection:
+            case K::CircleRadius:
+            case K::PointOnLineAt:
+            case K::PointOnArc:
+            case K::LineArcTangent:
+            case K::ArcArcTangent:
+            case K::ArcArcTangentInternal:
+            case K::ArcCircleTangent:
+            case K::ArcCircleTangentInternal:
+            case K::ArcRadius:
+            case K::ArcSweepAngle:
+            case K::LineArcStartTangent:
+            case K::LineArcEndTangent:
+            case K::PointOnEllipse:
+            case K::EllipseTangentLine:
+            case K::EqualMajorAxes:
+            case K::PointOnArcOfEllipse:
+            case K::EllipseRadmin:
+            case K::C2CDistance:
+            case K::P2CDistance:
+            case K::ArcLength:
+            case K::EqualLineLength:
+            case K::EllipseFocusDistance: break;
         }
     }
 }

@@ -1,3 +1,5 @@
+// The variable layout of a solve: which entity parameters are unknowns, their
+// vector positions, and the moves between the entities and the variable vector.
 #pragma once
 
 #include <array>

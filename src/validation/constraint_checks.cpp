@@ -1,10 +1,13 @@
+// The sanity check of each checked constraint kind: measures the sketch as it
+// stands and words the measurement for the verification report.
 #include "validation/constraint_checks.hpp"
 
 #include <algorithm>
 #include <cmath>
 #include <string>
 
-#include "system/number_format.hpp"
+#include "residual/plane_geometry.hpp"
+#include "system/number_text.hpp"
 
 namespace ovralis {
 namespace {
@@ -12,28 +15,12 @@ namespace {
 // Constraint fields are read by slot: index fields fill Constraint::index and
 // real fields fill Constraint::value, each in the kind's declared field order.
 
-constexpr double kPi = 3.141592653589793;
 // Absolute limit for positions, sines, cosines and relative errors.
 constexpr double kLimit = 1e-4;
-// Lines shorter than this have no usable direction.
-constexpr double kShortLine = 1e-12;
+// A line whose squared length is at most this has no foot to reflect across.
+constexpr double kMinReflectionSquaredLength = 1e-20;
 
-struct Vec2 {
-    double x;
-    double y;
-};
-
-Vec2 operator-(Vec2 a, Vec2 b) { return {a.x - b.x, a.y - b.y}; }
-Vec2 operator+(Vec2 a, Vec2 b) { return {a.x + b.x, a.y + b.y}; }
-Vec2 operator*(double s, Vec2 v) { return {s * v.x, s * v.y}; }
-double cross(Vec2 u, Vec2 v) { return u.x * v.y - u.y * v.x; }
-double dot(Vec2 u, Vec2 v) { return u.x * v.x + u.y * v.y; }
-double norm(Vec2 v) { return std::hypot(v.x, v.y); }
-
-Vec2 position(const System& system, Index point) {
-    const Point& p = system.points[point];
-    return {p.x, p.y};
-}
+Vec2 position(const System& system, Index point) { return position(system.points[point]); }
 
 Vec2 first_point(const System& system, Index line) {
     return position(system, system.lines[line].p1);
@@ -46,8 +33,6 @@ Vec2 direction(const System& system, Index line) {
 
 // Relative above one, absolute below: lengths and radii in any unit.
 double tol4(double target) { return std::max(std::abs(target), 1.0) * kLimit; }
-
-double degrees(double radians) { return radians * 180.0 / kPi; }
 
 // Into [0, 360); fmod keeps the sign of its first operand, hence the second pass.
 double wrap_degrees(double angle) { return std::fmod(std::fmod(angle, 360.0) + 360.0, 360.0); }
@@ -74,8 +59,8 @@ Outcome size_outcome(const char* what, double actual, double target) {
 // Perpendicular distance from a point to a line, or nullopt for a line too short to say.
 std::optional<double> distance_to_line(const System& system, Index point, Index line) {
     const Vec2 d = direction(system, line);
-    const double len = norm(d);
-    if (len <= kShortLine) return std::nullopt;
+    const double len = hypot_norm(d);
+    if (len <= kMinLength) return std::nullopt;
     return std::abs(cross(d, position(system, point) - first_point(system, line))) / len;
 }
 
@@ -83,9 +68,9 @@ std::optional<double> distance_to_line(const System& system, Index point, Index 
 double normalised_product(const System& system, const Constraint& c, bool use_cross) {
     const Vec2 u = direction(system, c.index[0]);
     const Vec2 v = direction(system, c.index[1]);
-    const double nu = norm(u);
-    const double nv = norm(v);
-    if (nu > kShortLine && nv > kShortLine) {
+    const double nu = hypot_norm(u);
+    const double nv = hypot_norm(v);
+    if (nu > kMinLength && nv > kMinLength) {
         return std::abs(use_cross ? cross(u, v) : dot(u, v)) / (nu * nv);
     }
     return 0.0;
@@ -95,7 +80,7 @@ Outcome distance(const System& system, const Constraint& c) {
     const Index p1 = c.index[0];
     const Index p2 = c.index[1];
     const double d = c.value[0];
-    const double dist = norm(position(system, p2) - position(system, p1));
+    const double dist = hypot_norm(position(system, p2) - position(system, p1));
     const double err = std::abs(dist - d);
     const std::string points = std::string("|").append(point_label(p1)) + "-" +
                                point_label(p2) + "| = " + fix6(dist);
@@ -104,20 +89,20 @@ Outcome distance(const System& system, const Constraint& c) {
 }
 
 Outcome horizontal(const System& system, const Constraint& c) {
-    const double dy = std::abs(position(system, c.index[1]).y - position(system, c.index[0]).y);
+    const double dy = std::abs(position(system, c.index[1]).y() - position(system, c.index[0]).y());
     return {dy < kLimit, "dy = " + sci(dy)};
 }
 
 Outcome vertical(const System& system, const Constraint& c) {
-    const double dx = std::abs(position(system, c.index[1]).x - position(system, c.index[0]).x);
+    const double dx = std::abs(position(system, c.index[1]).x() - position(system, c.index[0]).x());
     return {dx < kLimit, "dx = " + sci(dx)};
 }
 
 Outcome coincident(const System& system, const Constraint& c) {
     const Vec2 p1 = position(system, c.index[0]);
     const Vec2 p2 = position(system, c.index[1]);
-    const double dx = std::abs(p1.x - p2.x);
-    const double dy = std::abs(p1.y - p2.y);
+    const double dx = std::abs(p1.x() - p2.x());
+    const double dy = std::abs(p1.y() - p2.y());
     return {dx < kLimit && dy < kLimit, "dx = " + sci(dx) + ", dy = " + sci(dy)};
 }
 
@@ -140,7 +125,7 @@ Outcome perpendicular(const System& system, const Constraint& c) {
 Outcome angle(const System& system, const Constraint& c) {
     const Vec2 u = direction(system, c.index[0]);
     const Vec2 v = direction(system, c.index[1]);
-    const double actual = wrap_degrees(degrees(std::atan2(cross(u, v), dot(u, v))));
+    const double actual = wrap_degrees(radians_to_degrees(std::atan2(cross(u, v), dot(u, v))));
     const double target = wrap_degrees(c.value[0]);
     const double err = line_angle_error(actual, target);
     const std::string angles = "actual angle = " + fix2(actual) + "°";
@@ -149,8 +134,8 @@ Outcome angle(const System& system, const Constraint& c) {
 }
 
 Outcome equal_length(const System& system, const Constraint& c) {
-    const double len1 = norm(direction(system, c.index[0]));
-    const double len2 = norm(direction(system, c.index[1]));
+    const double len1 = hypot_norm(direction(system, c.index[0]));
+    const double len2 = hypot_norm(direction(system, c.index[1]));
     const double rel = std::abs(len1 - len2) / std::max({len1, len2, 1e-10});
     return {rel < kLimit,
             "len1 = " + fix6(len1) + ", len2 = " + fix6(len2) + ", rel_err = " + sci(rel)};
@@ -160,14 +145,14 @@ Outcome fixed_point(const System& system, const Constraint& c) {
     const Vec2 p = position(system, c.index[0]);
     const double x = c.value[0];
     const double y = c.value[1];
-    const bool passed = std::abs(p.x - x) < kLimit && std::abs(p.y - y) < kLimit;
-    return {passed, point_label(c.index[0]) + " at (" + fix4(p.x) + ", " + fix4(p.y) + ") " +
+    const bool passed = std::abs(p.x() - x) < kLimit && std::abs(p.y() - y) < kLimit;
+    return {passed, point_label(c.index[0]) + " at (" + fix4(p.x()) + ", " + fix4(p.y()) + ") " +
                         (passed ? "≈" : "≠") + " (" + fix4(x) + ", " + fix4(y) + ")"};
 }
 
 Outcome point_on_circle(const System& system, const Constraint& c) {
     const Circle& circle = system.circles[c.index[1]];
-    const double dist = norm(position(system, c.index[0]) - position(system, circle.center));
+    const double dist = hypot_norm(position(system, c.index[0]) - position(system, circle.center));
     const double r = circle.radius;
     const double err = std::abs(dist - r);
     return {err < tol4(r), "dist = " + fix6(dist) + ", r = " + fix6(r) + ", err = " + sci(err)};
@@ -178,7 +163,7 @@ Outcome angle_between_points(const System& system, const Constraint& c) {
     const Vec2 b = position(system, c.index[1]);
     const Vec2 ba = position(system, c.index[0]) - b;
     const Vec2 bc = position(system, c.index[2]) - b;
-    const double actual = degrees(std::atan2(cross(ba, bc), dot(ba, bc)));
+    const double actual = radians_to_degrees(std::atan2(cross(ba, bc), dot(ba, bc)));
     const double target = c.value[0];
     const double err = std::abs(actual - target);
     return {err < 1.0, "actual = " + fix2(actual) + "°, target = " + fix2(target) +
@@ -189,11 +174,11 @@ Outcome midpoint(const System& system, const Constraint& c) {
     const Vec2 m = position(system, c.index[0]);
     const Vec2 p1 = position(system, c.index[1]);
     const Vec2 p2 = position(system, c.index[2]);
-    const double mx = (p1.x + p2.x) * 0.5;
-    const double my = (p1.y + p2.y) * 0.5;
-    const bool passed = std::abs(m.x - mx) < kLimit && std::abs(m.y - my) < kLimit;
-    return {passed, "expected (" + fix4(mx) + ", " + fix4(my) + "), got (" + fix4(m.x) + ", " +
-                        fix4(m.y) + ")"};
+    const double mx = (p1.x() + p2.x()) * 0.5;
+    const double my = (p1.y() + p2.y()) * 0.5;
+    const bool passed = std::abs(m.x() - mx) < kLimit && std::abs(m.y() - my) < kLimit;
+    return {passed, "expected (" + fix4(mx) + ", " + fix4(my) + "), got (" + fix4(m.x()) + ", " +
+                        fix4(m.y()) + ")"};
 }
 
 Outcome equal_radius(const System& system, const Constraint& c) {
@@ -206,8 +191,8 @@ Outcome equal_radius(const System& system, const Constraint& c) {
 Outcome concentric(const System& system, const Constraint& c) {
     const Vec2 c1 = position(system, system.circles[c.index[0]].center);
     const Vec2 c2 = position(system, system.circles[c.index[1]].center);
-    const double dx = std::abs(c1.x - c2.x);
-    const double dy = std::abs(c1.y - c2.y);
+    const double dx = std::abs(c1.x() - c2.x());
+    const double dy = std::abs(c1.y() - c2.y());
     return {dx < kLimit && dy < kLimit, "center distance = (" + sci(dx) + ", " + sci(dy) + ")"};
 }
 
@@ -216,11 +201,11 @@ std::optional<Outcome> symmetry(const System& system, const Constraint& c) {
     const Vec2 a = first_point(system, c.index[2]);
     const Vec2 d = direction(system, c.index[2]);
     const double dd = dot(d, d);
-    if (dd <= 1e-20) return std::nullopt;
+    if (dd <= kMinReflectionSquaredLength) return std::nullopt;
     const Vec2 p_in = position(system, c.index[1]);
     const Vec2 foot = a + (dot(p_in - a, d) / dd) * d;
     const Vec2 reflected = 2.0 * foot - p_in;
-    const double err = norm(position(system, c.index[0]) - reflected);
+    const double err = hypot_norm(position(system, c.index[0]) - reflected);
     return Outcome{err < kLimit, "reflection err = " + sci(err)};
 }
 
@@ -236,7 +221,7 @@ std::optional<Outcome> point_line_distance(const System& system, const Constrain
 Outcome point_on_line_at(const System& system, const Constraint& c) {
     const Vec2 a = first_point(system, c.index[1]);
     const Vec2 q = a + c.value[0] * direction(system, c.index[1]);
-    const double err = norm(position(system, c.index[0]) - q);
+    const double err = hypot_norm(position(system, c.index[0]) - q);
     return {err < kLimit, "position err = " + sci(err)};
 }
 

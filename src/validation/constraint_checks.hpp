@@ -1,3 +1,4 @@
+// The per-kind sanity checks that verification appends after the residual check.
 #pragma once
 
 #include <optional>

@@ -1,10 +1,13 @@
+// The geometry validity checks, one pass per entity list; each finding is a
+// warning with a message naming the entity and what is wrong with it.
 #include "validation/geometry_checks.hpp"
 
 #include <algorithm>
 #include <cmath>
 #include <string>
 
-#include "system/number_format.hpp"
+#include "residual/plane_geometry.hpp"
+#include "system/number_text.hpp"
 
 namespace ovralis {
 namespace {
@@ -17,7 +20,7 @@ constexpr double kZeroLengthSquared = 1e-20;
 std::string idx(Index index) { return std::to_string(index); }
 std::string fixed6(double value) { return format_fixed(value, 6); }
 
-double distance(const Point& a, const Point& b) { return std::hypot(a.x - b.x, a.y - b.y); }
+double distance(const Point& a, const Point& b) { return hypot_norm(position(a) - position(b)); }
 
 // Passes 1 to 4 share one shape: a size (radius or radmin) that must be positive.
 // A NaN size compares false and is deliberately not reported.
@@ -37,11 +40,8 @@ void check_sizes(const std::vector<Entity>& list, Size size, const std::string& 
 void check_line_lengths(const System& system, std::vector<GeometryWarning>& out) {
     for (Index i = 0; i < system.lines.size(); ++i) {
         const Line& line = system.lines[i];
-        const Point& a = system.points[line.p1];
-        const Point& b = system.points[line.p2];
-        const double dx = b.x - a.x;
-        const double dy = b.y - a.y;
-        if (dx * dx + dy * dy < kZeroLengthSquared) {
+        const Vec2 d = position(system.points[line.p2]) - position(system.points[line.p1]);
+        if (squared_norm(d) < kZeroLengthSquared) {
             out.push_back({WarningCategory::ZeroLengthLine, i,
                            "Line " + idx(i) + " has zero length (points " + idx(line.p1) +
                                " and " + idx(line.p2) + " coincide)"});

@@ -1,3 +1,5 @@
+// The geometry validity checks run by verification: degenerate sizes, lines,
+// arcs and ellipses, reported as warnings.
 #pragma once
 
 #include <string>

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "residual/residual.hpp"
-#include "system/number_format.hpp"
+#include "system/number_text.hpp"
 #include "system/references.hpp"
 #include "validation/constraint_checks.hpp"
 

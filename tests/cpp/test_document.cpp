@@ -10,7 +10,7 @@
 #include "system/catalogue.hpp"
 #include "system/document.hpp"
 #include "system/errors.hpp"
-#include "system/json_number.hpp"
+#include "system/number_text.hpp"
 #include "system/store.hpp"
 
 #include "support/sketch_builder.hpp"

@@ -481,5 +481,35 @@ TEST(VariableLayout, RebuildReflectsNewFlags) {
     EXPECT_TRUE(s.layout.copies.empty());
 }
 
+// Every kind on entities 0, 1, 2 of their lists, all free and apart: exactly
+// the kinds the catalogue marks eliminated remove unknowns, one per equation.
+class KindSubstitution : public testing::TestWithParam<std::size_t> {};
+
+TEST_P(KindSubstitution, RemovesOneUnknownPerEquationExactlyWhenEliminated) {
+    System s;
+    for (int i = 0; i < 6; ++i) add_point(s, i, 10.0 * i, false);
+    for (Index i = 0; i < 3; ++i) {
+        s.lines.push_back({2 * i, 2 * i + 1});
+        s.circles.push_back({i, 1.0 + i, false});
+        s.arcs.push_back({i, i + 1, i + 2, 1.0 + i, false});
+        s.ellipses.push_back({i, i + 3, 0.5 + i, false});
+        s.arcs_of_ellipse.push_back({i, i + 3, 0.5 + i, i + 1, i + 2, false});
+    }
+    build_variables(s);
+    const std::size_t unconstrained = s.layout.variables.size();
+
+    const auto kind = static_cast<ConstraintKind>(GetParam());
+    s.constraints.push_back(constraint(kind, {0, 1, 2}, {1.0, 1.0}));
+    build_variables(s);
+    const KindInfo& info = kind_info(kind);
+    const std::size_t removed = info.eliminated ? info.equations : 0;
+    EXPECT_EQ(s.layout.variables.size(), unconstrained - removed) << info.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(AllKinds, KindSubstitution, testing::Range<std::size_t>(0, kConstraintKindCount),
+                         [](const testing::TestParamInfo<std::size_t>& param) {
+                             return std::string(kind_info(static_cast<ConstraintKind>(param.param)).name);
+                         });
+
 }  // namespace
 }  // namespace ovralis

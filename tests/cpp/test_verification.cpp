@@ -9,7 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "system/errors.hpp"
-#include "system/number_format.hpp"
+#include "system/number_text.hpp"
 #include "system/system.hpp"
 #include "validation/constraint_checks.hpp"
 #include "validation/verification.hpp"
@@ -161,6 +161,13 @@ std::vector<CheckCase> check_cases() {
         fail("DistanceNaNTargetFails",
              pair({0, 0}, {3, 4}, constraint(K::Distance, {0, 1}, {kNaN})),
              "distance_check[0]", "|P0-P1| = 5.000000 ≠ d = NaN (err = NaN)"),
+        // Squaring these coordinates overflows; the measured length must not.
+        pass("DistanceFarFlungPointsKeepTheirLength",
+             pair({0, 0}, {std::ldexp(3.0, 660), std::ldexp(4.0, 660)},
+                  constraint(K::Distance, {0, 1}, {std::ldexp(5.0, 660)})),
+             "distance_check[0]",
+             "|P0-P1| = " + format_fixed(std::ldexp(5.0, 660), 6) + " ≈ d = " +
+                 format_fixed(std::ldexp(5.0, 660), 6)),
 
         pass("HorizontalHolds", pair({0, 0}, {5, 5e-5}, constraint(K::Horizontal, {0, 1})),
              "horizontal_check[0]", "dy = 5.00e-5"),
