@@ -17,8 +17,7 @@
 
 #include <Eigen/SparseCore>
 
-#include "jacobian/normal_matrix.hpp"
-#include "jacobian/shifted_cholesky.hpp"
+#include "jacobian/normal_structure.hpp"
 
 namespace ovralis {
 namespace {
@@ -42,17 +41,15 @@ constexpr double kRoundingUlps = 4.0;
 // The damped Gauss–Newton normal equations at the latest linearisation
 // point, factorised once there:
 // (J^T J + damping diag(J^T J)) delta = -(J^T r) for any residual r.
-// J^T J is assembled and factorised in a fill-reducing order, made for the
-// first Jacobian and kept while the pattern stays.
+// J^T J is assembled and factorised in the problem's normal structure.
 class Linearisation {
 public:
+    explicit Linearisation(NormalStructure& structure) : structure_(structure) {}
+
     void relinearise(SparseMatrix jacobian) {
         jacobian.makeCompressed();
-        if (!normal_.fits(jacobian)) {
-            normal_.prepare(jacobian, fill_reducing_order(normal_pattern(jacobian)));
-            cholesky_.analyse(normal_.matrix());
-        }
-        SparseMatrix& normal = normal_.assemble(jacobian);
+        structure_.prepare_for(jacobian);
+        SparseMatrix& normal = structure_.normal().assemble(jacobian);
         for (Eigen::Index i = 0; i < normal.cols(); ++i) {
             // A column no constraint reads has a zero gradient entry: its unit
             // damping keeps the matrix regular and gives that variable no step.
@@ -60,7 +57,8 @@ public:
             diagonal += kRelativeDamping * (diagonal > 0.0 ? diagonal : 1.0);
         }
         // Any pivot that is not NaN will do: the gain test judges the step.
-        factorised_ = cholesky_.factorize(normal, 0.0, -std::numeric_limits<double>::infinity());
+        factorised_ = structure_.cholesky().factorize(normal, 0.0,
+                                                      -std::numeric_limits<double>::infinity());
         jacobian_ = std::move(jacobian);
     }
 
@@ -68,14 +66,14 @@ public:
     std::optional<Eigen::VectorXd> step(const Eigen::VectorXd& residual) const {
         if (!factorised_) return std::nullopt;
         const Eigen::VectorXd gradient = -(jacobian_.transpose() * residual);
-        Eigen::VectorXd step = normal_.from_order(cholesky_.solve(normal_.to_order(gradient)));
+        const NormalMatrix& normal = structure_.normal();
+        Eigen::VectorXd step = normal.from_order(structure_.cholesky().solve(normal.to_order(gradient)));
         if (!step.allFinite()) return std::nullopt;
         return step;
     }
 
 private:
-    NormalMatrix normal_;
-    ShiftedCholesky cholesky_;
+    NormalStructure& structure_;
     SparseMatrix jacobian_;
     bool factorised_ = false;
 };
@@ -94,7 +92,7 @@ bool moves_nothing(const Eigen::VectorXd& x, const Eigen::VectorXd& step, double
 std::uint64_t polish(Problem& problem, double length_scale, std::uint64_t max_steps) {
     Eigen::VectorXd x = problem.start();
     Evaluation current = problem.evaluate(x);
-    Linearisation linearisation;
+    Linearisation linearisation(problem.normal_structure());
     bool current_linearisation = false;  // taken at some point of this refinement
     bool fresh = false;
     std::uint64_t kept = 0;

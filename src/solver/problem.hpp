@@ -7,6 +7,7 @@
 #include <Eigen/Core>
 #include <Eigen/SparseCore>
 
+#include "jacobian/normal_structure.hpp"
 #include "residual/residual.hpp"
 #include "solver/interruption.hpp"
 #include "solver/solve.hpp"
@@ -50,6 +51,11 @@ public:
     // The analytic Jacobian at x whatever the flag says.
     Eigen::SparseMatrix<double> analytic_jacobian(const Eigen::VectorXd& x);
 
+    // How this problem's normal matrices J^T J are stored and factorised,
+    // made for the first Jacobian that asks and shared by the methods of one
+    // solve, whose Jacobians have the same pattern.
+    NormalStructure& normal_structure() { return normal_structure_; }
+
     // Asks the caller's poll; when it wants the solve to stop, moves the
     // entities to x (the method's best point) and throws SolveInterrupted.
     void stop_if_interrupted(const Eigen::VectorXd& x);
@@ -60,6 +66,7 @@ private:
     Eigen::Index variables_;
     Eigen::Index rows_;
     InterruptPoll interrupted_;
+    NormalStructure normal_structure_;
 };
 
 // The methods. Each starts from problem.start(), which has at least one

@@ -13,32 +13,16 @@ constexpr double kPivotThreshold = 1e-12;
 // which the factorisation takes.
 constexpr double kFactorisationPivotFloor = 10.0 * kPivotThreshold;
 
-bool band_pays_off(const BandedMatrix& band, Eigen::Index non_zeros) {
-    return band.size * band.width() <= 4 * non_zeros + 1024;
-}
-
 }  // namespace
-
-void DampedNormalEquations::prepare(const Eigen::SparseMatrix<double>& jacobian) {
-    const Eigen::SparseMatrix<double> pattern = normal_pattern(jacobian);
-    BandedMatrix band = band_shape(pattern);
-    if (band_pays_off(band, pattern.nonZeros())) {
-        band_ = std::move(band);
-        normal_.prepare(jacobian);
-    } else {
-        band_.reset();
-        normal_.prepare(jacobian, fill_reducing_order(pattern));
-        cholesky_.analyse(normal_.matrix());
-    }
-}
 
 void DampedNormalEquations::linearise(Eigen::SparseMatrix<double> jacobian,
                                       const Eigen::VectorXd& residual) {
     jacobian.makeCompressed();
-    if (!normal_.fits(jacobian)) prepare(jacobian);
-    normal_.assemble(jacobian);
+    structure_.prepare_for(jacobian);
+    const Eigen::SparseMatrix<double>& normal = structure_.normal().assemble(jacobian);
     gradient_ = -(jacobian.transpose() * residual);
-    if (band_) fill_band(*band_, normal_.matrix());
+    band_ = structure_.band_shape();
+    if (band_) fill_band(*band_, normal);
 }
 
 Eigen::VectorXd DampedNormalEquations::step(double damping) {
@@ -55,16 +39,18 @@ Eigen::VectorXd DampedNormalEquations::eliminated_in_band(double damping) {
 }
 
 Eigen::VectorXd DampedNormalEquations::factorised(double damping) {
-    if (!cholesky_.factorize(normal_.matrix(), damping, kFactorisationPivotFloor)) {
+    NormalMatrix& normal = structure_.normal();
+    ShiftedCholesky& cholesky = structure_.cholesky();
+    if (!cholesky.factorize(normal.matrix(), damping, kFactorisationPivotFloor)) {
         return eliminated_in_variable_order(damping);
     }
-    return normal_.from_order(cholesky_.solve(normal_.to_order(gradient_)));
+    return normal.from_order(cholesky.solve(normal.to_order(gradient_)));
 }
 
 // The rare fall-back: J^T J back in the variables' own order, row by row.
 Eigen::VectorXd DampedNormalEquations::eliminated_in_variable_order(double damping) {
-    const std::vector<int>& order = normal_.order();
-    const Eigen::SparseMatrix<double>& ordered = normal_.matrix();
+    const std::vector<int>& order = structure_.normal().order();
+    const Eigen::SparseMatrix<double>& ordered = structure_.normal().matrix();
     std::vector<Eigen::Triplet<double>> entries;
     entries.reserve(static_cast<std::size_t>(ordered.nonZeros()));
     std::vector<int> variable_at(order.size());

@@ -25,7 +25,7 @@ constexpr double kStepNormLimit = 1e10;
 SolveReport levenberg_marquardt(Problem& problem, std::uint64_t max_iter, double tol) {
     Eigen::VectorXd x = problem.start();
     double damping = kInitialDamping;
-    DampedNormalEquations equations;
+    DampedNormalEquations equations(problem.normal_structure());
 
     // Iteration k starts after k completed iterations; the test at its top
     // also judges the point the last iteration left.
