@@ -75,11 +75,5 @@ TEST(PairDistanceSum, FewerThanTwoPointsHaveNoPairs) {
     EXPECT_EQ(pair_distance_sum(one, one, 3), 0.0);
 }
 
-TEST(PairDistanceSum, ThreeFourFiveTriangle) {
-    const std::vector<double> xs{0.0, 3.0, 0.0};
-    const std::vector<double> ys{0.0, 0.0, 4.0};
-    EXPECT_EQ(pair_distance_sum(xs, ys, 2), 12.0);
-}
-
 }  // namespace
 }  // namespace ovralis
