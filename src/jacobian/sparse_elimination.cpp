@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <span>
 
 namespace ovralis {
 namespace {
@@ -49,34 +50,93 @@ double entry_in(SparseEliminationWork& work, Eigen::Index row_id, Eigen::Index j
     return first < row.size() && row[first].column == j ? row[first].value : 0.0;
 }
 
+// Merges the fill into the row going backwards from a tail grown by its size:
+// only the entries right of the first fill column move.
+void merge_fill_into_tail(std::vector<Entry>& row, std::span<const Entry> fill) {
+    std::size_t unread = row.size();
+    row.resize(row.size() + fill.size());
+    std::size_t unwritten = row.size();
+    for (std::size_t f = fill.size(); f > 0;) {
+        if (unread > 0 && row[unread - 1].column > fill[f - 1].column) {
+            row[--unwritten] = row[--unread];
+        } else {
+            row[--unwritten] = fill[--f];
+        }
+    }
+}
+
+// Merges the fill into the row going forwards into the entries left of
+// `first`, which are out of play: only the entries left of the last fill
+// column move. Needs at least fill.size() such entries.
+void merge_fill_into_prefix(std::vector<Entry>& row, std::size_t& first,
+                            std::span<const Entry> fill) {
+    std::size_t unread = first;
+    first -= fill.size();
+    std::size_t unwritten = first;
+    for (std::size_t f = 0; f < fill.size();) {
+        if (unread < row.size() && row[unread].column < fill[f].column) {
+            row[unwritten++] = row[unread++];
+        } else {
+            row[unwritten++] = fill[f++];
+        }
+    }
+}
+
+// How many of the fill entries (a leading run) go in through the prefix, the
+// rest going in through the tail, so that the fewest entries move. `at[f]` is
+// the index of the row entry that fill entry f precedes.
+std::size_t fill_through_prefix(const std::vector<std::size_t>& at, std::size_t first,
+                                std::size_t row_size) {
+    const std::size_t count = at.size();
+    std::size_t best = 0;
+    std::size_t best_moves = row_size - at[0];
+    for (std::size_t split = 1; split <= std::min(count, first); ++split) {
+        const std::size_t moves =
+            (at[split - 1] - first) + (split < count ? row_size - at[split] : 0);
+        if (moves < best_moves) {
+            best = split;
+            best_moves = moves;
+        }
+    }
+    return best;
+}
+
 // row -= factor * pivot row, over the columns right of j (both rows start at
-// column j). Columns that only the pivot row holds are fill: the row now
-// holds them too.
+// column j, whose entry in the row is eliminated and drops out of play).
+// Columns both rows hold are updated where they stand; columns that only the
+// pivot row holds are fill, which the row now holds too. Eliminating in the
+// variable order, fill typically lands just right of j and at the far end of
+// the row, so the fill near j goes in through the entries left of `first`,
+// which are out of play, and the rest through the tail.
 void subtract_pivot_row(SparseEliminationWork& work, Eigen::Index row_id, Eigen::Index pivot_id,
                         Eigen::Index j, double factor) {
     std::vector<Entry>& row = work.rows[static_cast<std::size_t>(row_id)];
     const std::vector<Entry>& pivot = work.rows[static_cast<std::size_t>(pivot_id)];
-    std::size_t r = work.first[static_cast<std::size_t>(row_id)];
-    if (r < row.size() && row[r].column == j) ++r;
-    std::size_t p = work.first[static_cast<std::size_t>(pivot_id)] + 1;
+    std::size_t& first = work.first[static_cast<std::size_t>(row_id)];
+    if (first < row.size() && row[first].column == j) ++first;
 
-    std::vector<Entry>& merged = work.merged;
-    merged.clear();
-    while (r < row.size() || p < pivot.size()) {
-        if (p == pivot.size() || (r < row.size() && row[r].column < pivot[p].column)) {
-            merged.push_back(row[r++]);
-        } else if (r == row.size() || pivot[p].column < row[r].column) {
-            merged.push_back({pivot[p].column, 0.0 - factor * pivot[p].value});
-            work.holders[static_cast<std::size_t>(pivot[p].column)].push_back(row_id);
-            ++p;
-        } else {
-            merged.push_back({row[r].column, row[r].value - factor * pivot[p].value});
+    std::vector<Entry>& fill = work.fill;
+    std::vector<std::size_t>& fill_at = work.fill_at;
+    fill.clear();
+    fill_at.clear();
+    std::size_t r = first;
+    for (std::size_t p = work.first[static_cast<std::size_t>(pivot_id)] + 1; p < pivot.size(); ++p) {
+        const Eigen::Index column = pivot[p].column;
+        while (r < row.size() && row[r].column < column) ++r;
+        if (r < row.size() && row[r].column == column) {
+            row[r].value = row[r].value - factor * pivot[p].value;
             ++r;
-            ++p;
+        } else {
+            fill.push_back({column, 0.0 - factor * pivot[p].value});
+            fill_at.push_back(r);
+            work.holders[static_cast<std::size_t>(column)].push_back(row_id);
         }
     }
-    std::swap(row, merged);
-    work.first[static_cast<std::size_t>(row_id)] = 0;
+    if (fill.empty()) return;
+    const std::span<const Entry> all_fill(fill);
+    const std::size_t split = fill_through_prefix(fill_at, first, row.size());
+    if (split < fill.size()) merge_fill_into_tail(row, all_fill.subspan(split));
+    if (split > 0) merge_fill_into_prefix(row, first, all_fill.first(split));
 }
 
 }  // namespace

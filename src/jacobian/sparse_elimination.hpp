@@ -19,7 +19,8 @@ struct SparseEliminationWork {
     std::vector<std::vector<Eigen::Index>> holders;  // per column: rows with an entry there
     std::vector<Eigen::Index> row_at;                // position -> row id
     std::vector<Eigen::Index> position_of;           // row id -> position
-    std::vector<Entry> merged;                       // scratch row
+    std::vector<Entry> fill;                         // scratch: one update's new entries
+    std::vector<std::size_t> fill_at;                // scratch: where in the row each goes
 };
 
 // Solves (a + shift I) x = rhs by sparse Gaussian elimination with the pivot

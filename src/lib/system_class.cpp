@@ -586,7 +586,10 @@ std::vector<PyMethodDef>& system_methods() {
                            "Find redundant and conflicting constraints and what can still move.\n\n"
                            "A numerical rank analysis of every constraint equation at the current\n"
                            "values; solve first, so that only real conflicts fail to hold.\n\n"
-                           "Args:\n    tol: Rank tolerance on unit-scaled Jacobian rows (default 1e-8)\n\n"
+                           "Args:\n    tol: Rank tolerance on unit-scaled Jacobian rows, and the\n"
+                           "        tolerance within which a redundant constraint holds, read as\n"
+                           "        solve reads it: a length relative to the sketch's mean point\n"
+                           "        spacing, or an angle in radians (default 1e-8)\n\n"
                            "Returns: ConstraintAnalysis."));
         m.push_back(PyMethodDef{nullptr, nullptr, 0, nullptr});
         return m;

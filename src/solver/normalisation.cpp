@@ -1,78 +1,15 @@
+// The solve's length scale, the mean point spacing, and the division of every
+// length by it and back.
 #include "solver/normalisation.hpp"
 
 #include <cmath>
 #include <cstddef>
 #include <vector>
 
-#if defined(__x86_64__)
-#include <immintrin.h>
-#endif
+#include "solver/pair_distance_sum.hpp"
 
 namespace ovralis {
 namespace {
-
-// Sum of the distances from (x, y) to the `count` points of xs/ys.
-//
-// The pair sum is quadratic (about 5e9 pairs for 100,000 points), so this is
-// the one loop in the solver where the instruction set matters. Square roots
-// dominate and the compiler will not vectorise std::sqrt while it may set
-// errno, so the kernels are written out: four independent partial sums keep
-// the adds from serialising, and each call is one row of the pair triangle,
-// which keeps every partial sum short enough to stay accurate.
-double distance_sum_portable(const double* xs, const double* ys, std::size_t count, double x,
-                             double y) {
-    double partial[4] = {0.0, 0.0, 0.0, 0.0};
-    std::size_t j = 0;
-    for (; j + 4 <= count; j += 4) {
-        for (std::size_t lane = 0; lane < 4; ++lane) {
-            const double dx = xs[j + lane] - x;
-            const double dy = ys[j + lane] - y;
-            partial[lane] += std::sqrt(dx * dx + dy * dy);
-        }
-    }
-    double sum = (partial[0] + partial[1]) + (partial[2] + partial[3]);
-    for (; j < count; ++j) {
-        const double dx = xs[j] - x;
-        const double dy = ys[j] - y;
-        sum += std::sqrt(dx * dx + dy * dy);
-    }
-    return sum;
-}
-
-#if defined(__x86_64__)
-__attribute__((target("avx2"))) inline __m256d distances4(const double* xs, const double* ys,
-                                                          __m256d x, __m256d y) {
-    const __m256d dx = _mm256_sub_pd(_mm256_loadu_pd(xs), x);
-    const __m256d dy = _mm256_sub_pd(_mm256_loadu_pd(ys), y);
-    return _mm256_sqrt_pd(_mm256_add_pd(_mm256_mul_pd(dx, dx), _mm256_mul_pd(dy, dy)));
-}
-
-__attribute__((target("avx2"))) double distance_sum_avx2(const double* xs, const double* ys,
-                                                         std::size_t count, double x, double y) {
-    const __m256d px = _mm256_set1_pd(x);
-    const __m256d py = _mm256_set1_pd(y);
-    __m256d first = _mm256_setzero_pd();
-    __m256d second = _mm256_setzero_pd();
-    std::size_t j = 0;
-    for (; j + 8 <= count; j += 8) {
-        first = _mm256_add_pd(first, distances4(xs + j, ys + j, px, py));
-        second = _mm256_add_pd(second, distances4(xs + j + 4, ys + j + 4, px, py));
-    }
-    alignas(32) double lanes[4];
-    _mm256_store_pd(lanes, _mm256_add_pd(first, second));
-    return (lanes[0] + lanes[1]) + (lanes[2] + lanes[3]) +
-           distance_sum_portable(xs + j, ys + j, count - j, x, y);
-}
-#endif
-
-using DistanceSum = double (*)(const double*, const double*, std::size_t, double, double);
-
-DistanceSum pick_distance_sum() {
-#if defined(__x86_64__)
-    if (__builtin_cpu_supports("avx2")) return distance_sum_avx2;
-#endif
-    return distance_sum_portable;
-}
 
 // Applies `op` to every value that normalisation scales.
 template <class Op>
@@ -104,11 +41,7 @@ double mean_point_spacing(const System& system) {
         xs[i] = system.points[i].x;
         ys[i] = system.points[i].y;
     }
-    const DistanceSum distance_sum = pick_distance_sum();
-    double total = 0.0;
-    for (std::size_t i = 0; i + 1 < n; ++i) {
-        total += distance_sum(xs.data() + i + 1, ys.data() + i + 1, n - i - 1, xs[i], ys[i]);
-    }
+    const double total = pair_distance_sum(xs, ys, pair_distance_threads(n));
     const double pairs = static_cast<double>(n) * static_cast<double>(n - 1) / 2.0;
     return total / pairs;
 }

@@ -5,7 +5,9 @@
 namespace ovralis {
 
 // Mean Euclidean distance over all unordered pairs of points (0.0 with fewer
-// than two points). Exact over every pair: quadratic in the point count.
+// than two points). Exact over every pair: quadratic in the point count, so
+// large sketches share the pairs out to every hardware thread; the result
+// does not depend on how many there are.
 double mean_point_spacing(const System& system);
 
 // The length a solve measures in: the mean point spacing, or 1.0 with fewer

@@ -5,90 +5,90 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
+#include <random>
 #include <set>
 
 #include <Eigen/SparseCore>
 
-#include "residual/residual.hpp"
 #include "system/references.hpp"
+#include "validation/conflict_judge.hpp"
+#include "validation/dependency_shortcuts.hpp"
 #include "validation/equation_jacobian.hpp"
 #include "validation/ordered_rank.hpp"
 
 namespace ovralis {
 namespace {
 
-double sketch_size(const System& system) {
-    if (system.points.empty()) return 0.0;
-    double lo_x = std::numeric_limits<double>::infinity();
-    double lo_y = lo_x;
-    double hi_x = -lo_x;
-    double hi_y = -lo_x;
-    for (const Point& p : system.points) {
-        lo_x = std::min(lo_x, p.x);
-        lo_y = std::min(lo_y, p.y);
-        hi_x = std::max(hi_x, p.x);
-        hi_y = std::max(hi_y, p.y);
-    }
-    return std::hypot(hi_x - lo_x, hi_y - lo_y);
-}
-
-bool holds(const System& system, const Constraint& constraint, double threshold) {
-    const ConstraintEntries entries = constraint_residual(system, constraint);
-    for (unsigned e = 0; e < entries.count; ++e) {
-        if (!(std::abs(entries.value[e]) <= threshold)) return false;
-    }
-    return true;
-}
-
 // The constraints behind the dependent rows of constraint k, from the
-// combinations over the independent rows before them.
+// combinations over the rows before them, shortened through earlier dependent rows.
 std::vector<std::size_t> dependency_group(const EquationJacobian& jacobian,
-                                          const ColumnFactorisation& rows, std::size_t k,
-                                          double tol) {
+                                          const ColumnFactorisation& rows,
+                                          DependentCombinations& combinations,
+                                          DependencyShortcuts& shortcuts, std::size_t k) {
     std::set<std::size_t> group;
     for (Eigen::Index row = jacobian.first_row[k]; row < jacobian.first_row[k + 1]; ++row) {
         if (rows.independent[static_cast<std::size_t>(row)]) continue;
-        const std::vector<ColumnCoefficient> combination = dependent_combination(rows, row);
-        double largest = 0.0;
-        for (const ColumnCoefficient& c : combination) largest = std::max(largest, std::abs(c.value));
-        for (const ColumnCoefficient& c : combination) {
-            const std::size_t owner = jacobian.constraint_of_row[static_cast<std::size_t>(c.column)];
-            if (owner != k && std::abs(c.value) > tol * largest) group.insert(owner);
+        for (const ColumnCoefficient& c : shortcuts.shorten(row, combinations.of(row))) {
+            const std::size_t owner =
+                jacobian.constraint_of_row[static_cast<std::size_t>(c.column)];
+            if (owner != k) group.insert(owner);
         }
     }
     return {group.begin(), group.end()};
 }
 
-void find_redundant(const System& system, const EquationJacobian& jacobian,
-                    const ColumnFactorisation& rows, double tol, ConstraintAnalysis& out) {
-    const double threshold = conflict_threshold(system, tol);
-    for (std::size_t k = 0; k < system.constraints.size(); ++k) {
+void find_redundant(const EquationJacobian& jacobian, const ColumnFactorisation& rows, double tol,
+                    ConstraintAnalysis& out) {
+    DependentCombinations combinations(rows);
+    DependencyShortcuts shortcuts(tol, jacobian.matrix.rows());
+    for (std::size_t k = 0; k + 1 < jacobian.first_row.size(); ++k) {
         bool dependent = false;
         for (Eigen::Index row = jacobian.first_row[k]; row < jacobian.first_row[k + 1]; ++row) {
             dependent = dependent || !rows.independent[static_cast<std::size_t>(row)];
         }
         if (!dependent) continue;
         out.redundant.push_back(k);
-        out.groups[k] = dependency_group(jacobian, rows, k, tol);
-        if (!holds(system, system.constraints[k], threshold)) out.conflicting.push_back(k);
+        out.groups[k] = dependency_group(jacobian, rows, combinations, shortcuts, k);
     }
 }
 
-// Parameters that some null vector moves: each dependent column d of J gives
-// the null vector e_d - sum x_k e_k of its combination.
+void find_conflicting(const System& system, double tol, ConstraintAnalysis& out) {
+    if (out.redundant.empty()) return;
+    ConflictJudge judge(system, tol);
+    for (const std::size_t k : out.redundant) {
+        if (!judge.holds(system.constraints[k])) out.conflicting.push_back(k);
+    }
+}
+
+// Parameters that some null vector moves. Each dependent column d of J gives
+// the null vector e_d - sum x_k e_k of its combination; rather than one back
+// substitution per dependent column (quadratic on a long free chain), a
+// random blend of them all moves every parameter that any of them moves,
+// except on a set of weights of measure zero. Two blends, with fixed seeds,
+// make an accidental cancellation below the threshold all but impossible.
 std::vector<bool> movable_parameters(const EquationJacobian& jacobian, double tol) {
     const Eigen::Index n = jacobian.matrix.cols();
     std::vector<bool> movable(static_cast<std::size_t>(n), false);
     const ColumnFactorisation columns = factorise_columns(jacobian.matrix, tol, false);
+    DependentCombinations combinations(columns);
+    std::vector<Eigen::Index> dependent;
     for (Eigen::Index d = 0; d < n; ++d) {
         if (columns.independent[static_cast<std::size_t>(d)]) continue;
         movable[static_cast<std::size_t>(d)] = true;
-        const std::vector<ColumnCoefficient> combination = dependent_combination(columns, d);
-        double largest = 1.0;
-        for (const ColumnCoefficient& c : combination) largest = std::max(largest, std::abs(c.value));
+        dependent.push_back(d);
+    }
+    for (const unsigned seed : {1u, 2u}) {
+        std::mt19937 random(seed);
+        std::uniform_real_distribution<double> weight(1.0, 2.0);
+        std::vector<ColumnCoefficient> weights;
+        for (const Eigen::Index d : dependent) weights.push_back({d, weight(random)});
+        const std::vector<ColumnCoefficient> combination = combinations.of_sum(weights);
+        double largest = 2.0;  // the null vector's components on the dependent columns: the weights
+        for (const ColumnCoefficient& c : combination)
+            largest = std::max(largest, std::abs(c.value));
         for (const ColumnCoefficient& c : combination) {
-            if (std::abs(c.value) > tol * largest) movable[static_cast<std::size_t>(c.column)] = true;
+            if (std::abs(c.value) > tol * largest)
+                movable[static_cast<std::size_t>(c.column)] = true;
         }
     }
     return movable;
@@ -145,11 +145,6 @@ const char* constraint_status_text(ConstraintStatus status) {
     return "";
 }
 
-double conflict_threshold(const System& system, double tol) {
-    const double size = std::max(1.0, sketch_size(system));
-    return 100.0 * tol * size * size;
-}
-
 ConstraintAnalysis analyze_constraints(const System& system, double tol) {
     validate_references(system);
     const EquationJacobian jacobian = equation_jacobian(system);
@@ -159,7 +154,8 @@ ConstraintAnalysis analyze_constraints(const System& system, double tol) {
     const ColumnFactorisation rows = factorise_columns(rows_as_columns, tol, true);
     out.rank = static_cast<std::uint64_t>(rows.rank);
     out.dof = static_cast<std::int64_t>(out.free_variables) - static_cast<std::int64_t>(out.rank);
-    find_redundant(system, jacobian, rows, tol, out);
+    find_redundant(jacobian, rows, tol, out);
+    find_conflicting(system, tol, out);
     if (out.dof > 0) find_free_entities(system, jacobian, tol, out);
     out.status = status_of(out);
     return out;

@@ -20,32 +20,32 @@ const char* constraint_status_text(ConstraintStatus status);
 struct ConstraintAnalysis {
     std::uint64_t rank = 0;
     std::uint64_t free_variables = 0;
-    std::int64_t dof = 0;  // free_variables - rank
+    std::int64_t dof = 0;                  // free_variables - rank
     std::vector<std::size_t> redundant;    // ascending constraint positions
     std::vector<std::size_t> conflicting;  // the redundant ones that do not hold
-    std::map<std::size_t, std::vector<std::size_t>> groups;  // redundant -> earlier ones it depends on
+    std::map<std::size_t, std::vector<std::size_t>>
+        groups;  // redundant -> earlier ones it depends on
     std::vector<Index> free_points;
     std::vector<Index> free_circles;
     std::vector<Index> free_arcs;
     ConstraintStatus status = ConstraintStatus::WellConstrained;
 };
 
-// At the entities' current values. Equations are taken in constraint order
-// with every row scaled to unit length; an equation is dependent when the part
-// of its row orthogonal to the independent rows before it has a norm of at most
-// `tol`, and a constraint is redundant when any of its equations is dependent.
-// Its group holds the earlier constraints whose rows carry a coefficient above
+// At the entities' current values. Equations (analysis_partials: regular
+// where each constraint holds) are taken in constraint order with every row
+// scaled to unit length; an equation is dependent when the part of its row
+// orthogonal to the independent rows before it has a norm of at most `tol`,
+// and a constraint is redundant when any of its equations is dependent. Its
+// group holds the earlier constraints whose rows carry a coefficient above
 // `tol` times the largest in the combination reproducing its dependent rows;
 // that combination is unique over the independent rows, so no constraint of a
-// group can be dropped. A redundant constraint conflicts when its residual
-// exceeds conflict_threshold(). An entity is free when one of its parameters
-// (its points' coordinates included) moves along a null vector of the
-// Jacobian by more than `tol` times the vector's largest component.
+// group can be dropped. Where it spells out an earlier redundant constraint's
+// own combination, that constraint stands in for it (DependencyShortcuts): the
+// group stays minimal and names the nearby constraints, not a whole chain. A redundant constraint conflicts when its geometric
+// error, in the solve's length scale, exceeds geometric_tolerance(tol), the
+// solver's own test of convergence. An entity is free when one of its
+// parameters (its points' coordinates included) moves along a null vector of
+// the Jacobian by more than `tol` times the vector's largest component.
 ConstraintAnalysis analyze_constraints(const System& system, double tol);
-
-// The residual size above which a redundant constraint does not hold: 100 tol
-// times the square of the sketch's size (the bounding-box diagonal of its
-// points, at least 1), since residuals are at most quadratic in lengths.
-double conflict_threshold(const System& system, double tol);
 
 }  // namespace ovralis

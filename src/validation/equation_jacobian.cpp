@@ -5,7 +5,7 @@
 #include <array>
 #include <cmath>
 
-#include "jacobian/constraint_derivatives.hpp"
+#include "validation/analysis_equations.hpp"
 
 namespace ovralis {
 namespace {
@@ -62,10 +62,9 @@ EquationJacobian equation_jacobian(const System& system) {
     for (std::size_t k = 0; k < system.constraints.size(); ++k) {
         const Constraint& constraint = system.constraints[k];
         out.first_row.push_back(row);
-        const unsigned equations = equation_count(constraint);
+        const unsigned equations = analysis_partials(system, constraint, partials);
         row_norm.resize(static_cast<std::size_t>(row + equations), 0.0);
         out.constraint_of_row.resize(static_cast<std::size_t>(row + equations), k);
-        differentiate(system, constraint, partials);
         for (const Partial& partial : partials) {
             const Eigen::Index column =
                 map[static_cast<std::size_t>(partial.parameter.kind)][partial.parameter.entity];

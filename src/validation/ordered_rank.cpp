@@ -3,6 +3,7 @@
 #include "validation/ordered_rank.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <memory>
 #include <queue>
 #include <stdexcept>
@@ -30,8 +31,8 @@ using CholmodSparse = std::unique_ptr<cholmod_sparse, SparseDeleter>;
 CholmodSparse to_cholmod(const Eigen::SparseMatrix<double>& a, cholmod_common* common) {
     cholmod_sparse* out = cholmod_l_allocate_sparse(
         static_cast<std::size_t>(a.rows()), static_cast<std::size_t>(a.cols()),
-        static_cast<std::size_t>(a.nonZeros()), /*sorted=*/1, /*packed=*/1, /*stype=*/0, CHOLMOD_REAL,
-        common);
+        static_cast<std::size_t>(a.nonZeros()), /*sorted=*/1, /*packed=*/1, /*stype=*/0,
+        CHOLMOD_REAL, common);
     if (out == nullptr) throw std::bad_alloc();
     auto* start = static_cast<SuiteSparse_long*>(out->p);
     auto* row = static_cast<SuiteSparse_long*>(out->i);
@@ -101,36 +102,61 @@ ColumnFactorisation factorise_columns(const Eigen::SparseMatrix<double>& a, doub
     return f;
 }
 
-std::vector<ColumnCoefficient> dependent_combination(const ColumnFactorisation& f,
-                                                     Eigen::Index column) {
+DependentCombinations::DependentCombinations(const ColumnFactorisation& f)
+    : f_(f),
+      diagonal_(static_cast<std::size_t>(f.rank), 0.0),
+      rhs_(static_cast<std::size_t>(f.rank), 0.0),
+      magnitude_(static_cast<std::size_t>(f.rank), 0.0) {
+    for (Eigen::Index row = 0; row < f.rank; ++row) {
+        const Eigen::Index k = f.pivot_position[static_cast<std::size_t>(row)];
+        for (Eigen::Index e = f.r_start[k]; e < f.r_start[k + 1]; ++e) {
+            if (f.r_row[e] == row) diagonal_[static_cast<std::size_t>(row)] += f.r_value[e];
+        }
+    }
+}
+
+std::vector<ColumnCoefficient> DependentCombinations::of(Eigen::Index column) {
+    return of_sum({{column, 1.0}});
+}
+
+std::vector<ColumnCoefficient> DependentCombinations::of_sum(
+    const std::vector<ColumnCoefficient>& weights) {
     // Q' A(:, d) = R(:, d); solving R_live x = R(:, d) from the bottom row up
     // touches only rows that the right-hand side reaches.
-    std::vector<double> rhs(static_cast<std::size_t>(f.rank), 0.0);
-    std::priority_queue<Eigen::Index> pending;  // rows with a non-zero entry, largest first
+    std::priority_queue<Eigen::Index> pending;  // rows with a term, largest first
     auto add = [&](Eigen::Index row, double v) {
-        if (rhs[static_cast<std::size_t>(row)] == 0.0 && v != 0.0) pending.push(row);
-        rhs[static_cast<std::size_t>(row)] += v;
+        const auto r = static_cast<std::size_t>(row);
+        if (magnitude_[r] == 0.0) pending.push(row);
+        rhs_[r] += v;
+        magnitude_[r] += std::abs(v);
     };
-    const Eigen::Index d = f.position_of[static_cast<std::size_t>(column)];
-    for (Eigen::Index e = f.r_start[d]; e < f.r_start[d + 1]; ++e) add(f.r_row[e], f.r_value[e]);
+    double column_norm = 0.0;  // of the weighted sum, bounded by the sum of weighted norms
+    for (const ColumnCoefficient& w : weights) {
+        const Eigen::Index d = f_.position_of[static_cast<std::size_t>(w.column)];
+        double norm = 0.0;
+        for (Eigen::Index e = f_.r_start[d]; e < f_.r_start[d + 1]; ++e) {
+            if (f_.r_value[e] == 0.0) continue;
+            add(f_.r_row[e], w.value * f_.r_value[e]);
+            norm += f_.r_value[e] * f_.r_value[e];
+        }
+        column_norm += std::abs(w.value) * std::sqrt(norm);
+    }
 
     std::vector<ColumnCoefficient> coefficients;
-    Eigen::Index previous = -1;
     while (!pending.empty()) {
         const Eigen::Index row = pending.top();
         pending.pop();
-        if (row == previous) continue;  // queued twice after a cancellation
-        previous = row;
-        const Eigen::Index k = f.pivot_position[static_cast<std::size_t>(row)];
-        double diagonal = 0.0;
-        for (Eigen::Index e = f.r_start[k]; e < f.r_start[k + 1]; ++e) {
-            if (f.r_row[e] == row) diagonal += f.r_value[e];
-        }
-        const double x = rhs[static_cast<std::size_t>(row)] / diagonal;
-        if (x == 0.0) continue;
-        coefficients.push_back({f.order[static_cast<std::size_t>(k)], x});
-        for (Eigen::Index e = f.r_start[k]; e < f.r_start[k + 1]; ++e) {
-            if (f.r_row[e] < row) add(f.r_row[e], -f.r_value[e] * x);
+        const auto r = static_cast<std::size_t>(row);
+        const double value = rhs_[r];
+        const double noise = kRoundingNoise * std::max(magnitude_[r], column_norm);
+        rhs_[r] = 0.0;
+        magnitude_[r] = 0.0;
+        if (!(std::abs(value) > noise)) continue;
+        const Eigen::Index k = f_.pivot_position[r];
+        const double x = value / diagonal_[r];
+        coefficients.push_back({f_.order[static_cast<std::size_t>(k)], x});
+        for (Eigen::Index e = f_.r_start[k]; e < f_.r_start[k + 1]; ++e) {
+            if (f_.r_row[e] < row && f_.r_value[e] != 0.0) add(f_.r_row[e], -f_.r_value[e] * x);
         }
     }
     return coefficients;

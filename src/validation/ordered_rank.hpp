@@ -21,8 +21,8 @@ struct ColumnCoefficient {
 // order E) has a 2-norm of at most `tol` adds no row to R.
 struct ColumnFactorisation {
     Eigen::Index rank = 0;
-    std::vector<Eigen::Index> order;     // E: position -> column of A
-    std::vector<bool> independent;       // per column of A
+    std::vector<Eigen::Index> order;  // E: position -> column of A
+    std::vector<bool> independent;    // per column of A
     // R in compressed columns, one per position of `order`.
     std::vector<Eigen::Index> r_start;
     std::vector<Eigen::Index> r_row;
@@ -38,10 +38,27 @@ struct ColumnFactorisation {
 ColumnFactorisation factorise_columns(const Eigen::SparseMatrix<double>& a, double tol,
                                       bool keep_order);
 
-// For a dependent column d: the coefficients x with A(:, d) = sum x_k A(:, k)
-// over independent columns k, from a sparse back substitution in R (work in
-// proportion to the entries of R the combination reaches).
-std::vector<ColumnCoefficient> dependent_combination(const ColumnFactorisation& f,
-                                                     Eigen::Index column);
+// Expresses dependent columns through the independent ones: for a dependent
+// column d, the coefficients x with A(:, d) = sum x_k A(:, k) over independent
+// columns k, from a sparse back substitution in R. The work is in proportion
+// to the entries of R the combination reaches, not to the size of R: the
+// workspace is kept between calls, and a value that cancels to rounding
+// (within kRoundingNoise of the sums that formed it, or of the column itself)
+// is taken as zero, so that rounding noise does not spread through R.
+class DependentCombinations {
+public:
+    static constexpr double kRoundingNoise = 1e-12;
+
+    explicit DependentCombinations(const ColumnFactorisation& f);
+    std::vector<ColumnCoefficient> of(Eigen::Index column);
+    // The same for the weighted sum of dependent columns sum w_d A(:, d).
+    std::vector<ColumnCoefficient> of_sum(const std::vector<ColumnCoefficient>& weights);
+
+private:
+    const ColumnFactorisation& f_;
+    std::vector<double> diagonal_;   // per row of R
+    std::vector<double> rhs_;        // per row of R; all zero between calls
+    std::vector<double> magnitude_;  // per row: the sum of |terms| added to rhs_
+};
 
 }  // namespace ovralis

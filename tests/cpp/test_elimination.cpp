@@ -310,6 +310,65 @@ TEST(BandedElimination, BandedAndSparseAgreeExactly) {
     }
 }
 
+// A chain of gears: centres first, radii after all of them, each tangency
+// coupling two neighbouring centres and their radii, optionally every centre's
+// y pinned. Eliminating in this order, rows gain fill both just right of the
+// pivot column and at their far end, among the radii.
+Eigen::MatrixXd gear_chain_normal_matrix(std::mt19937& rng, int gears, bool pinned) {
+    std::uniform_real_distribution<double> value(-1.0, 1.0);
+    const int tangencies = gears - 1;
+    Eigen::MatrixXd jacobian = Eigen::MatrixXd::Zero(tangencies + (pinned ? gears : 0), 3 * gears);
+    for (int i = 0; i < tangencies; ++i) {
+        for (int column : {2 * i, 2 * i + 1, 2 * i + 2, 2 * i + 3, 2 * gears + i, 2 * gears + i + 1}) {
+            jacobian(i, column) = value(rng);
+        }
+    }
+    for (int i = 0; pinned && i < gears; ++i) jacobian(tangencies + i, 2 * i + 1) = 1.0;
+    return jacobian.transpose() * jacobian;
+}
+
+struct GearChainCase {
+    int gears;
+    double damping;
+    bool pinned;
+};
+
+class GearChainTest : public ::testing::TestWithParam<GearChainCase> {};
+
+// Where the fill goes in must not change the arithmetic: the sparse rows give
+// the banded elimination's bits, and Gauss-Jordan's answer.
+TEST_P(GearChainTest, SparseFillGivesTheBandedBitsAndGaussJordansStep) {
+    const GearChainCase chain = GetParam();
+    std::mt19937 rng(static_cast<unsigned>(chain.gears * 10 + chain.pinned));
+    SparseEliminationWork work;  // reused, as the solver does
+    for (int trial = 0; trial < 5; ++trial) {
+        const Eigen::MatrixXd a = gear_chain_normal_matrix(rng, chain.gears, chain.pinned);
+        const Eigen::VectorXd b = random_vector(rng, 3 * chain.gears);
+
+        BandedMatrix band = to_banded(a.sparseView(0.0, 0.0));
+        add_to_diagonal(band, chain.damping);
+        const Eigen::VectorXd banded = solve_with_partial_pivoting(band, b, kThreshold);
+        const Eigen::SparseMatrix<double, Eigen::RowMajor> sparse = a.sparseView(0.0, 0.0);
+        const Eigen::VectorXd from_sparse =
+            solve_sparse_with_partial_pivoting(sparse, chain.damping, b, kThreshold, work);
+        for (Eigen::Index i = 0; i < b.size(); ++i) EXPECT_EQ(banded[i], from_sparse[i]) << i;
+
+        Eigen::MatrixXd damped = a;
+        damped.diagonal().array() += chain.damping;
+        if (chain.damping > 0.0) {
+            expect_same_regular_step(damped, b);
+        } else {
+            expect_same_step(damped, b, 1e-8);  // fewer equations than unknowns
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Chains, GearChainTest,
+                         ::testing::Values(GearChainCase{3, 1e-3, true},
+                                           GearChainCase{12, 1e-4, true},
+                                           GearChainCase{25, 1e-2, false},
+                                           GearChainCase{12, 0.0, false}));
+
 // Without a threshold a pivot of exactly zero must still leave its column
 // unreduced: here the row pivoting brings up a row that holds nothing in
 // column 1, and dividing by its zero would ruin the step (or, in the sparse

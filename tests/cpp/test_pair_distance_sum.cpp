@@ -1,0 +1,79 @@
+// The all-pairs distance sum: the same bits on any number of threads, and the
+// exact sum to within rounding.
+#include <bit>
+#include <cmath>
+#include <cstdint>
+#include <ostream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "solver/pair_distance_sum.hpp"
+
+namespace ovralis {
+namespace {
+
+struct PointCloud {
+    const char* name;
+    std::size_t points;
+    double centre;  // every point lies near (centre, -centre)
+    double spread;
+};
+
+void PrintTo(const PointCloud& cloud, std::ostream* out) { *out << cloud.name; }
+
+// The sum over every pair in extended precision, one pair at a time.
+long double reference_sum(const std::vector<double>& xs, const std::vector<double>& ys) {
+    long double sum = 0.0L;
+    for (std::size_t i = 0; i < xs.size(); ++i) {
+        for (std::size_t j = i + 1; j < xs.size(); ++j) {
+            const long double dx = static_cast<long double>(xs[j]) - xs[i];
+            const long double dy = static_cast<long double>(ys[j]) - ys[i];
+            sum += std::sqrt(dx * dx + dy * dy);
+        }
+    }
+    return sum;
+}
+
+class PairDistanceSumTest : public ::testing::TestWithParam<PointCloud> {};
+
+TEST_P(PairDistanceSumTest, SameBitsOnAnyThreadCountAndExactToRounding) {
+    const PointCloud cloud = GetParam();
+    std::mt19937 rng(static_cast<unsigned>(cloud.points));
+    std::uniform_real_distribution<double> offset(-cloud.spread, cloud.spread);
+    std::vector<double> xs(cloud.points);
+    std::vector<double> ys(cloud.points);
+    for (std::size_t i = 0; i < cloud.points; ++i) {
+        xs[i] = cloud.centre + offset(rng);
+        ys[i] = -cloud.centre + offset(rng);
+    }
+
+    const double on_one = pair_distance_sum(xs, ys, 1);
+    // More threads than chunks, too: the spare ones must find nothing to do.
+    for (unsigned threads : {2u, 3u, 7u, 64u}) {
+        EXPECT_EQ(std::bit_cast<std::uint64_t>(pair_distance_sum(xs, ys, threads)),
+                  std::bit_cast<std::uint64_t>(on_one))
+            << threads << " threads";
+    }
+    const long double exact = reference_sum(xs, ys);
+    EXPECT_LE(std::abs(static_cast<long double>(on_one) - exact), 1e-12L * exact);
+}
+
+// Point counts that leave the SIMD kernel a remainder, one chunk and many.
+INSTANTIATE_TEST_SUITE_P(Clouds, PairDistanceSumTest,
+                         ::testing::Values(PointCloud{"two", 2, 0.0, 1.0},
+                                           PointCloud{"one_chunk", 301, 3.0, 50.0},
+                                           PointCloud{"many_chunks", 3001, 0.0, 1000.0},
+                                           PointCloud{"far_from_origin", 2047, 1e6, 0.5}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(PairDistanceSum, FewerThanTwoPointsHaveNoPairs) {
+    const std::vector<double> one{4.0};
+    EXPECT_EQ(pair_distance_sum({}, {}, 3), 0.0);
+    EXPECT_EQ(pair_distance_sum(one, one, 3), 0.0);
+}
+
+}  // namespace
+}  // namespace ovralis
