@@ -68,7 +68,7 @@ run_tests() {
     ctest --test-dir build --output-on-failure
     # A minute of fuzzing the JSON reader: hostile documents must never crash it.
     tests/fuzz/run.sh 60
-    "$VENV/bin/python" -X dev -W error -m pytest -q tests/python
+    "$VENV/bin/python" -X dev -W error -m pytest -q tests/python bench
     # The typing stub must describe the installed module exactly.
     "$VENV/bin/python" -m mypy.stubtest ovralis --allowlist tools/stubtest-allowlist.txt
     # The wheel reuses the build directory of the install above, so this is quick.
@@ -82,7 +82,8 @@ run_quick() {
         -DPython_EXECUTABLE="$(realpath "$VENV/bin/python")" >/dev/null
     cmake --build build-dev
     ctest --test-dir build-dev --output-on-failure -j"$(nproc)" | tail -n 3
-    PYTHONPATH="$PWD/build-dev/python" "$VENV/bin/python" -X dev -W error -m pytest -q "${@:-tests/python}"
+    [ "$#" -gt 0 ] || set -- tests/python bench
+    PYTHONPATH="$PWD/build-dev/python" "$VENV/bin/python" -X dev -W error -m pytest -q "$@"
 }
 
 [ "$#" -ge 1 ] || usage
