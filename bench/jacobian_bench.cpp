@@ -44,7 +44,8 @@ System triangulated_strip() {
         const Index line = s.lines.size() - 1;
         if (line > 0) s.constraints.push_back({ConstraintKind::Parallel, {line - 1, line, 0}, {}});
         s.circles.push_back({i, 10.0, false});
-        s.constraints.push_back({ConstraintKind::PointOnCircle, {i + 1, s.circles.size() - 1, 0}, {}});
+        s.constraints.push_back(
+            {ConstraintKind::PointOnCircle, {i + 1, s.circles.size() - 1, 0}, {}});
     }
     return s;
 }
@@ -85,10 +86,10 @@ int main() {
     const double difference_ms =
         best_ms(kRuns, [&] { difference_nonzeros = solver_jacobian(s, x, rows).nonZeros(); });
 
-    std::printf("analytic triplets (sparse_jacobian):        %8.1f ms  (%zu triplets)\n", triplets_ms,
-                triplet_count);
-    std::printf("analytic compressed (solver_jacobian):      %8.1f ms  (%td non-zeros)\n", analytic_ms,
-                analytic_nonzeros);
+    std::printf("analytic triplets (sparse_jacobian):        %8.1f ms  (%zu triplets)\n",
+                triplets_ms, triplet_count);
+    std::printf("analytic compressed (solver_jacobian):      %8.1f ms  (%td non-zeros)\n",
+                analytic_ms, analytic_nonzeros);
     std::printf("central differences (solver_jacobian):      %8.1f ms  (%td non-zeros)\n",
                 difference_ms, difference_nonzeros);
     return 0;

@@ -46,13 +46,13 @@ constexpr double kNegligible = 1e-30;
 std::vector<JacobianTriplet> sparse_jacobian(const System& system) {
     std::vector<JacobianTriplet> triplets;
     triplets.reserve(4 * system.constraints.size());
-    for_each_derivative(system, [&](Eigen::Index row, Eigen::Index column, double value,
-                                    bool constant) {
-        // Written so that a NaN is kept: it must reach the solver as in the dense matrix.
-        if (constant || !(std::abs(value) <= kNegligible)) {
-            triplets.emplace_back(row, column, value);
-        }
-    });
+    for_each_derivative(system,
+                        [&](Eigen::Index row, Eigen::Index column, double value, bool constant) {
+                            // Written so that a NaN is kept: it must reach the solver as in the dense matrix.
+                            if (constant || !(std::abs(value) <= kNegligible)) {
+                                triplets.emplace_back(row, column, value);
+                            }
+                        });
     return triplets;
 }
 

@@ -9,8 +9,8 @@
 namespace ovralis {
 
 ResidualForm central_difference_form(const System& system, Eigen::Index rows) {
-    const bool reduced_fits = has_eliminated_constraints(system) &&
-                              residual_size(system, ResidualForm::Reduced) == rows;
+    const bool reduced_fits =
+        has_eliminated_constraints(system) && residual_size(system, ResidualForm::Reduced) == rows;
     return reduced_fits ? ResidualForm::Reduced : ResidualForm::Full;
 }
 

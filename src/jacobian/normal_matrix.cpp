@@ -84,7 +84,9 @@ void NormalMatrix::prepare(const Eigen::SparseMatrix<double>& jacobian, std::vec
     // even one that no equation reads.
     std::vector<Eigen::Triplet<double>> pairs;
     for (int j = 0; j < n; ++j) pairs.emplace_back(j, j, 0.0);
-    auto placed = [&](int entry) { return order_[static_cast<std::size_t>(rows.columns[static_cast<std::size_t>(entry)])]; };
+    auto placed = [&](int entry) {
+        return order_[static_cast<std::size_t>(rows.columns[static_cast<std::size_t>(entry)])];
+    };
     for_each_row_pair(rows, [&](int a, int b) {
         pairs.emplace_back(placed(a), placed(b), 0.0);
         pairs.emplace_back(placed(b), placed(a), 0.0);
@@ -114,12 +116,10 @@ bool NormalMatrix::fits(const Eigen::SparseMatrix<double>& jacobian) const {
     const std::size_t non_zeros = static_cast<std::size_t>(jacobian.nonZeros());
     return jacobian_starts_.size() == columns + 1 && jacobian_indices_.size() == non_zeros &&
            std::equal(jacobian_starts_.begin(), jacobian_starts_.end(), jacobian.outerIndexPtr()) &&
-           std::equal(jacobian_indices_.begin(), jacobian_indices_.end(),
-                      jacobian.innerIndexPtr());
+           std::equal(jacobian_indices_.begin(), jacobian_indices_.end(), jacobian.innerIndexPtr());
 }
 
-Eigen::SparseMatrix<double>& NormalMatrix::assemble(
-    const Eigen::SparseMatrix<double>& jacobian) {
+Eigen::SparseMatrix<double>& NormalMatrix::assemble(const Eigen::SparseMatrix<double>& jacobian) {
     const double* j_values = jacobian.valuePtr();
     double* values = normal_.valuePtr();
     std::fill(values, values + normal_.nonZeros(), 0.0);
@@ -139,13 +139,15 @@ Eigen::SparseMatrix<double>& NormalMatrix::assemble(
 
 Eigen::VectorXd NormalMatrix::to_order(const Eigen::VectorXd& natural) const {
     Eigen::VectorXd ordered(natural.size());
-    for (Eigen::Index j = 0; j < natural.size(); ++j) ordered[order_[static_cast<std::size_t>(j)]] = natural[j];
+    for (Eigen::Index j = 0; j < natural.size(); ++j)
+        ordered[order_[static_cast<std::size_t>(j)]] = natural[j];
     return ordered;
 }
 
 Eigen::VectorXd NormalMatrix::from_order(const Eigen::VectorXd& ordered) const {
     Eigen::VectorXd natural(ordered.size());
-    for (Eigen::Index j = 0; j < ordered.size(); ++j) natural[j] = ordered[order_[static_cast<std::size_t>(j)]];
+    for (Eigen::Index j = 0; j < ordered.size(); ++j)
+        natural[j] = ordered[order_[static_cast<std::size_t>(j)]];
     return natural;
 }
 

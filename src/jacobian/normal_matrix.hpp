@@ -38,7 +38,7 @@ public:
     Eigen::VectorXd from_order(const Eigen::VectorXd& ordered) const;
 
 private:
-    std::vector<int> jacobian_starts_;   // the prepared pattern of J
+    std::vector<int> jacobian_starts_;  // the prepared pattern of J
     std::vector<int> jacobian_indices_;
     std::vector<int> order_;
     // J's entries regrouped by row: row_starts_ delimit each row's entries,

@@ -120,7 +120,8 @@ void subtract_pivot_row(SparseEliminationWork& work, Eigen::Index row_id, Eigen:
     fill.clear();
     fill_at.clear();
     std::size_t r = first;
-    for (std::size_t p = work.first[static_cast<std::size_t>(pivot_id)] + 1; p < pivot.size(); ++p) {
+    for (std::size_t p = work.first[static_cast<std::size_t>(pivot_id)] + 1; p < pivot.size();
+         ++p) {
         const Eigen::Index column = pivot[p].column;
         while (r < row.size() && row[r].column < column) ++r;
         if (r < row.size() && row[r].column == column) {
@@ -142,8 +143,8 @@ void subtract_pivot_row(SparseEliminationWork& work, Eigen::Index row_id, Eigen:
 }  // namespace
 
 Eigen::VectorXd solve_sparse_with_partial_pivoting(
-    const Eigen::SparseMatrix<double, Eigen::RowMajor>& a, double shift,
-    const Eigen::VectorXd& rhs, double threshold, SparseEliminationWork& work) {
+    const Eigen::SparseMatrix<double, Eigen::RowMajor>& a, double shift, const Eigen::VectorXd& rhs,
+    double threshold, SparseEliminationWork& work) {
     const Eigen::Index n = a.rows();
     load(a, shift, work);
     Eigen::VectorXd c = rhs;  // by row id

@@ -33,7 +33,7 @@ struct SparseEliminationWork {
 // far from the diagonal, such as the coupling between point coordinates and
 // the radii that follow all of them in the variable order.
 Eigen::VectorXd solve_sparse_with_partial_pivoting(
-    const Eigen::SparseMatrix<double, Eigen::RowMajor>& a, double shift,
-    const Eigen::VectorXd& rhs, double threshold, SparseEliminationWork& work);
+    const Eigen::SparseMatrix<double, Eigen::RowMajor>& a, double shift, const Eigen::VectorXd& rhs,
+    double threshold, SparseEliminationWork& work);
 
 }  // namespace ovralis

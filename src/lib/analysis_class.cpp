@@ -17,8 +17,7 @@ PyTypeObject* g_constraint_analysis_type = nullptr;
 // Holds the analysis by value; its lists are turned into fresh tuples and a
 // fresh dict at every read, so the object never changes.
 struct AnalysisObject {
-    PyObject_HEAD
-    ConstraintAnalysis analysis;
+    PyObject_HEAD ConstraintAnalysis analysis;
 };
 
 const ConstraintAnalysis& analysis_of(PyObject* self) {
@@ -80,7 +79,8 @@ PyObject* get_groups(PyObject* self, void*) {
     return guarded([&] {
         Ref groups = Ref::steal(PyDict_New());
         for (const auto& [constraint, members] : analysis_of(self).groups) {
-            check(PyDict_SetItem(groups.get(), new_int(constraint).get(), int_tuple(members).get()));
+            check(
+                PyDict_SetItem(groups.get(), new_int(constraint).get(), int_tuple(members).get()));
         }
         return groups.release();
     });
@@ -89,7 +89,8 @@ PyObject* get_groups(PyObject* self, void*) {
 using A = ConstraintAnalysis;
 PyGetSetDef analysis_attributes[] = {
     {"rank", get_count<&A::rank>, nullptr, "Numerical rank of the constraint Jacobian.", nullptr},
-    {"free_variables", get_count<&A::free_variables>, nullptr, "Number of free parameters.", nullptr},
+    {"free_variables", get_count<&A::free_variables>, nullptr, "Number of free parameters.",
+     nullptr},
     {"dof", get_dof, nullptr, "Remaining freedom: free variables minus rank.", nullptr},
     {"redundant", get_tuple<&A::redundant>, nullptr,
      "Constraints implied by earlier ones, ascending.", nullptr},
@@ -109,7 +110,8 @@ PyGetSetDef analysis_attributes[] = {
 constexpr char kAnalysisName[] = "ConstraintAnalysis";
 
 PyType_Slot analysis_slots[] = {
-    {Py_tp_doc, const_cast<char*>("Which constraints are redundant or conflicting, and what can still move.")},
+    {Py_tp_doc,
+     const_cast<char*>("Which constraints are redundant or conflicting, and what can still move.")},
     {Py_tp_new, reinterpret_cast<void*>(no_constructor<kAnalysisName>)},
     {Py_tp_dealloc, reinterpret_cast<void*>(analysis_dealloc)},
     {Py_tp_repr, reinterpret_cast<void*>(repr_of<analysis_repr>)},
@@ -117,8 +119,8 @@ PyType_Slot analysis_slots[] = {
     {0, nullptr},
 };
 
-PyType_Spec analysis_spec{"ovralis.ConstraintAnalysis", sizeof(AnalysisObject), 0, Py_TPFLAGS_DEFAULT,
-                          analysis_slots};
+PyType_Spec analysis_spec{"ovralis.ConstraintAnalysis", sizeof(AnalysisObject), 0,
+                          Py_TPFLAGS_DEFAULT, analysis_slots};
 
 }  // namespace
 
@@ -129,7 +131,8 @@ PyTypeObject* create_constraint_analysis_type() {
 Ref wrap_constraint_analysis(ConstraintAnalysis&& analysis) {
     PyTypeObject* type = g_constraint_analysis_type;
     Ref object = Ref::steal(type->tp_alloc(type, 0));
-    new (&reinterpret_cast<AnalysisObject*>(object.get())->analysis) ConstraintAnalysis(std::move(analysis));
+    new (&reinterpret_cast<AnalysisObject*>(object.get())->analysis)
+        ConstraintAnalysis(std::move(analysis));
     return object;
 }
 

@@ -12,7 +12,8 @@ std::string plural(std::size_t count, const char* word) {
 }  // namespace
 
 [[noreturn]] void raise_wrong_type(const ValueName& name, const char* expected, PyObject* value) {
-    raise(PyExc_TypeError, name.text() + " must be " + expected + ", not " + Py_TYPE(value)->tp_name);
+    raise(PyExc_TypeError,
+          name.text() + " must be " + expected + ", not " + Py_TYPE(value)->tp_name);
 }
 
 std::string ValueName::text() const {
@@ -56,7 +57,8 @@ Arguments::Arguments(const Signature& signature, PyObject* const* args, Py_ssize
     : signature_(signature) {
     bind_positional(args, nargs);
     const Py_ssize_t keywords = kwnames == nullptr ? 0 : PyTuple_GET_SIZE(kwnames);
-    for (Py_ssize_t i = 0; i < keywords; ++i) bind_keyword(PyTuple_GET_ITEM(kwnames, i), args[nargs + i]);
+    for (Py_ssize_t i = 0; i < keywords; ++i)
+        bind_keyword(PyTuple_GET_ITEM(kwnames, i), args[nargs + i]);
     require_all_required();
 }
 
@@ -77,7 +79,8 @@ void Arguments::bind_positional(PyObject* const* args, Py_ssize_t nargs) {
     if (given > signature_.count) {
         const std::string function(signature_.function);
         if (signature_.count == 0) {
-            raise(PyExc_TypeError, function + "() takes no arguments (" + std::to_string(given) + " given)");
+            raise(PyExc_TypeError,
+                  function + "() takes no arguments (" + std::to_string(given) + " given)");
         }
         raise(PyExc_TypeError, function + "() takes at most " +
                                    plural(signature_.count, "positional argument") + " (" +
@@ -115,9 +118,15 @@ void Arguments::require_all_required() const {
     }
 }
 
-Index Arguments::index(std::size_t position) const { return to_index(values_[position], name_of(position)); }
-double Arguments::real(std::size_t position) const { return to_real(values_[position], name_of(position)); }
-bool Arguments::flag(std::size_t position) const { return to_flag(values_[position], name_of(position)); }
+Index Arguments::index(std::size_t position) const {
+    return to_index(values_[position], name_of(position));
+}
+double Arguments::real(std::size_t position) const {
+    return to_real(values_[position], name_of(position));
+}
+bool Arguments::flag(std::size_t position) const {
+    return to_flag(values_[position], name_of(position));
+}
 
 double Arguments::real_or(std::size_t position, double fallback) const {
     return present(position) ? real(position) : fallback;

@@ -28,8 +28,8 @@ struct Signature {
     std::size_t count = 0;
     std::size_t required = 0;  // the first `required` parameters have no default
 
-    constexpr Signature(std::string_view function_name, std::initializer_list<std::string_view> names,
-                        std::size_t required_count)
+    constexpr Signature(std::string_view function_name,
+                        std::initializer_list<std::string_view> names, std::size_t required_count)
         : function(function_name), required(required_count) {
         for (std::string_view name : names) parameters[count++] = name;
     }
@@ -56,7 +56,8 @@ bool to_flag(PyObject* value, const ValueName& name);    // bool only
 class Arguments {
 public:
     // Vectorcall convention: positional values, then the values named by `kwnames`.
-    Arguments(const Signature& signature, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames);
+    Arguments(const Signature& signature, PyObject* const* args, Py_ssize_t nargs,
+              PyObject* kwnames);
     // tp_new convention: a tuple and an optional dict.
     Arguments(const Signature& signature, PyObject* args, PyObject* kwargs);
 

@@ -33,7 +33,8 @@ void set_error_from_current_exception() {
     } catch (const InvalidReference& error) {
         PyErr_SetString(PyExc_ValueError, error.what());
     } catch (const DocumentError& error) {
-        PyErr_SetString(PyExc_ValueError, (std::string("JSON parse error: ") + error.what()).c_str());
+        PyErr_SetString(PyExc_ValueError,
+                        (std::string("JSON parse error: ") + error.what()).c_str());
     } catch (const SolveInterrupted&) {
         // A signal handler raised while the solve ran; its exception (usually
         // KeyboardInterrupt) is already set and is what the caller sees.

@@ -56,7 +56,8 @@ inline constexpr std::array<ConstraintConstructor, 32> kConstraintConstructors{{
     {ConstraintKind::CircleCircleTangent, "circle_circle_tangent_constraint",
      "add_circle_circle_tangent_constraint", "Add a circle-circle external tangent constraint."},
     {ConstraintKind::CircleCircleTangentInternal, "circle_circle_tangent_internal_constraint",
-     "add_circle_circle_tangent_internal_constraint", "Add a circle-circle internal tangent constraint."},
+     "add_circle_circle_tangent_internal_constraint",
+     "Add a circle-circle internal tangent constraint."},
     {ConstraintKind::EqualRadius, "equal_radius_constraint", "add_equal_radius_constraint",
      "Add an equal-radius constraint between two circles."},
     {ConstraintKind::Concentric, "concentric_constraint", "add_concentric_constraint",
@@ -74,9 +75,11 @@ inline constexpr std::array<ConstraintConstructor, 32> kConstraintConstructors{{
     {ConstraintKind::LineArcStartTangent, "line_arc_start_tangent_constraint", nullptr, nullptr},
     {ConstraintKind::LineArcEndTangent, "line_arc_end_tangent_constraint", nullptr, nullptr},
     {ConstraintKind::ArcArcTangent, "arc_arc_tangent_constraint", nullptr, nullptr},
-    {ConstraintKind::ArcArcTangentInternal, "arc_arc_tangent_internal_constraint", nullptr, nullptr},
+    {ConstraintKind::ArcArcTangentInternal, "arc_arc_tangent_internal_constraint", nullptr,
+     nullptr},
     {ConstraintKind::ArcCircleTangent, "arc_circle_tangent_constraint", nullptr, nullptr},
-    {ConstraintKind::ArcCircleTangentInternal, "arc_circle_tangent_internal_constraint", nullptr, nullptr},
+    {ConstraintKind::ArcCircleTangentInternal, "arc_circle_tangent_internal_constraint", nullptr,
+     nullptr},
     {ConstraintKind::ArcRadius, "arc_radius_constraint", nullptr, nullptr},
     {ConstraintKind::ArcSweepAngle, "arc_sweep_angle_constraint", nullptr, nullptr},
 }};
@@ -88,7 +91,8 @@ inline constexpr std::size_t kConstraintMethodCount = 22;
 Signature constraint_signature(ConstraintKind kind, std::string_view function);
 
 // "distance_constraint(p1, p2, d)"; `self_parameter` adds "$self, " for methods.
-std::string constraint_signature_line(ConstraintKind kind, std::string_view function, bool self_parameter);
+std::string constraint_signature_line(ConstraintKind kind, std::string_view function,
+                                      bool self_parameter);
 
 // Converts the bound arguments field by field, in field order.
 Constraint constraint_from_arguments(ConstraintKind kind, const Arguments& arguments);

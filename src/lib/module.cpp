@@ -1,8 +1,8 @@
 // The extension module `ovralis`: creation and registration of its classes and
 // constraint constructor functions.
 
-#include "lib/call_guard.hpp"
 #include "lib/analysis_class.hpp"
+#include "lib/call_guard.hpp"
 #include "lib/constraint_class.hpp"
 #include "lib/package_attributes.hpp"
 #include "lib/result_classes.hpp"
@@ -90,7 +90,8 @@ PyMODINIT_FUNC PyInit_ovralis() {
     PyInterpreterState* interpreter = PyInterpreterState_Get();
     if (g_module != nullptr) {
         if (interpreter != g_interpreter) {
-            PyErr_SetString(PyExc_ImportError, "ovralis can be imported in only one interpreter per process");
+            PyErr_SetString(PyExc_ImportError,
+                            "ovralis can be imported in only one interpreter per process");
             return nullptr;
         }
         Py_INCREF(g_module);

@@ -33,8 +33,9 @@ PyObject* module_getattr(PyObject* module, PyObject* name) {
     });
 }
 
-PyMethodDef getattr_def = {"__getattr__", module_getattr, METH_O,
-                           "__getattr__(name, /)\n--\n\nLoad the package's Python-written names on first use."};
+PyMethodDef getattr_def = {
+    "__getattr__", module_getattr, METH_O,
+    "__getattr__(name, /)\n--\n\nLoad the package's Python-written names on first use."};
 
 }  // namespace
 

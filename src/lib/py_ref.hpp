@@ -60,11 +60,14 @@ inline void check(int status) {
     if (status < 0) throw PythonError{};
 }
 
-inline Ref new_int(unsigned long long value) { return Ref::steal(PyLong_FromUnsignedLongLong(value)); }
+inline Ref new_int(unsigned long long value) {
+    return Ref::steal(PyLong_FromUnsignedLongLong(value));
+}
 inline Ref new_float(double value) { return Ref::steal(PyFloat_FromDouble(value)); }
 inline Ref new_bool(bool value) { return Ref::steal(PyBool_FromLong(value)); }
 inline Ref new_str(std::string_view text) {
-    return Ref::steal(PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size())));
+    return Ref::steal(
+        PyUnicode_FromStringAndSize(text.data(), static_cast<Py_ssize_t>(text.size())));
 }
 inline Ref none() { return Ref::borrow(Py_None); }
 

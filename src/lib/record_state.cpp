@@ -13,8 +13,12 @@ Ref state_value(std::int64_t value) { return Ref::steal(PyLong_FromLongLong(valu
 Ref state_value(DofStatus value) { return new_str(dof_status_text(value)); }
 Ref state_value(const std::optional<double>& value) { return value ? new_float(*value) : none(); }
 
-void read_state(PyObject* item, double& value, const ValueName& name) { value = to_real(item, name); }
-void read_state(PyObject* item, Index& value, const ValueName& name) { value = to_index(item, name); }
+void read_state(PyObject* item, double& value, const ValueName& name) {
+    value = to_real(item, name);
+}
+void read_state(PyObject* item, Index& value, const ValueName& name) {
+    value = to_index(item, name);
+}
 void read_state(PyObject* item, bool& value, const ValueName& name) { value = to_flag(item, name); }
 
 void read_state(PyObject* item, std::int64_t& value, const ValueName& name) {
@@ -24,8 +28,10 @@ void read_state(PyObject* item, std::int64_t& value, const ValueName& name) {
 }
 
 void read_state(PyObject* item, DofStatus& value, const ValueName& name) {
-    for (DofStatus status : {DofStatus::UnderConstrained, DofStatus::FullyConstrained, DofStatus::OverConstrained}) {
-        if (PyUnicode_Check(item) && PyUnicode_CompareWithASCIIString(item, dof_status_text(status)) == 0) {
+    for (DofStatus status :
+         {DofStatus::UnderConstrained, DofStatus::FullyConstrained, DofStatus::OverConstrained}) {
+        if (PyUnicode_Check(item) &&
+            PyUnicode_CompareWithASCIIString(item, dof_status_text(status)) == 0) {
             value = status;
             return;
         }
@@ -45,7 +51,8 @@ void read_state(PyObject* item, DofAnalysis& value, const ValueName& name) {
 
 PyObject* const* state_items(PyObject* state, Py_ssize_t count, const ValueName& name) {
     if (!PyTuple_Check(state) || PyTuple_GET_SIZE(state) != count) {
-        raise(PyExc_ValueError, name.text() + ": expected a tuple of " + std::to_string(count) + " items");
+        raise(PyExc_ValueError,
+              name.text() + ": expected a tuple of " + std::to_string(count) + " items");
     }
     return &PyTuple_GET_ITEM(state, 0);
 }

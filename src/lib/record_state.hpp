@@ -23,45 +23,59 @@ namespace ovralis::py {
 template <typename Record>
 struct StateFields;
 
-template <> struct StateFields<Point> {
+template <>
+struct StateFields<Point> {
     static constexpr auto list = std::tuple{&Point::x, &Point::y, &Point::fixed};
 };
-template <> struct StateFields<Line> {
+template <>
+struct StateFields<Line> {
     static constexpr auto list = std::tuple{&Line::p1, &Line::p2};
 };
-template <> struct StateFields<Circle> {
+template <>
+struct StateFields<Circle> {
     static constexpr auto list = std::tuple{&Circle::center, &Circle::radius, &Circle::fixed};
 };
-template <> struct StateFields<Arc> {
-    static constexpr auto list = std::tuple{&Arc::center, &Arc::start, &Arc::end, &Arc::radius, &Arc::fixed};
-};
-template <> struct StateFields<Ellipse> {
-    static constexpr auto list = std::tuple{&Ellipse::center, &Ellipse::focus1, &Ellipse::radmin, &Ellipse::fixed};
-};
-template <> struct StateFields<ArcOfEllipse> {
-    static constexpr auto list = std::tuple{&ArcOfEllipse::center, &ArcOfEllipse::focus1, &ArcOfEllipse::radmin,
-                                            &ArcOfEllipse::start,  &ArcOfEllipse::end,    &ArcOfEllipse::fixed};
-};
-template <> struct StateFields<SolveResult> {
-    static constexpr auto list = std::tuple{&SolveResult::converged, &SolveResult::iterations,
-                                            &SolveResult::max_residual, &SolveResult::residual_cost};
-};
-template <> struct StateFields<DofAnalysis> {
+template <>
+struct StateFields<Arc> {
     static constexpr auto list =
-        std::tuple{&DofAnalysis::free_vars, &DofAnalysis::equations, &DofAnalysis::dof, &DofAnalysis::status};
+        std::tuple{&Arc::center, &Arc::start, &Arc::end, &Arc::radius, &Arc::fixed};
 };
-template <> struct StateFields<SolverDiagnostics> {
+template <>
+struct StateFields<Ellipse> {
+    static constexpr auto list =
+        std::tuple{&Ellipse::center, &Ellipse::focus1, &Ellipse::radmin, &Ellipse::fixed};
+};
+template <>
+struct StateFields<ArcOfEllipse> {
+    static constexpr auto list =
+        std::tuple{&ArcOfEllipse::center, &ArcOfEllipse::focus1, &ArcOfEllipse::radmin,
+                   &ArcOfEllipse::start,  &ArcOfEllipse::end,    &ArcOfEllipse::fixed};
+};
+template <>
+struct StateFields<SolveResult> {
+    static constexpr auto list =
+        std::tuple{&SolveResult::converged, &SolveResult::iterations, &SolveResult::max_residual,
+                   &SolveResult::residual_cost};
+};
+template <>
+struct StateFields<DofAnalysis> {
+    static constexpr auto list = std::tuple{&DofAnalysis::free_vars, &DofAnalysis::equations,
+                                            &DofAnalysis::dof, &DofAnalysis::status};
+};
+template <>
+struct StateFields<SolverDiagnostics> {
     using D = SolverDiagnostics;
-    static constexpr auto list = std::tuple{&D::points, &D::fixed_points, &D::free_points, &D::lines,
-                                            &D::circles, &D::arcs, &D::constraints, &D::dof,
-                                            &D::max_residual, &D::residual_cost};
+    static constexpr auto list = std::tuple{
+        &D::points, &D::fixed_points, &D::free_points, &D::lines,        &D::circles,
+        &D::arcs,   &D::constraints,  &D::dof,         &D::max_residual, &D::residual_cost};
 };
 
 // A store's scalar settings: the persisted ones, the solver flags and the last scale.
-template <> struct StateFields<System> {
-    static constexpr auto list = std::tuple{&System::clamp_radii,       &System::min_radius,
-                                            &System::track_convergence, &System::analytic_jacobian,
-                                            &System::sparse_solver,     &System::scale};
+template <>
+struct StateFields<System> {
+    static constexpr auto list =
+        std::tuple{&System::clamp_radii,       &System::min_radius,    &System::track_convergence,
+                   &System::analytic_jacobian, &System::sparse_solver, &System::scale};
 };
 
 // One field's value as a Python object, and back.
@@ -107,8 +121,10 @@ Record record_from_state(PyObject* state, const ValueName& name) {
 template <typename Record>
 PyObject* reduce_record(PyObject* self, PyObject*) {
     return guarded([&] {
-        Ref rebuild = Ref::steal(PyObject_GetAttrString(reinterpret_cast<PyObject*>(Py_TYPE(self)), "_from_state"));
-        return new_tuple(std::move(rebuild), new_tuple(record_state(value_of<Record>(self)))).release();
+        Ref rebuild = Ref::steal(
+            PyObject_GetAttrString(reinterpret_cast<PyObject*>(Py_TYPE(self)), "_from_state"));
+        return new_tuple(std::move(rebuild), new_tuple(record_state(value_of<Record>(self))))
+            .release();
     });
 }
 
@@ -123,11 +139,13 @@ PyObject* record_from_state_method(PyObject* type, PyObject* state) {
 
 // The two entries of a method table that make a record class pickle and copy.
 template <typename Record>
-inline constexpr PyMethodDef kReduceMethod{"__reduce__", reduce_record<Record>, METH_NOARGS,
-                                           "__reduce__($self)\n--\n\nPickling and copying support."};
+inline constexpr PyMethodDef kReduceMethod{
+    "__reduce__", reduce_record<Record>, METH_NOARGS,
+    "__reduce__($self)\n--\n\nPickling and copying support."};
 template <typename Record>
-inline constexpr PyMethodDef kFromStateMethod{"_from_state", record_from_state_method<Record>, METH_O | METH_CLASS,
-                                              "_from_state($type, state, /)\n--\n\n"
-                                              "Rebuilds an object from the state its __reduce__ gave."};
+inline constexpr PyMethodDef kFromStateMethod{
+    "_from_state", record_from_state_method<Record>, METH_O | METH_CLASS,
+    "_from_state($type, state, /)\n--\n\n"
+    "Rebuilds an object from the state its __reduce__ gave."};
 
 }  // namespace ovralis::py

@@ -19,11 +19,13 @@ constexpr Signature kToSvg{"to_svg", {"width", "height", "margin", "labels", "an
 // The indices of one attribute of the analysis object: any iterable of ints.
 std::vector<Index> indices_of(PyObject* object, const char* attribute) {
     const Ref value = Ref::steal(PyObject_GetAttrString(object, attribute));
-    const Ref items = Ref::steal(PySequence_Fast(value.get(), "analysis attribute must be a sequence"));
+    const Ref items =
+        Ref::steal(PySequence_Fast(value.get(), "analysis attribute must be a sequence"));
     const ValueName name{attribute, {}};
     std::vector<Index> out;
     const Py_ssize_t count = PySequence_Fast_GET_SIZE(items.get());
-    for (Py_ssize_t i = 0; i < count; ++i) out.push_back(to_index(PySequence_Fast_GET_ITEM(items.get(), i), name));
+    for (Py_ssize_t i = 0; i < count; ++i)
+        out.push_back(to_index(PySequence_Fast_GET_ITEM(items.get(), i), name));
     return out;
 }
 
@@ -45,7 +47,8 @@ SvgHighlights highlights_from(PyObject* analysis) {
             continue;
         }
         const Ref owned = Ref::steal(members);
-        const Ref items = Ref::steal(PySequence_Fast(owned.get(), "analysis groups must hold sequences"));
+        const Ref items =
+            Ref::steal(PySequence_Fast(owned.get(), "analysis groups must hold sequences"));
         const ValueName name{"groups", {}};
         for (Py_ssize_t i = 0; i < PySequence_Fast_GET_SIZE(items.get()); ++i) {
             h.conflict_group.push_back(to_index(PySequence_Fast_GET_ITEM(items.get(), i), name));
@@ -57,7 +60,8 @@ SvgHighlights highlights_from(PyObject* analysis) {
 double positive_size(const Arguments& a, std::size_t position, double fallback) {
     const double value = a.real_or(position, fallback);
     if (!std::isfinite(value) || value < 0.0) {
-        raise(PyExc_ValueError, a.name_of(position).text() + " must be a finite non-negative number");
+        raise(PyExc_ValueError,
+              a.name_of(position).text() + " must be a finite non-negative number");
     }
     return value;
 }

@@ -30,11 +30,13 @@ PyGetSetDef solve_result_attributes[] = {
     {"converged", get_flag<SolveResult, &SolveResult::converged>, nullptr, nullptr, nullptr},
     {"iterations", get_index<SolveResult, &SolveResult::iterations>, nullptr, nullptr, nullptr},
     {"max_residual", get_real<SolveResult, &SolveResult::max_residual>, nullptr, nullptr, nullptr},
-    {"residual_cost", get_real<SolveResult, &SolveResult::residual_cost>, nullptr, nullptr, nullptr},
+    {"residual_cost", get_real<SolveResult, &SolveResult::residual_cost>, nullptr, nullptr,
+     nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
-PyMethodDef solve_result_methods[] = {kReduceMethod<SolveResult>, kFromStateMethod<SolveResult>, {nullptr, nullptr, 0, nullptr}};
+PyMethodDef solve_result_methods[] = {
+    kReduceMethod<SolveResult>, kFromStateMethod<SolveResult>, {nullptr, nullptr, 0, nullptr}};
 
 PyType_Slot solve_result_slots[] = {
     {Py_tp_doc, const_cast<char*>("Result of a solve operation.")},
@@ -46,8 +48,8 @@ PyType_Slot solve_result_slots[] = {
     {0, nullptr},
 };
 
-PyType_Spec solve_result_spec{"ovralis.SolveResult", sizeof(ValueObject<SolveResult>), 0, Py_TPFLAGS_DEFAULT,
-                              solve_result_slots};
+PyType_Spec solve_result_spec{"ovralis.SolveResult", sizeof(ValueObject<SolveResult>), 0,
+                              Py_TPFLAGS_DEFAULT, solve_result_slots};
 
 // ---- DofAnalysis ----
 
@@ -70,13 +72,15 @@ PyObject* dof_analysis_status(PyObject* self, void*) {
 
 PyGetSetDef dof_analysis_attributes[] = {
     {"free_variables", get_index<DofAnalysis, &DofAnalysis::free_vars>, nullptr, nullptr, nullptr},
-    {"constraint_equations", get_index<DofAnalysis, &DofAnalysis::equations>, nullptr, nullptr, nullptr},
+    {"constraint_equations", get_index<DofAnalysis, &DofAnalysis::equations>, nullptr, nullptr,
+     nullptr},
     {"degrees_of_freedom", dof_analysis_dof, nullptr, nullptr, nullptr},
     {"status", dof_analysis_status, nullptr, nullptr, nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
-PyMethodDef dof_analysis_methods[] = {kReduceMethod<DofAnalysis>, kFromStateMethod<DofAnalysis>, {nullptr, nullptr, 0, nullptr}};
+PyMethodDef dof_analysis_methods[] = {
+    kReduceMethod<DofAnalysis>, kFromStateMethod<DofAnalysis>, {nullptr, nullptr, 0, nullptr}};
 
 PyType_Slot dof_analysis_slots[] = {
     {Py_tp_new, reinterpret_cast<void*>(no_constructor<kDofAnalysisName>)},
@@ -87,8 +91,8 @@ PyType_Slot dof_analysis_slots[] = {
     {0, nullptr},
 };
 
-PyType_Spec dof_analysis_spec{"ovralis.DofAnalysis", sizeof(ValueObject<DofAnalysis>), 0, Py_TPFLAGS_DEFAULT,
-                              dof_analysis_slots};
+PyType_Spec dof_analysis_spec{"ovralis.DofAnalysis", sizeof(ValueObject<DofAnalysis>), 0,
+                              Py_TPFLAGS_DEFAULT, dof_analysis_slots};
 
 // ---- SolverDiagnostics ----
 
@@ -97,13 +101,15 @@ constexpr char kDiagnosticsName[] = "SolverDiagnostics";
 std::string diagnostics_repr(PyObject* self) {
     const SolverDiagnostics& d = value_of<SolverDiagnostics>(self);
     return "Diagnostics(points=" + std::to_string(d.points) + ", lines=" + std::to_string(d.lines) +
-           ", circles=" + std::to_string(d.circles) + ", constraints=" + std::to_string(d.constraints) +
-           ", dof=" + std::to_string(d.dof.dof) + ")";
+           ", circles=" + std::to_string(d.circles) +
+           ", constraints=" + std::to_string(d.constraints) + ", dof=" + std::to_string(d.dof.dof) +
+           ")";
 }
 
 // A fresh copy at every read, so the diagnostics object never changes.
 PyObject* diagnostics_dof(PyObject* self, void*) {
-    return guarded([&] { return wrap_dof_analysis(value_of<SolverDiagnostics>(self).dof).release(); });
+    return guarded(
+        [&] { return wrap_dof_analysis(value_of<SolverDiagnostics>(self).dof).release(); });
 }
 
 PyObject* float_or_none(const std::optional<double>& value) {
@@ -132,7 +138,9 @@ PyGetSetDef diagnostics_attributes[] = {
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
-PyMethodDef diagnostics_methods[] = {kReduceMethod<SolverDiagnostics>, kFromStateMethod<SolverDiagnostics>, {nullptr, nullptr, 0, nullptr}};
+PyMethodDef diagnostics_methods[] = {kReduceMethod<SolverDiagnostics>,
+                                     kFromStateMethod<SolverDiagnostics>,
+                                     {nullptr, nullptr, 0, nullptr}};
 
 PyType_Slot diagnostics_slots[] = {
     {Py_tp_new, reinterpret_cast<void*>(no_constructor<kDiagnosticsName>)},
@@ -148,12 +156,20 @@ PyType_Spec diagnostics_spec{"ovralis.SolverDiagnostics", sizeof(ValueObject<Sol
 
 }  // namespace
 
-PyTypeObject* create_solve_result_type() { return g_solve_result_type = create_type(solve_result_spec); }
-PyTypeObject* create_dof_analysis_type() { return g_dof_analysis_type = create_type(dof_analysis_spec); }
-PyTypeObject* create_diagnostics_type() { return g_diagnostics_type = create_type(diagnostics_spec); }
+PyTypeObject* create_solve_result_type() {
+    return g_solve_result_type = create_type(solve_result_spec);
+}
+PyTypeObject* create_dof_analysis_type() {
+    return g_dof_analysis_type = create_type(dof_analysis_spec);
+}
+PyTypeObject* create_diagnostics_type() {
+    return g_diagnostics_type = create_type(diagnostics_spec);
+}
 
 Ref wrap_solve_result(const SolveResult& result) { return wrap_value(g_solve_result_type, result); }
-Ref wrap_dof_analysis(const DofAnalysis& analysis) { return wrap_value(g_dof_analysis_type, analysis); }
+Ref wrap_dof_analysis(const DofAnalysis& analysis) {
+    return wrap_value(g_dof_analysis_type, analysis);
+}
 Ref wrap_diagnostics(const SolverDiagnostics& diagnostics) {
     return wrap_value(g_diagnostics_type, diagnostics);
 }

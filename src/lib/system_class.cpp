@@ -27,8 +27,7 @@ namespace {
 PyTypeObject* g_system_type = nullptr;
 
 struct SystemObject {
-    PyObject_HEAD
-    System store;
+    PyObject_HEAD System store;
     unsigned long home_thread;
     AccessCounter access;
 };
@@ -137,7 +136,8 @@ PyObject* add_circle(PyObject* self, PyObject* const* args, Py_ssize_t nargs, Py
 }
 
 PyObject* add_arc(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
-    static constexpr Signature signature{"add_arc", {"center", "start", "end", "radius", "fixed"}, 3};
+    static constexpr Signature signature{
+        "add_arc", {"center", "start", "end", "radius", "fixed"}, 3};
     return with_store<Access::Exclusive>(self, [&](System& store) {
         const Arguments a(signature, args, nargs, kwnames);
         const Index center = a.index(0);
@@ -165,7 +165,8 @@ PyObject* set_point(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyO
 
 // set_circle and set_arc: a new radius, a new fixed flag, or both.
 template <const Signature& signature, auto set>
-PyObject* set_radius_and_flag(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+PyObject* set_radius_and_flag(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                              PyObject* kwnames) {
     return with_store<Access::Exclusive>(self, [&](System& store) {
         const Arguments a(signature, args, nargs, kwnames);
         const Index idx = a.index(0);
@@ -178,7 +179,8 @@ PyObject* set_radius_and_flag(PyObject* self, PyObject* const* args, Py_ssize_t 
 constexpr Signature kSetCircle{"set_circle", {"idx", "radius", "fixed"}, 1};
 constexpr Signature kSetArc{"set_arc", {"idx", "radius", "fixed"}, 1};
 
-PyObject* get_constraint(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+PyObject* get_constraint(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                         PyObject* kwnames) {
     static constexpr Signature signature{"get_constraint", {"idx"}, 1};
     return with_store<Access::Shared>(self, [&](System& store) {
         const Arguments a(signature, args, nargs, kwnames);
@@ -186,7 +188,8 @@ PyObject* get_constraint(PyObject* self, PyObject* const* args, Py_ssize_t nargs
     });
 }
 
-PyObject* set_constraint(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+PyObject* set_constraint(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                         PyObject* kwnames) {
     static constexpr Signature signature{"set_constraint", {"idx", "c"}, 2};
     return with_store<Access::Exclusive>(self, [&](System& store) {
         const Arguments a(signature, args, nargs, kwnames);
@@ -213,7 +216,8 @@ constexpr Signature kDeepCopy{"__deepcopy__", {"memo"}, 1};  // a store holds no
 
 PyObject* reduce_system(PyObject* self, PyObject*) {
     return with_store<Access::Shared>(self, [&](System& store) {
-        Ref rebuild = Ref::steal(PyObject_GetAttrString(reinterpret_cast<PyObject*>(g_system_type), "_from_state"));
+        Ref rebuild = Ref::steal(
+            PyObject_GetAttrString(reinterpret_cast<PyObject*>(g_system_type), "_from_state"));
         return new_tuple(std::move(rebuild), new_tuple(system_state(store)));
     });
 }
@@ -226,7 +230,8 @@ PyObject* system_from_state_method(PyObject*, PyObject* state) {
 
 // add_<kind>_constraint for one row of the constructor table.
 template <std::size_t Row>
-PyObject* add_kind_constraint(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+PyObject* add_kind_constraint(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                              PyObject* kwnames) {
     constexpr const ConstraintConstructor& entry = kConstraintConstructors[Row];
     return with_store<Access::Exclusive>(self, [&](System& store) {
         static const Signature signature = constraint_signature(entry.kind, entry.method);
@@ -236,7 +241,8 @@ PyObject* add_kind_constraint(PyObject* self, PyObject* const* args, Py_ssize_t 
     });
 }
 
-PyObject* add_constraint(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+PyObject* add_constraint(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                         PyObject* kwnames) {
     static constexpr Signature signature{"add_constraint", {"c"}, 1};
     return with_store<Access::Exclusive>(self, [&](System& store) {
         const Arguments a(signature, args, nargs, kwnames);
@@ -245,7 +251,8 @@ PyObject* add_constraint(PyObject* self, PyObject* const* args, Py_ssize_t nargs
     });
 }
 
-PyObject* remove_constraint(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+PyObject* remove_constraint(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                            PyObject* kwnames) {
     static constexpr Signature signature{"remove_constraint", {"idx"}, 1};
     return with_store<Access::Exclusive>(self, [&](System& store) {
         const Arguments a(signature, args, nargs, kwnames);
@@ -254,7 +261,8 @@ PyObject* remove_constraint(PyObject* self, PyObject* const* args, Py_ssize_t na
     });
 }
 
-PyObject* clear_constraints(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+PyObject* clear_constraints(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                            PyObject* kwnames) {
     static constexpr Signature signature{"clear_constraints"};
     return with_store<Access::Exclusive>(self, [&](System& store) {
         const Arguments a(signature, args, nargs, kwnames);
@@ -367,14 +375,17 @@ PyObject* drag(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject
     });
 }
 
-PyObject* solve_and_verify(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+PyObject* solve_and_verify(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                           PyObject* kwnames) {
     static constexpr Signature signature{"solve_and_verify", {"max_iter", "tol"}, 0};
     return with_store<Access::Exclusive>(self, [&](System& store) {
         const SolveSettings settings = solve_settings(Arguments(signature, args, nargs, kwnames));
-        const auto [result, verification] = without_gil_interruptible([&](const InterruptPoll& interrupted) {
-            const SolveResult solved = ovralis::solve(store, settings.max_iter, settings.tol, interrupted);
-            return std::pair(solved, ovralis::verify(store, settings.tol));
-        });
+        const auto [result, verification] =
+            without_gil_interruptible([&](const InterruptPoll& interrupted) {
+                const SolveResult solved =
+                    ovralis::solve(store, settings.max_iter, settings.tol, interrupted);
+                return std::pair(solved, ovralis::verify(store, settings.tol));
+            });
         return new_tuple(wrap_solve_result(result), verification_dict(verification));
     });
 }
@@ -392,11 +403,13 @@ PyObject* diagnostics(PyObject* self, PyObject* const* args, Py_ssize_t nargs, P
     return with_store<Access::Shared>(self, [&](System& store) {
         const Arguments a(signature, args, nargs, kwnames);
         const bool include_residuals = a.flag_or(0, true);
-        return wrap_diagnostics(without_gil([&] { return ovralis::diagnostics(store, include_residuals); }));
+        return wrap_diagnostics(
+            without_gil([&] { return ovralis::diagnostics(store, include_residuals); }));
     });
 }
 
-PyObject* analyze_constraints(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+PyObject* analyze_constraints(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                              PyObject* kwnames) {
     static constexpr Signature signature{"analyze_constraints", {"tol"}, 0};
     return with_store<Access::Shared>(self, [&](System& store) {
         const Arguments a(signature, args, nargs, kwnames);
@@ -411,7 +424,8 @@ PyObject* analyze_constraints(PyObject* self, PyObject* const* args, Py_ssize_t 
     });
 }
 
-PyObject* verify_solution(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+PyObject* verify_solution(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                          PyObject* kwnames) {
     static constexpr Signature signature{"verify_solution", {"tolerance"}, 0};
     return with_store<Access::Shared>(self, [&](System& store) {
         const Arguments a(signature, args, nargs, kwnames);
@@ -457,14 +471,16 @@ void append_constraint_methods(std::vector<PyMethodDef>& methods, std::index_seq
     static const std::array<std::string, sizeof...(Rows)> docs{
         (constraint_signature_line(rows[Rows].kind, rows[Rows].method, true) + "\n--\n\n" +
          rows[Rows].method_doc)...};
-    (methods.push_back(method(rows[Rows].method, add_kind_constraint<Rows>, docs[Rows].c_str())), ...);
+    (methods.push_back(method(rows[Rows].method, add_kind_constraint<Rows>, docs[Rows].c_str())),
+     ...);
 }
 
 std::vector<PyMethodDef>& system_methods() {
     static std::vector<PyMethodDef> methods = [] {
         std::vector<PyMethodDef> m;
-        m.push_back(method("add_point", add_point,
-                           "add_point($self, x, y, fixed=False)\n--\n\nAdd a point. Returns its index."));
+        m.push_back(
+            method("add_point", add_point,
+                   "add_point($self, x, y, fixed=False)\n--\n\nAdd a point. Returns its index."));
         m.push_back(method("add_line", add_line,
                            "add_line($self, p1, p2)\n--\n\n"
                            "Add a line connecting two points. Returns its index."));
@@ -479,10 +495,12 @@ std::vector<PyMethodDef>& system_methods() {
                            "add_constraint($self, c)\n--\n\nAdd a generic constraint object."));
         m.push_back(method("get_point", get_one<kGetPoint, ovralis::get_point, point_tuple>,
                            "get_point($self, idx)\n--\n\nGet point coordinates as (x, y) tuple."));
-        m.push_back(method("get_points", get_all<kGetPoints, &System::points, point_tuple>,
-                           "get_points($self)\n--\n\nGet all point coordinates as list of (x, y) tuples."));
-        m.push_back(method("get_circle", get_one<kGetCircle, ovralis::get_circle, circle_tuple>,
-                           "get_circle($self, idx)\n--\n\nGet circle info as (center_idx, radius) tuple."));
+        m.push_back(
+            method("get_points", get_all<kGetPoints, &System::points, point_tuple>,
+                   "get_points($self)\n--\n\nGet all point coordinates as list of (x, y) tuples."));
+        m.push_back(
+            method("get_circle", get_one<kGetCircle, ovralis::get_circle, circle_tuple>,
+                   "get_circle($self, idx)\n--\n\nGet circle info as (center_idx, radius) tuple."));
         m.push_back(method("get_circles", get_all<kGetCircles, &System::circles, circle_tuple>,
                            "get_circles($self)\n--\n\n"
                            "Get all circle info as list of (center_idx, radius) tuples."));
@@ -530,23 +548,26 @@ std::vector<PyMethodDef>& system_methods() {
                            "Returns: SolveResult with convergence info."));
         m.push_back(method("analyze_dof", analyze_dof,
                            "analyze_dof($self)\n--\n\nAnalyze degrees of freedom."));
-        m.push_back(method("diagnostics", diagnostics,
-                           "diagnostics($self, include_residuals=True)\n--\n\nGet full diagnostics."));
-        m.push_back(method("verify_solution", verify_solution,
-                           "verify_solution($self, tolerance=1e-6)\n--\n\n"
-                           "Verify the solution after solving (P5.2).\n\n"
-                           "Checks residuals, geometry validity, constraint-specific sanity,\n"
-                           "and fixed-point integrity. Returns a dict with the verification result.\n\n"
-                           "Args:\n    tolerance: Maximum allowed residual (default 1e-6)"));
+        m.push_back(
+            method("diagnostics", diagnostics,
+                   "diagnostics($self, include_residuals=True)\n--\n\nGet full diagnostics."));
+        m.push_back(
+            method("verify_solution", verify_solution,
+                   "verify_solution($self, tolerance=1e-6)\n--\n\n"
+                   "Verify the solution after solving (P5.2).\n\n"
+                   "Checks residuals, geometry validity, constraint-specific sanity,\n"
+                   "and fixed-point integrity. Returns a dict with the verification result.\n\n"
+                   "Args:\n    tolerance: Maximum allowed residual (default 1e-6)"));
         m.push_back(method("solve_and_verify", solve_and_verify,
                            "solve_and_verify($self, max_iter=200, tol=1e-8)\n--\n\n"
                            "Solve and then verify the solution in one call (P5.2).\n\n"
                            "Args:\n    max_iter: Maximum iterations (default 200)\n"
                            "    tol: Convergence tolerance (default 1e-8)\n\n"
                            "Returns: (SolveResult, verification_dict)"));
-        m.push_back(method("to_json", to_json, "to_json($self)\n--\n\nSerialize the system to JSON."));
-        m.push_back(method("from_json", from_json, "from_json(json)\n--\n\nDeserialize a system from JSON.",
-                           METH_STATIC));
+        m.push_back(
+            method("to_json", to_json, "to_json($self)\n--\n\nSerialize the system to JSON."));
+        m.push_back(method("from_json", from_json,
+                           "from_json(json)\n--\n\nDeserialize a system from JSON.", METH_STATIC));
         m.push_back(method("set_point", set_point,
                            "set_point($self, idx, x, y, fixed=None)\n--\n\n"
                            "Move a point; fixed=None keeps its fixed flag."));
@@ -562,17 +583,21 @@ std::vector<PyMethodDef>& system_methods() {
                            "set_constraint($self, idx, c)\n--\n\n"
                            "Replace the constraint at index by c, keeping every index."));
         m.push_back(method("copy", copy_system<kCopy>,
-                           "copy($self)\n--\n\nAn independent System equal to this one in every value and setting."));
-        m.push_back(method("__copy__", copy_system<kDunderCopy>, "__copy__($self)\n--\n\nSame as copy()."));
+                           "copy($self)\n--\n\nAn independent System equal to this one in every "
+                           "value and setting."));
+        m.push_back(
+            method("__copy__", copy_system<kDunderCopy>, "__copy__($self)\n--\n\nSame as copy()."));
         m.push_back(method("__deepcopy__", copy_system<kDeepCopy>,
                            "__deepcopy__($self, memo)\n--\n\nSame as copy()."));
-        m.push_back(PyMethodDef{"__reduce__", reduce_system, METH_NOARGS,
-                                "__reduce__($self)\n--\n\nPickling support: the whole store, exact to the bit."});
+        m.push_back(PyMethodDef{
+            "__reduce__", reduce_system, METH_NOARGS,
+            "__reduce__($self)\n--\n\nPickling support: the whole store, exact to the bit."});
         m.push_back(PyMethodDef{"_from_state", system_from_state_method, METH_O | METH_CLASS,
                                 "_from_state($type, state, /)\n--\n\n"
                                 "Rebuilds a System from the state its __reduce__ gave."});
         m.push_back(method("to_svg", to_svg, kToSvgDoc));
-        m.push_back(method("_repr_svg_", repr_svg, "_repr_svg_($self)\n--\n\nThe sketch as SVG, for Jupyter."));
+        m.push_back(method("_repr_svg_", repr_svg,
+                           "_repr_svg_($self)\n--\n\nThe sketch as SVG, for Jupyter."));
         m.push_back(method("drag", drag,
                            "drag($self, point, x, y, max_iter=200, tol=1e-8)\n--\n\n"
                            "Move a point as close to (x, y) as the constraints allow.\n\n"
@@ -605,16 +630,17 @@ PyObject* with_shared_store(PyObject* self, const std::function<Ref(const System
 
 PyTypeObject* create_system_type() {
     static PyType_Slot slots[] = {
-        {Py_tp_doc, const_cast<char*>("System()\n--\n\n"
-                                      "A 2D geometry constraint system.\n\n"
-                                      "Create points, lines, circles, arcs, add constraints, and solve.\n\n"
-                                      "Example:\n"
-                                      "    sys = ovralis.System()\n"
-                                      "    p0 = sys.add_point(0, 0, fixed=True)\n"
-                                      "    p1 = sys.add_point(3, 0)\n"
-                                      "    sys.add_distance_constraint(p0, p1, 5.0)\n"
-                                      "    result = sys.solve()\n"
-                                      "    print(result.converged, sys.get_point(p1))")},
+        {Py_tp_doc,
+         const_cast<char*>("System()\n--\n\n"
+                           "A 2D geometry constraint system.\n\n"
+                           "Create points, lines, circles, arcs, add constraints, and solve.\n\n"
+                           "Example:\n"
+                           "    sys = ovralis.System()\n"
+                           "    p0 = sys.add_point(0, 0, fixed=True)\n"
+                           "    p1 = sys.add_point(3, 0)\n"
+                           "    sys.add_distance_constraint(p0, p1, 5.0)\n"
+                           "    result = sys.solve()\n"
+                           "    print(result.converged, sys.get_point(p1))")},
         {Py_tp_new, reinterpret_cast<void*>(system_new)},
         {Py_tp_dealloc, reinterpret_cast<void*>(system_dealloc)},
         {Py_tp_repr, reinterpret_cast<void*>(system_repr)},

@@ -26,7 +26,8 @@ std::vector<Item> list_from_state(PyObject* list, FromState from_state) {
     if (!PyList_Check(list)) raise_wrong_type(kStateName, "a tuple of lists", list);
     std::vector<Item> items;
     items.reserve(static_cast<std::size_t>(PyList_GET_SIZE(list)));
-    for (Py_ssize_t i = 0; i < PyList_GET_SIZE(list); ++i) items.push_back(from_state(PyList_GET_ITEM(list, i)));
+    for (Py_ssize_t i = 0; i < PyList_GET_SIZE(list); ++i)
+        items.push_back(from_state(PyList_GET_ITEM(list, i)));
     return items;
 }
 
@@ -37,16 +38,17 @@ Ref records_state(const std::vector<Record>& records) {
 
 template <typename Record>
 std::vector<Record> records_from_state(PyObject* list) {
-    return list_from_state<Record>(list, [](PyObject* item) { return record_from_state<Record>(item, kStateName); });
+    return list_from_state<Record>(
+        list, [](PyObject* item) { return record_from_state<Record>(item, kStateName); });
 }
 
 }  // namespace
 
 Ref system_state(const System& system) {
-    return new_tuple(records_state(system.points), records_state(system.lines), records_state(system.circles),
-                     records_state(system.arcs), records_state(system.ellipses),
-                     records_state(system.arcs_of_ellipse), list_state(system.constraints, constraint_state),
-                     record_state(system));
+    return new_tuple(records_state(system.points), records_state(system.lines),
+                     records_state(system.circles), records_state(system.arcs),
+                     records_state(system.ellipses), records_state(system.arcs_of_ellipse),
+                     list_state(system.constraints, constraint_state), record_state(system));
 }
 
 System system_from_state(PyObject* state) {

@@ -16,8 +16,7 @@ namespace ovralis::py {
 // A Python object holding one plain C++ record by value.
 template <typename Value>
 struct ValueObject {
-    PyObject_HEAD
-    Value value;
+    PyObject_HEAD Value value;
 };
 
 template <typename Value>
@@ -45,7 +44,8 @@ inline void dealloc_value_object(PyObject* self) {
 // tp_new of classes that only the module creates.
 template <const char* ClassName>
 PyObject* no_constructor(PyTypeObject*, PyObject*, PyObject*) {
-    PyErr_SetString(PyExc_TypeError, (std::string("No constructor defined for ") + ClassName).c_str());
+    PyErr_SetString(PyExc_TypeError,
+                    (std::string("No constructor defined for ") + ClassName).c_str());
     return nullptr;
 }
 
@@ -80,7 +80,8 @@ template <typename Value, auto Field>
 int set_real(PyObject* self, PyObject* value, void* closure) {
     if (refuse_delete(value) < 0) return -1;
     return guarded([&] {
-        value_of<Value>(self).*Field = to_real(value, ValueName{static_cast<const char*>(closure), {}});
+        value_of<Value>(self).*Field =
+            to_real(value, ValueName{static_cast<const char*>(closure), {}});
         return 0;
     });
 }
@@ -88,7 +89,8 @@ template <typename Value, auto Field>
 int set_flag(PyObject* self, PyObject* value, void* closure) {
     if (refuse_delete(value) < 0) return -1;
     return guarded([&] {
-        value_of<Value>(self).*Field = to_flag(value, ValueName{static_cast<const char*>(closure), {}});
+        value_of<Value>(self).*Field =
+            to_flag(value, ValueName{static_cast<const char*>(closure), {}});
         return 0;
     });
 }

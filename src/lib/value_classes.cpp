@@ -16,7 +16,8 @@ constexpr Signature kPointSignature{"Point", {"x", "y", "fixed"}, 0};
 PyObject* point_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
     return guarded([&] {
         const Arguments arguments(kPointSignature, args, kwargs);
-        const Point point{arguments.real_or(0, 0.0), arguments.real_or(1, 0.0), arguments.flag_or(2, false)};
+        const Point point{arguments.real_or(0, 0.0), arguments.real_or(1, 0.0),
+                          arguments.flag_or(2, false)};
         return wrap_value(type, point).release();
     });
 }
@@ -27,7 +28,8 @@ std::string point_repr(PyObject* self) {
            ", fixed=" + flag_text(p.fixed) + ")";
 }
 
-PyObject* point_distance(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
+PyObject* point_distance(PyObject* self, PyObject* const* args, Py_ssize_t nargs,
+                         PyObject* kwnames) {
     static constexpr Signature signature{"distance", {"other"}, 1};
     return guarded([&] {
         const Arguments arguments(signature, args, nargs, kwnames);
@@ -40,8 +42,7 @@ PyObject* point_distance(PyObject* self, PyObject* const* args, Py_ssize_t nargs
 }
 
 PyMethodDef point_methods[] = {
-    {"distance", as_py_cfunction(point_distance),
-     METH_FASTCALL | METH_KEYWORDS,
+    {"distance", as_py_cfunction(point_distance), METH_FASTCALL | METH_KEYWORDS,
      "distance($self, other)\n--\n\nEuclidean distance to another point."},
     kReduceMethod<Point>,
     kFromStateMethod<Point>,
@@ -49,8 +50,10 @@ PyMethodDef point_methods[] = {
 };
 
 PyGetSetDef point_attributes[] = {
-    {"x", get_real<Point, &Point::x>, set_real<Point, &Point::x>, nullptr, const_cast<char*>("Point.x")},
-    {"y", get_real<Point, &Point::y>, set_real<Point, &Point::y>, nullptr, const_cast<char*>("Point.y")},
+    {"x", get_real<Point, &Point::x>, set_real<Point, &Point::x>, nullptr,
+     const_cast<char*>("Point.x")},
+    {"y", get_real<Point, &Point::y>, set_real<Point, &Point::y>, nullptr,
+     const_cast<char*>("Point.y")},
     {"fixed", get_flag<Point, &Point::fixed>, set_flag<Point, &Point::fixed>, nullptr,
      const_cast<char*>("Point.fixed")},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
@@ -67,7 +70,8 @@ PyType_Slot point_slots[] = {
     {0, nullptr},
 };
 
-PyType_Spec point_spec{"ovralis.Point", sizeof(ValueObject<Point>), 0, Py_TPFLAGS_DEFAULT, point_slots};
+PyType_Spec point_spec{"ovralis.Point", sizeof(ValueObject<Point>), 0, Py_TPFLAGS_DEFAULT,
+                       point_slots};
 
 // ---- Line ----
 
@@ -91,7 +95,8 @@ PyGetSetDef line_attributes[] = {
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
-PyMethodDef line_methods[] = {kReduceMethod<Line>, kFromStateMethod<Line>, {nullptr, nullptr, 0, nullptr}};
+PyMethodDef line_methods[] = {
+    kReduceMethod<Line>, kFromStateMethod<Line>, {nullptr, nullptr, 0, nullptr}};
 
 PyType_Slot line_slots[] = {
     {Py_tp_doc, const_cast<char*>("Line(p1, p2)\n--\n\nA line defined by two point indices.")},
@@ -112,15 +117,16 @@ constexpr Signature kCircleSignature{"Circle", {"center", "radius", "fixed"}, 1}
 PyObject* circle_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
     return guarded([&] {
         const Arguments arguments(kCircleSignature, args, kwargs);
-        const Circle circle{arguments.index(0), arguments.real_or(1, 0.0), arguments.flag_or(2, false)};
+        const Circle circle{arguments.index(0), arguments.real_or(1, 0.0),
+                            arguments.flag_or(2, false)};
         return wrap_value(type, circle).release();
     });
 }
 
 std::string circle_repr(PyObject* self) {
     const Circle& c = value_of<Circle>(self);
-    return "Circle(center=" + std::to_string(c.center) + ", radius=" +
-           format_fixed(c.radius, 6) + ", fixed=" + flag_text(c.fixed) + ")";
+    return "Circle(center=" + std::to_string(c.center) + ", radius=" + format_fixed(c.radius, 6) +
+           ", fixed=" + flag_text(c.fixed) + ")";
 }
 
 PyGetSetDef circle_attributes[] = {
@@ -131,7 +137,8 @@ PyGetSetDef circle_attributes[] = {
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
-PyMethodDef circle_methods[] = {kReduceMethod<Circle>, kFromStateMethod<Circle>, {nullptr, nullptr, 0, nullptr}};
+PyMethodDef circle_methods[] = {
+    kReduceMethod<Circle>, kFromStateMethod<Circle>, {nullptr, nullptr, 0, nullptr}};
 
 PyType_Slot circle_slots[] = {
     {Py_tp_doc, const_cast<char*>("Circle(center, radius=0.0, fixed=False)\n--\n\n"
@@ -144,7 +151,8 @@ PyType_Slot circle_slots[] = {
     {0, nullptr},
 };
 
-PyType_Spec circle_spec{"ovralis.Circle", sizeof(ValueObject<Circle>), 0, Py_TPFLAGS_DEFAULT, circle_slots};
+PyType_Spec circle_spec{"ovralis.Circle", sizeof(ValueObject<Circle>), 0, Py_TPFLAGS_DEFAULT,
+                        circle_slots};
 
 // ---- Arc ----
 
@@ -153,8 +161,8 @@ constexpr Signature kArcSignature{"Arc", {"center", "start", "end", "radius", "f
 PyObject* arc_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
     return guarded([&] {
         const Arguments arguments(kArcSignature, args, kwargs);
-        const Arc arc{arguments.index(0), arguments.index(1), arguments.index(2), arguments.real_or(3, 0.0),
-                      arguments.flag_or(4, false)};
+        const Arc arc{arguments.index(0), arguments.index(1), arguments.index(2),
+                      arguments.real_or(3, 0.0), arguments.flag_or(4, false)};
         return wrap_value(type, arc).release();
     });
 }
@@ -176,11 +184,13 @@ PyGetSetDef arc_attributes[] = {
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };
 
-PyMethodDef arc_methods[] = {kReduceMethod<Arc>, kFromStateMethod<Arc>, {nullptr, nullptr, 0, nullptr}};
+PyMethodDef arc_methods[] = {
+    kReduceMethod<Arc>, kFromStateMethod<Arc>, {nullptr, nullptr, 0, nullptr}};
 
 PyType_Slot arc_slots[] = {
-    {Py_tp_doc, const_cast<char*>("Arc(center, start, end, radius=0.0, fixed=False)\n--\n\n"
-                                  "An arc with center, start, end point indices, radius, and fixed flag.")},
+    {Py_tp_doc,
+     const_cast<char*>("Arc(center, start, end, radius=0.0, fixed=False)\n--\n\n"
+                       "An arc with center, start, end point indices, radius, and fixed flag.")},
     {Py_tp_new, reinterpret_cast<void*>(arc_new)},
     {Py_tp_dealloc, reinterpret_cast<void*>(dealloc_value_object)},
     {Py_tp_repr, reinterpret_cast<void*>(repr_of<arc_repr>)},

@@ -27,8 +27,9 @@ Ref verification_dict(const VerificationReport& report) {
     set_item(dict.get(), "num_checks", new_int(report.checks.size()));
     set_item(dict.get(), "failed_checks",
              new_list(failed, [](const std::string& text) { return new_str(text); }));
-    set_item(dict.get(), "geometry_warnings",
-             new_list(report.warnings, [](const GeometryWarning& w) { return new_str(w.message); }));
+    set_item(
+        dict.get(), "geometry_warnings",
+        new_list(report.warnings, [](const GeometryWarning& w) { return new_str(w.message); }));
     return dict;
 }
 

@@ -95,8 +95,8 @@ std::optional<ArcShape> arc_shape(const System& system, Index index) {
     return ArcShape{*center, radius, from, turn_from(from, std::atan2(v.y, v.x))};
 }
 
-std::optional<EllipseShape> ellipse_shape(const System& system, Index center_index, Index focus_index,
-                                          double radmin) {
+std::optional<EllipseShape> ellipse_shape(const System& system, Index center_index,
+                                          Index focus_index, double radmin) {
     const auto center = point_at(system, center_index);
     const auto focus = point_at(system, focus_index);
     if (!center || !focus || !finite(radmin)) return std::nullopt;
@@ -161,14 +161,16 @@ void add_arc(Bounds& bounds, const ArcShape& arc) {
     bounds.add(arc.center + polar(arc.radius, arc.start + arc.sweep));
     for (int quarter = 0; quarter < 4; ++quarter) {
         const double axis = quarter * std::numbers::pi / 2.0;
-        if (turn_from(arc.start, axis) <= arc.sweep) bounds.add(arc.center + polar(arc.radius, axis));
+        if (turn_from(arc.start, axis) <= arc.sweep)
+            bounds.add(arc.center + polar(arc.radius, axis));
     }
 }
 
 void add_ellipse(Bounds& bounds, const EllipseShape& e) {
     const double c = std::cos(e.rotation);
     const double s = std::sin(e.rotation);
-    bounds.add_box(e.center, std::hypot(e.major * c, e.minor * s), std::hypot(e.major * s, e.minor * c));
+    bounds.add_box(e.center, std::hypot(e.major * c, e.minor * s),
+                   std::hypot(e.major * s, e.minor * c));
 }
 
 Bounds drawing_bounds(const System& system) {
@@ -200,7 +202,8 @@ struct View {
     Vec2 world_center;
 
     Vec2 pixel(Vec2 p) const {
-        return {width / 2.0 + (p.x - world_center.x) * scale, height / 2.0 - (p.y - world_center.y) * scale};
+        return {width / 2.0 + (p.x - world_center.x) * scale,
+                height / 2.0 - (p.y - world_center.y) * scale};
     }
 };
 
@@ -230,7 +233,8 @@ View fit_view(const Bounds& bounds, const SvgOptions& options) {
 // Pixel numbers with at most three decimals and no trailing zeros.
 std::string number(double value) {
     char buffer[64];
-    const auto end = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 3).ptr;
+    const auto end =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 3).ptr;
     std::string text(buffer, end);
     while (text.back() == '0') text.pop_back();
     if (text.back() == '.') text.pop_back();
@@ -240,7 +244,8 @@ std::string number(double value) {
 // A constraint's own value as written by its author: at most six significant digits.
 std::string value_text(double value) {
     char buffer[64];
-    const auto end = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 6).ptr;
+    const auto end =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 6).ptr;
     return std::string(buffer, end);
 }
 
@@ -307,21 +312,26 @@ std::optional<Label> dimension_label(const System& system, const Constraint& c) 
     switch (c.kind) {
         case ConstraintKind::Distance: return label(value_text(v), midpoint_of(system, i[0], i[1]));
         case ConstraintKind::Angle: return label(value_text(v) + "°", line_midpoint(system, i[1]));
-        case ConstraintKind::AngleBetweenPoints: return label(value_text(v) + "°", point_at(system, i[1]));
+        case ConstraintKind::AngleBetweenPoints:
+            return label(value_text(v) + "°", point_at(system, i[1]));
         case ConstraintKind::PointLineDistance: return label(value_text(v), point_at(system, i[0]));
-        case ConstraintKind::CircleRadius: return label("R" + value_text(v), circle_top(system, i[0]));
+        case ConstraintKind::CircleRadius:
+            return label("R" + value_text(v), circle_top(system, i[0]));
         case ConstraintKind::ArcRadius: return label("R" + value_text(v), arc_middle(system, i[0]));
-        case ConstraintKind::ArcSweepAngle: return label(value_text(v) + "°", arc_middle(system, i[0]));
+        case ConstraintKind::ArcSweepAngle:
+            return label(value_text(v) + "°", arc_middle(system, i[0]));
         case ConstraintKind::ArcLength: return label("L" + value_text(v), arc_middle(system, i[0]));
-        case ConstraintKind::C2CDistance:
-            return label(value_text(v), circle_top(system, i[0]));
+        case ConstraintKind::C2CDistance: return label(value_text(v), circle_top(system, i[0]));
         case ConstraintKind::P2CDistance: return label(value_text(v), point_at(system, i[0]));
-        case ConstraintKind::EllipseRadmin: return label("b" + value_text(v), ellipse_top(system, i[0]));
+        case ConstraintKind::EllipseRadmin:
+            return label("b" + value_text(v), ellipse_top(system, i[0]));
         case ConstraintKind::EllipseFocusDistance:
             return label("2c" + value_text(v), ellipse_top(system, i[0]));
         case ConstraintKind::FixedPoint:
-            return label("(" + value_text(v) + ", " + value_text(c.value[1]) + ")", point_at(system, i[0]));
-        case ConstraintKind::PointOnLineAt: return label("t=" + value_text(v), point_at(system, i[0]));
+            return label("(" + value_text(v) + ", " + value_text(c.value[1]) + ")",
+                         point_at(system, i[0]));
+        case ConstraintKind::PointOnLineAt:
+            return label("t=" + value_text(v), point_at(system, i[0]));
         case ConstraintKind::Horizontal:
         case ConstraintKind::Vertical:
         case ConstraintKind::Coincident:
@@ -363,8 +373,11 @@ struct EntityInks {
     std::vector<const char*> points, lines, circles, arcs, ellipses, arcs_of_ellipse;
 
     explicit EntityInks(const System& system)
-        : points(system.points.size()), lines(system.lines.size()), circles(system.circles.size()),
-          arcs(system.arcs.size()), ellipses(system.ellipses.size()),
+        : points(system.points.size()),
+          lines(system.lines.size()),
+          circles(system.circles.size()),
+          arcs(system.arcs.size()),
+          ellipses(system.ellipses.size()),
           arcs_of_ellipse(system.arcs_of_ellipse.size()) {}
 
     std::vector<const char*>& of(EntityKind kind) {
@@ -431,7 +444,8 @@ public:
 
     std::string xy(const char* x_name, const char* y_name, Vec2 world) const {
         const Vec2 p = view_.pixel(world);
-        return std::string(" ") + x_name + "=\"" + number(p.x) + "\" " + y_name + "=\"" + number(p.y) + "\"";
+        return std::string(" ") + x_name + "=\"" + number(p.x) + "\" " + y_name + "=\"" +
+               number(p.y) + "\"";
     }
     std::string px(double world_length) const { return number(world_length * view_.scale); }
     std::string at(Vec2 world) const {
@@ -446,11 +460,13 @@ public:
         out_ += "<line" + xy("x1", "y1", a) + xy("x2", "y2", b) + stroke(ink) + "/>\n";
     }
     void circle(const CircleShape& c, const char* ink) {
-        out_ += "<circle" + xy("cx", "cy", c.center) + " r=\"" + px(c.radius) + "\"" + stroke(ink) + "/>\n";
+        out_ += "<circle" + xy("cx", "cy", c.center) + " r=\"" + px(c.radius) + "\"" + stroke(ink) +
+                "/>\n";
     }
     // A world counter-clockwise turn still looks counter-clockwise once y is flipped,
     // which in SVG's y-down coordinates is the negative direction: sweep flag 0.
-    void arc(Vec2 from, Vec2 to, double rx, double ry, double rotation, double sweep, const char* ink) {
+    void arc(Vec2 from, Vec2 to, double rx, double ry, double rotation, double sweep,
+             const char* ink) {
         const std::string large = sweep > std::numbers::pi ? "1" : "0";
         out_ += "<path d=\"M " + at(from) + " A " + px(rx) + " " + px(ry) + " " +
                 number(-rotation * 180.0 / std::numbers::pi) + " " + large + " 0 " + at(to) + "\"" +
@@ -458,9 +474,10 @@ public:
     }
     void ellipse(const EllipseShape& e, const char* ink) {
         const Vec2 c = view_.pixel(e.center);
-        out_ += "<ellipse" + xy("cx", "cy", e.center) + " rx=\"" + px(e.major) + "\" ry=\"" + px(e.minor) +
-                "\" transform=\"rotate(" + number(-e.rotation * 180.0 / std::numbers::pi) + " " +
-                number(c.x) + " " + number(c.y) + ")\"" + stroke(ink) + "/>\n";
+        out_ += "<ellipse" + xy("cx", "cy", e.center) + " rx=\"" + px(e.major) + "\" ry=\"" +
+                px(e.minor) + "\" transform=\"rotate(" +
+                number(-e.rotation * 180.0 / std::numbers::pi) + " " + number(c.x) + " " +
+                number(c.y) + ")\"" + stroke(ink) + "/>\n";
     }
     // Free points are dots; fixed points are squares.
     void point(Vec2 p, bool fixed, const char* ink) {
@@ -469,14 +486,14 @@ public:
             out_ += "<rect x=\"" + number(c.x - 4.0) + "\" y=\"" + number(c.y - 4.0) +
                     "\" width=\"8\" height=\"8\" fill=\"" + (ink ? ink : kFixedInk) + "\"/>\n";
         } else {
-            out_ += "<circle cx=\"" + number(c.x) + "\" cy=\"" + number(c.y) + "\" r=\"3\" fill=\"" +
-                    (ink ? ink : kInk) + "\"/>\n";
+            out_ += "<circle cx=\"" + number(c.x) + "\" cy=\"" + number(c.y) +
+                    "\" r=\"3\" fill=\"" + (ink ? ink : kInk) + "\"/>\n";
         }
     }
     void label(const Label& l, const char* ink) {
         const Vec2 c = view_.pixel(l.anchor);
-        out_ += "<text x=\"" + number(c.x) + "\" y=\"" + number(c.y - 6.0) + "\" fill=\"" + ink + "\">" +
-                xml_escaped(l.text) + "</text>\n";
+        out_ += "<text x=\"" + number(c.x) + "\" y=\"" + number(c.y - 6.0) + "\" fill=\"" + ink +
+                "\">" + xml_escaped(l.text) + "</text>\n";
     }
 
 private:
@@ -496,8 +513,9 @@ void draw_curves(SvgBuilder& svg, const System& system, EntityInks& inks) {
     for (Index i = 0; i < system.arcs.size(); ++i) {
         const auto a = arc_shape(system, i);
         if (!a || a->sweep == 0.0) continue;
-        svg.arc(a->center + polar(a->radius, a->start), a->center + polar(a->radius, a->start + a->sweep),
-                a->radius, a->radius, 0.0, a->sweep, inks.arcs[i]);
+        svg.arc(a->center + polar(a->radius, a->start),
+                a->center + polar(a->radius, a->start + a->sweep), a->radius, a->radius, 0.0,
+                a->sweep, inks.arcs[i]);
     }
     for (Index i = 0; i < system.ellipses.size(); ++i) {
         if (const auto e = ellipse_shape(system, i)) svg.ellipse(*e, inks.ellipses[i]);
@@ -513,28 +531,31 @@ void draw_curves(SvgBuilder& svg, const System& system, EntityInks& inks) {
 
 }  // namespace
 
-std::string to_svg(const System& system, const SvgOptions& options, const SvgHighlights& highlights) {
+std::string to_svg(const System& system, const SvgOptions& options,
+                   const SvgHighlights& highlights) {
     const View view = fit_view(drawing_bounds(system), options);
     EntityInks inks = entity_inks(system, highlights);
     SvgBuilder svg(view);
     std::string& out = svg.text();
     const std::string w = number(view.width);
     const std::string h = number(view.height);
-    out += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + w + "\" height=\"" + h + "\" viewBox=\"0 0 " +
-           w + " " + h + "\">\n";
+    out += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + w + "\" height=\"" + h +
+           "\" viewBox=\"0 0 " + w + " " + h + "\">\n";
     out += "<rect width=\"" + w + "\" height=\"" + h + "\" fill=\"white\"/>\n";
     out += "<g fill=\"none\" stroke-width=\"1.5\">\n";
     draw_curves(svg, system, inks);
     out += "</g>\n<g>\n";
     for (Index i = 0; i < system.points.size(); ++i) {
-        if (const auto p = point_at(system, i)) svg.point(*p, system.points[i].fixed, inks.points[i]);
+        if (const auto p = point_at(system, i))
+            svg.point(*p, system.points[i].fixed, inks.points[i]);
     }
     out += "</g>\n";
     if (options.labels) {
         const std::vector<const char*> label_inks = constraint_inks(system, highlights);
         out += "<g font-family=\"sans-serif\" font-size=\"12\" text-anchor=\"middle\">\n";
         for (Index k = 0; k < system.constraints.size(); ++k) {
-            if (const auto l = dimension_label(system, system.constraints[k])) svg.label(*l, label_inks[k]);
+            if (const auto l = dimension_label(system, system.constraints[k]))
+                svg.label(*l, label_inks[k]);
         }
         out += "</g>\n";
     }

@@ -12,10 +12,10 @@
 namespace ovralis {
 
 struct SvgOptions {
-    double width = 400.0;           // pixels
-    std::optional<double> height;   // pixels; unset: follows the drawing's aspect ratio
-    double margin = 24.0;           // pixels kept free around the drawing
-    bool labels = true;             // dimension labels of the dimensional kinds
+    double width = 400.0;          // pixels
+    std::optional<double> height;  // pixels; unset: follows the drawing's aspect ratio
+    double margin = 24.0;          // pixels kept free around the drawing
+    bool labels = true;            // dimension labels of the dimensional kinds
 };
 
 // Entities and constraints to draw in their own colours. Indices that name
@@ -30,6 +30,7 @@ struct SvgHighlights {
 
 // The whole document. Entities whose geometry is missing (dangling indices) or
 // not finite are left out, so the text is always valid SVG.
-std::string to_svg(const System& system, const SvgOptions& options, const SvgHighlights& highlights);
+std::string to_svg(const System& system, const SvgOptions& options,
+                   const SvgHighlights& highlights);
 
 }  // namespace ovralis

@@ -34,7 +34,9 @@ RoundRef circle_ref(const System& s, Index i) {
 ArcRef arc_ref(const System& s, Index i) {
     const Arc& a = s.arcs[i];
     const PointRef center = point_ref(s, a.center);
-    return {center, point_ref(s, a.start), point_ref(s, a.end),
+    return {center,
+            point_ref(s, a.start),
+            point_ref(s, a.end),
             {center, a.radius, {ParamKind::ArcRadius, i}}};
 }
 
@@ -89,8 +91,7 @@ ConstraintEntries line_circle_tangent_residual(const System& s, const Constraint
     return line_tangency(line_ref(s, c.index[0]), circle_ref(s, c.index[1]));
 }
 
-void line_circle_tangent_partials(const System& s, const Constraint& c,
-                                  ConstraintPartials& out) {
+void line_circle_tangent_partials(const System& s, const Constraint& c, ConstraintPartials& out) {
     line_tangency_terms(out, line_ref(s, c.index[0]), circle_ref(s, c.index[1]));
 }
 
@@ -110,8 +111,8 @@ ConstraintEntries rounds_tangency(const RoundRef& r1, const RoundRef& r2, bool i
     return one_entry(squared_norm(r1.center.at - r2.center.at) - radii * radii);
 }
 
-void rounds_tangency_terms(ConstraintPartials& out, const RoundRef& first,
-                           const RoundRef& second, bool internal) {
+void rounds_tangency_terms(ConstraintPartials& out, const RoundRef& first, const RoundRef& second,
+                           bool internal) {
     const Vec2 difference = first.center.at - second.center.at;
     add_point(out, 0, first.center.index, 2.0 * difference);
     add_point(out, 0, second.center.index, -2.0 * difference);
@@ -282,8 +283,7 @@ ConstraintEntries line_arc_end_tangent_residual(const System& s, const Constrain
     return one_entry(dot(line_ref(s, c.index[0]).d, arc.end.at - arc.center.at));
 }
 
-void line_arc_end_tangent_partials(const System& s, const Constraint& c,
-                                   ConstraintPartials& out) {
+void line_arc_end_tangent_partials(const System& s, const Constraint& c, ConstraintPartials& out) {
     const ArcRef arc = arc_ref(s, c.index[1]);
     line_arc_endpoint_terms(out, line_ref(s, c.index[0]), arc.end, arc.center);
 }
@@ -297,8 +297,7 @@ ConstraintEntries c2c_distance_residual(const System& s, const Constraint& c) {
 }
 
 void c2c_distance_partials(const System& s, const Constraint& c, ConstraintPartials& out) {
-    distance_terms(out, 0, circle_ref(s, c.index[0]).center, circle_ref(s, c.index[1]).center,
-                   1.0);
+    distance_terms(out, 0, circle_ref(s, c.index[0]).center, circle_ref(s, c.index[1]).center, 1.0);
 }
 
 ConstraintEntries p2c_distance_residual(const System& s, const Constraint& c) {
@@ -310,7 +309,6 @@ ConstraintEntries p2c_distance_residual(const System& s, const Constraint& c) {
 void p2c_distance_partials(const System& s, const Constraint& c, ConstraintPartials& out) {
     point_on_round_terms(out, point_ref(s, c.index[0]), circle_ref(s, c.index[1]));
 }
-
 
 // ---- Geometric errors --------------------------------------------------------
 // Lengths relative to the scale, angles in radians. Tangencies are the gap
@@ -406,52 +404,44 @@ double p2c_distance_error(const System& s, const Constraint& c, double scale) {
 }  // namespace
 
 const KindOperations point_on_circle_kind{point_on_circle_residual, point_on_circle_partials,
-    point_on_circle_error};
-const KindOperations line_circle_tangent_kind{line_circle_tangent_residual,
-                                              line_circle_tangent_partials,
-    line_circle_tangent_error};
-const KindOperations circle_circle_tangent_kind{CircleCircleTangency::residual,
-                                                CircleCircleTangency::partials,
-    CircleCircleTangency::error};
+                                          point_on_circle_error};
+const KindOperations line_circle_tangent_kind{
+    line_circle_tangent_residual, line_circle_tangent_partials, line_circle_tangent_error};
+const KindOperations circle_circle_tangent_kind{
+    CircleCircleTangency::residual, CircleCircleTangency::partials, CircleCircleTangency::error};
 const KindOperations circle_circle_tangent_internal_kind{CircleCircleInternalTangency::residual,
                                                          CircleCircleInternalTangency::partials,
-    CircleCircleInternalTangency::error};
+                                                         CircleCircleInternalTangency::error};
 const KindOperations equal_radius_kind{equal_radius_residual, equal_radius_partials,
-    equal_radius_error};
-const KindOperations concentric_kind{concentric_residual, concentric_partials,
-    concentric_error};
+                                       equal_radius_error};
+const KindOperations concentric_kind{concentric_residual, concentric_partials, concentric_error};
 const KindOperations circle_radius_kind{circle_radius_residual, circle_radius_partials,
-    circle_radius_error};
+                                        circle_radius_error};
 const KindOperations point_on_arc_kind{point_on_arc_residual, point_on_arc_partials,
-    point_on_arc_error};
+                                       point_on_arc_error};
 const KindOperations line_arc_tangent_kind{line_arc_tangent_residual, line_arc_tangent_partials,
-    line_arc_tangent_error};
+                                           line_arc_tangent_error};
 const KindOperations arc_arc_tangent_kind{ArcArcTangency::residual, ArcArcTangency::partials,
-    ArcArcTangency::error};
+                                          ArcArcTangency::error};
 const KindOperations arc_arc_tangent_internal_kind{ArcArcInternalTangency::residual,
                                                    ArcArcInternalTangency::partials,
-    ArcArcInternalTangency::error};
+                                                   ArcArcInternalTangency::error};
 const KindOperations arc_circle_tangent_kind{ArcCircleTangency::residual,
-                                             ArcCircleTangency::partials,
-    ArcCircleTangency::error};
+                                             ArcCircleTangency::partials, ArcCircleTangency::error};
 const KindOperations arc_circle_tangent_internal_kind{ArcCircleInternalTangency::residual,
                                                       ArcCircleInternalTangency::partials,
-    ArcCircleInternalTangency::error};
-const KindOperations arc_radius_kind{arc_radius_residual, arc_radius_partials,
-    arc_radius_error};
+                                                      ArcCircleInternalTangency::error};
+const KindOperations arc_radius_kind{arc_radius_residual, arc_radius_partials, arc_radius_error};
 const KindOperations arc_sweep_angle_kind{arc_sweep_angle_residual, arc_sweep_angle_partials,
-    arc_sweep_angle_error};
-const KindOperations line_arc_start_tangent_kind{line_arc_start_tangent_residual,
-                                                 line_arc_start_tangent_partials,
-    line_arc_start_tangent_error};
-const KindOperations line_arc_end_tangent_kind{line_arc_end_tangent_residual,
-                                               line_arc_end_tangent_partials,
-    line_arc_end_tangent_error};
+                                          arc_sweep_angle_error};
+const KindOperations line_arc_start_tangent_kind{
+    line_arc_start_tangent_residual, line_arc_start_tangent_partials, line_arc_start_tangent_error};
+const KindOperations line_arc_end_tangent_kind{
+    line_arc_end_tangent_residual, line_arc_end_tangent_partials, line_arc_end_tangent_error};
 const KindOperations c2c_distance_kind{c2c_distance_residual, c2c_distance_partials,
-    c2c_distance_error};
+                                       c2c_distance_error};
 const KindOperations p2c_distance_kind{p2c_distance_residual, p2c_distance_partials,
-    p2c_distance_error};
-const KindOperations arc_length_kind{arc_length_residual, arc_length_partials,
-    arc_length_error};
+                                       p2c_distance_error};
+const KindOperations arc_length_kind{arc_length_residual, arc_length_partials, arc_length_error};
 
 }  // namespace ovralis::kinds

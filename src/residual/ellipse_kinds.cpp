@@ -19,21 +19,24 @@ struct EllipseRef {
     double radmin;
     Parameter radmin_parameter;
 
-    Vec2 second_focus() const { return Vec2(2.0 * center.at.x() - focus.at.x(),
-                                            2.0 * center.at.y() - focus.at.y()); }
+    Vec2 second_focus() const {
+        return Vec2(2.0 * center.at.x() - focus.at.x(), 2.0 * center.at.y() - focus.at.y());
+    }
     double major() const { return std::sqrt(squared_norm(center.at - focus.at) + radmin * radmin); }
 };
 
 EllipseRef ellipse_ref(const System& s, Index i) {
     const Ellipse& e = s.ellipses[i];
-    return {point_ref(s, e.center), point_ref(s, e.focus1), e.radmin,
-            {ParamKind::EllipseRadmin, i}};
+    return {
+        point_ref(s, e.center), point_ref(s, e.focus1), e.radmin, {ParamKind::EllipseRadmin, i}};
 }
 
 // Only the ellipse of the arc enters: its start and end are not used.
 EllipseRef arc_of_ellipse_ref(const System& s, Index i) {
     const ArcOfEllipse& e = s.arcs_of_ellipse[i];
-    return {point_ref(s, e.center), point_ref(s, e.focus1), e.radmin,
+    return {point_ref(s, e.center),
+            point_ref(s, e.focus1),
+            e.radmin,
             {ParamKind::ArcOfEllipseRadmin, i}};
 }
 
@@ -104,8 +107,7 @@ ConstraintEntries ellipse_tangent_line_residual(const System& s, const Constrain
 }
 
 // D = 2G - F1 - F2 with F2 = 2C - F1, so dD/dF1 = 2 dG/dF1.
-void ellipse_tangent_line_partials(const System& s, const Constraint& c,
-                                   ConstraintPartials& out) {
+void ellipse_tangent_line_partials(const System& s, const Constraint& c, ConstraintPartials& out) {
     const LineRef l = line_ref(s, c.index[0]);
     const EllipseRef e = ellipse_ref(s, c.index[1]);
     if (!(l.d.squaredNorm() > kMinSquaredLength)) return;
@@ -162,7 +164,6 @@ void ellipse_focus_distance_partials(const System& s, const Constraint& c,
     distance_terms(out, 0, e.center, e.focus, 2.0);
 }
 
-
 // ---- Geometric errors --------------------------------------------------------
 // The focal residuals grow twice as fast as the distance from the curve near
 // the major vertices, so half of them reads as a distance.
@@ -198,21 +199,19 @@ double ellipse_focus_distance_error(const System& s, const Constraint& c, double
 }  // namespace
 
 const KindOperations point_on_ellipse_kind{point_on_ellipse_residual, point_on_ellipse_partials,
-    point_on_ellipse_error};
-const KindOperations ellipse_tangent_line_kind{ellipse_tangent_line_residual,
-                                               ellipse_tangent_line_partials,
-    ellipse_tangent_line_error};
+                                           point_on_ellipse_error};
+const KindOperations ellipse_tangent_line_kind{
+    ellipse_tangent_line_residual, ellipse_tangent_line_partials, ellipse_tangent_line_error};
 const KindOperations equal_major_axes_kind{equal_major_axes_residual, equal_major_axes_partials,
-    equal_major_axes_error};
+                                           equal_major_axes_error};
 const KindOperations equal_minor_axes_kind{equal_minor_axes_residual, equal_minor_axes_partials,
-    equal_minor_axes_error};
+                                           equal_minor_axes_error};
 const KindOperations point_on_arc_of_ellipse_kind{point_on_arc_of_ellipse_residual,
                                                   point_on_arc_of_ellipse_partials,
-    point_on_arc_of_ellipse_error};
+                                                  point_on_arc_of_ellipse_error};
 const KindOperations ellipse_radmin_kind{ellipse_radmin_residual, ellipse_radmin_partials,
-    ellipse_radmin_error};
-const KindOperations ellipse_focus_distance_kind{ellipse_focus_distance_residual,
-                                                 ellipse_focus_distance_partials,
-    ellipse_focus_distance_error};
+                                         ellipse_radmin_error};
+const KindOperations ellipse_focus_distance_kind{
+    ellipse_focus_distance_residual, ellipse_focus_distance_partials, ellipse_focus_distance_error};
 
 }  // namespace ovralis::kinds

@@ -13,8 +13,7 @@ namespace {
 // ---- Distance: |P1 - P2| - d ----------------------------------------------
 
 ConstraintEntries distance_residual(const System& s, const Constraint& c) {
-    return one_entry(norm(point_ref(s, c.index[0]).at - point_ref(s, c.index[1]).at) -
-                     c.value[0]);
+    return one_entry(norm(point_ref(s, c.index[0]).at - point_ref(s, c.index[1]).at) - c.value[0]);
 }
 
 void distance_partials(const System& s, const Constraint& c, ConstraintPartials& out) {
@@ -167,8 +166,7 @@ ConstraintEntries angle_between_points_residual(const System& s, const Constrain
 }
 
 // d acos(k) = -dk / sin, not taken near the clamp or a vanishing ray.
-void angle_between_points_partials(const System& s, const Constraint& c,
-                                   ConstraintPartials& out) {
+void angle_between_points_partials(const System& s, const Constraint& c, ConstraintPartials& out) {
     const PointRef a = point_ref(s, c.index[0]);
     const PointRef b = point_ref(s, c.index[1]);
     const PointRef p = point_ref(s, c.index[2]);
@@ -247,8 +245,7 @@ ConstraintEntries point_line_distance_residual(const System& s, const Constraint
     return one_entry(k * k / n - target);
 }
 
-void point_line_distance_partials(const System& s, const Constraint& c,
-                                  ConstraintPartials& out) {
+void point_line_distance_partials(const System& s, const Constraint& c, ConstraintPartials& out) {
     const PointRef p = point_ref(s, c.index[0]);
     const LineRef l = line_ref(s, c.index[1]);
     if (l.d.squaredNorm() < kMinSquaredLength) {
@@ -296,8 +293,7 @@ void line_line_intersection_partials(const System& s, const Constraint& c,
     const Vec2 t_wrt_a2 = (perp(l2.d) + perp(g) - t * perp(l1.d)) / den;
     const Vec2 t_wrt_b2 = (t * perp(l1.d) - perp(g)) / den;
     add_point_identity(out, p.index, 1.0);
-    add_point_block(out, l1.a.index,
-                    -(l1.d * t_wrt_a1.transpose() + (1.0 - t) * Mat2::Identity()));
+    add_point_block(out, l1.a.index, -(l1.d * t_wrt_a1.transpose() + (1.0 - t) * Mat2::Identity()));
     add_point_block(out, l1.b.index, -(l1.d * t_wrt_b1.transpose() + t * Mat2::Identity()));
     add_point_block(out, l2.a.index, -(l1.d * t_wrt_a2.transpose()));
     add_point_block(out, l2.b.index, -(l1.d * t_wrt_b2.transpose()));
@@ -311,7 +307,8 @@ ConstraintEntries point_on_line_at_residual(const System& s, const Constraint& c
     const Vec2 a = line.a.at;
     const Vec2 b = line.b.at;
     const double t = c.value[0];
-    return two_entries(p.x() - ((b.x() - a.x()) * t + a.x()), p.y() - ((b.y() - a.y()) * t + a.y()));
+    return two_entries(p.x() - ((b.x() - a.x()) * t + a.x()),
+                       p.y() - ((b.y() - a.y()) * t + a.y()));
 }
 
 void point_on_line_at_partials(const System& s, const Constraint& c, ConstraintPartials& out) {
@@ -324,7 +321,6 @@ void point_on_line_at_partials(const System& s, const Constraint& c, ConstraintP
         out.add(entry, {kind, l.b.index}, -t);
     }
 }
-
 
 // ---- Geometric errors --------------------------------------------------------
 // Lengths relative to the scale, angles in radians. A line without length has
@@ -434,40 +430,29 @@ double point_on_line_at_error(const System& s, const Constraint& c, double scale
 
 }  // namespace
 
-const KindOperations distance_kind{distance_residual, distance_partials,
-    distance_error};
-const KindOperations horizontal_kind{horizontal_residual, horizontal_partials,
-    horizontal_error};
-const KindOperations vertical_kind{vertical_residual, vertical_partials,
-    vertical_error};
-const KindOperations coincident_kind{coincident_residual, coincident_partials,
-    coincident_error};
+const KindOperations distance_kind{distance_residual, distance_partials, distance_error};
+const KindOperations horizontal_kind{horizontal_residual, horizontal_partials, horizontal_error};
+const KindOperations vertical_kind{vertical_residual, vertical_partials, vertical_error};
+const KindOperations coincident_kind{coincident_residual, coincident_partials, coincident_error};
 const KindOperations point_on_line_kind{point_on_line_residual, point_on_line_partials,
-    point_on_line_error};
-const KindOperations parallel_kind{parallel_residual, parallel_partials,
-    parallel_error};
+                                        point_on_line_error};
+const KindOperations parallel_kind{parallel_residual, parallel_partials, parallel_error};
 const KindOperations perpendicular_kind{perpendicular_residual, perpendicular_partials,
-    perpendicular_error};
-const KindOperations angle_kind{angle_residual, angle_partials,
-    angle_error};
+                                        perpendicular_error};
+const KindOperations angle_kind{angle_residual, angle_partials, angle_error};
 const KindOperations equal_length_kind{equal_length_residual, equal_length_partials,
-    equal_length_error};
+                                       equal_length_error};
 const KindOperations fixed_point_kind{fixed_point_residual, fixed_point_partials,
-    fixed_point_error};
-const KindOperations angle_between_points_kind{angle_between_points_residual,
-                                               angle_between_points_partials,
-    angle_between_points_error};
-const KindOperations midpoint_kind{midpoint_residual, midpoint_partials,
-    midpoint_error};
-const KindOperations symmetry_kind{symmetry_residual, symmetry_partials,
-    symmetry_error};
-const KindOperations point_line_distance_kind{point_line_distance_residual,
-                                              point_line_distance_partials,
-    point_line_distance_error};
-const KindOperations line_line_intersection_kind{line_line_intersection_residual,
-                                                 line_line_intersection_partials,
-    line_line_intersection_error};
+                                      fixed_point_error};
+const KindOperations angle_between_points_kind{
+    angle_between_points_residual, angle_between_points_partials, angle_between_points_error};
+const KindOperations midpoint_kind{midpoint_residual, midpoint_partials, midpoint_error};
+const KindOperations symmetry_kind{symmetry_residual, symmetry_partials, symmetry_error};
+const KindOperations point_line_distance_kind{
+    point_line_distance_residual, point_line_distance_partials, point_line_distance_error};
+const KindOperations line_line_intersection_kind{
+    line_line_intersection_residual, line_line_intersection_partials, line_line_intersection_error};
 const KindOperations point_on_line_at_kind{point_on_line_at_residual, point_on_line_at_partials,
-    point_on_line_at_error};
+                                           point_on_line_at_error};
 
 }  // namespace ovralis::kinds

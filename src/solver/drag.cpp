@@ -97,7 +97,6 @@ bool run_projection(Problem& problem, System& system, const Eigen::VectorXd& sta
     return geometry_holds(system, tol, scale);
 }
 
-
 // Stage 1: the point pinned at its target, the rest moved least.
 bool drag_pinned(System& system, Index point, double x, double y, std::uint64_t max_iter,
                  double tol, const InterruptPoll& interrupted, std::uint64_t& iterations) {

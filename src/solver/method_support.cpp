@@ -7,7 +7,6 @@
 
 #include <Eigen/LU>
 
-
 namespace ovralis {
 namespace {
 
@@ -66,9 +65,10 @@ LineSearchResult damped_line_search(Problem& problem, const Eigen::VectorXd& x_s
         result.cost = problem.cost(result.x);
         // A NaN trial cost fails both comparisons, so it is rejected unless the
         // direction carries no first-order information at all.
-        result.accepted = std::abs(directional) < kNegligibleDirectional ||
-                          result.cost <= cost_start - kSufficientDecrease * fraction * directional ||
-                          result.cost < cost_start;
+        result.accepted =
+            std::abs(directional) < kNegligibleDirectional ||
+            result.cost <= cost_start - kSufficientDecrease * fraction * directional ||
+            result.cost < cost_start;
         if (result.accepted) return result;
     }
     return result;

@@ -57,8 +57,8 @@ public:
             diagonal += kRelativeDamping * (diagonal > 0.0 ? diagonal : 1.0);
         }
         // Any pivot that is not NaN will do: the gain test judges the step.
-        factorised_ = structure_.cholesky().factorize(normal, 0.0,
-                                                      -std::numeric_limits<double>::infinity());
+        factorised_ =
+            structure_.cholesky().factorize(normal, 0.0, -std::numeric_limits<double>::infinity());
         jacobian_ = std::move(jacobian);
     }
 
@@ -67,7 +67,8 @@ public:
         if (!factorised_) return std::nullopt;
         const Eigen::VectorXd gradient = -(jacobian_.transpose() * residual);
         const NormalMatrix& normal = structure_.normal();
-        Eigen::VectorXd step = normal.from_order(structure_.cholesky().solve(normal.to_order(gradient)));
+        Eigen::VectorXd step =
+            normal.from_order(structure_.cholesky().solve(normal.to_order(gradient)));
         if (!step.allFinite()) return std::nullopt;
         return step;
     }

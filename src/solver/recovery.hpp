@@ -16,7 +16,6 @@ bool recoverable(const SolveReport& report);
 // proportional to the diagonal of J^T J, one attempt per iteration) for at
 // most max_iter iterations. Keeps the cheaper of the two end points in the
 // entities. The report counts the iterations of both runs.
-SolveReport recover(Problem& problem, const SolveReport& first, std::uint64_t max_iter,
-                    double tol);
+SolveReport recover(Problem& problem, const SolveReport& first, std::uint64_t max_iter, double tol);
 
 }  // namespace ovralis

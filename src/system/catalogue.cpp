@@ -22,7 +22,8 @@ constexpr KindInfo kind(std::string_view name, std::uint8_t equations, bool elim
     std::uint8_t reals = 0;
     for (const auto& [field_name, type] : specs) {
         const std::uint8_t slot = type == F::Real ? reals++ : indices++;
-        info.fields[info.field_count++] = FieldSpec{field_name, type, slot, is_length(field_name, type)};
+        info.fields[info.field_count++] =
+            FieldSpec{field_name, type, slot, is_length(field_name, type)};
     }
     return info;
 }

@@ -253,7 +253,8 @@ bool DocumentEventHandler::end() {
     switch (frame.kind) {
         case FrameKind::RecordObject:
             for (std::size_t i = 0; i < frame.record->required; ++i) {
-                if (!frame.seen[i]) return fail(missing_field_message(frame.record->fields[i].name));
+                if (!frame.seen[i])
+                    return fail(missing_field_message(frame.record->fields[i].name));
             }
             return complete(*frame.record, frame.values);
         case FrameKind::RecordArray:

@@ -55,27 +55,29 @@ public:
 
 private:
     enum class FrameKind : std::uint8_t {
-        RecordObject,    // a record given by name
-        RecordArray,     // a record given as its values in field order
+        RecordObject,  // a record given by name
+        RecordArray,   // a record given as its values in field order
         EntityList,
         ConstraintList,
-        Constraint,      // {"Kind": ...}, kind not yet known until its key arrives
-        Ignored,         // inside the value of an unknown member
+        Constraint,  // {"Kind": ...}, kind not yet known until its key arrives
+        Ignored,     // inside the value of an unknown member
     };
 
     using Values = std::array<FieldValue, kMaxFields>;
 
     // One open array or object.
     struct Frame {
-        explicit Frame(FrameKind kind, const Record* record = nullptr) : kind(kind), record(record) {}
+        explicit Frame(FrameKind kind, const Record* record = nullptr)
+            : kind(kind), record(record) {}
 
         FrameKind kind;
         // RecordObject, RecordArray: the record read; EntityList: the elements'
         // record; Constraint: the field record of the named kind.
         const Record* record = nullptr;
-        std::size_t count = 0;             // RecordArray: values read so far
-        std::optional<std::size_t> field;  // RecordObject: whose value comes next (none: unknown member)
-        std::bitset<kMaxFields> seen;      // RecordObject: members given so far
+        std::size_t count = 0;  // RecordArray: values read so far
+        std::optional<std::size_t>
+            field;  // RecordObject: whose value comes next (none: unknown member)
+        std::bitset<kMaxFields> seen;  // RecordObject: members given so far
         Values values{};
     };
 

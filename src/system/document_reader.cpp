@@ -21,7 +21,8 @@ System from_json(std::string_view text) {
     // read_json_number, since the library's own conversion misreads some
     // inputs (it turns "0e-72" into 2.7e241). Validated encoding: messages that
     // quote the document stay valid UTF-8.
-    constexpr unsigned kFlags = rapidjson::kParseIterativeFlag | rapidjson::kParseNumbersAsStringsFlag |
+    constexpr unsigned kFlags = rapidjson::kParseIterativeFlag |
+                                rapidjson::kParseNumbersAsStringsFlag |
                                 rapidjson::kParseValidateEncodingFlag;
     rapidjson::MemoryStream stream(text.data(), text.size());
     reading::DocumentEventHandler handler(stream);

@@ -40,22 +40,27 @@ inline constexpr std::array<SystemMember, 10> kSystemMembers{{
 }};
 
 template <class Value>
-constexpr bool is_list(Value System::*) { return false; }
+constexpr bool is_list(Value System::*) {
+    return false;
+}
 template <class Item>
-constexpr bool is_list(std::vector<Item> System::*) { return true; }
+constexpr bool is_list(std::vector<Item> System::*) {
+    return true;
+}
 
 constexpr bool is_list(const SystemMember& m) {
     return std::visit([](auto pointer) { return is_list(pointer); }, m.member);
 }
 
 // The leading members that a document must give: the lists.
-inline constexpr std::size_t kRequiredSystemMembers = static_cast<std::size_t>(
-    std::find_if_not(kSystemMembers.begin(), kSystemMembers.end(),
-                     [](const SystemMember& m) { return is_list(m); }) -
-    kSystemMembers.begin());
-static_assert(std::none_of(kSystemMembers.begin() + kRequiredSystemMembers, kSystemMembers.end(),
-                           [](const SystemMember& m) { return is_list(m); }),
-              "the lists lead the top level, so the reader can require exactly the leading members");
+inline constexpr std::size_t kRequiredSystemMembers =
+    static_cast<std::size_t>(std::find_if_not(kSystemMembers.begin(), kSystemMembers.end(),
+                                              [](const SystemMember& m) { return is_list(m); }) -
+                             kSystemMembers.begin());
+static_assert(
+    std::none_of(kSystemMembers.begin() + kRequiredSystemMembers, kSystemMembers.end(),
+                 [](const SystemMember& m) { return is_list(m); }),
+    "the lists lead the top level, so the reader can require exactly the leading members");
 
 // The members of each entity's document object, in writer order. The writer
 // and the reader both walk these tables, so the two cannot disagree on a name
@@ -115,12 +120,31 @@ inline constexpr std::array<EntityMember<ArcOfEllipse>, 6> kArcOfEllipseMembers{
     {"fixed", &ArcOfEllipse::fixed},
 }};
 
-template <class Entity> constexpr const auto& entity_members();
-template <> constexpr const auto& entity_members<Point>() { return kPointMembers; }
-template <> constexpr const auto& entity_members<Line>() { return kLineMembers; }
-template <> constexpr const auto& entity_members<Circle>() { return kCircleMembers; }
-template <> constexpr const auto& entity_members<Arc>() { return kArcMembers; }
-template <> constexpr const auto& entity_members<Ellipse>() { return kEllipseMembers; }
-template <> constexpr const auto& entity_members<ArcOfEllipse>() { return kArcOfEllipseMembers; }
+template <class Entity>
+constexpr const auto& entity_members();
+template <>
+constexpr const auto& entity_members<Point>() {
+    return kPointMembers;
+}
+template <>
+constexpr const auto& entity_members<Line>() {
+    return kLineMembers;
+}
+template <>
+constexpr const auto& entity_members<Circle>() {
+    return kCircleMembers;
+}
+template <>
+constexpr const auto& entity_members<Arc>() {
+    return kArcMembers;
+}
+template <>
+constexpr const auto& entity_members<Ellipse>() {
+    return kEllipseMembers;
+}
+template <>
+constexpr const auto& entity_members<ArcOfEllipse>() {
+    return kArcOfEllipseMembers;
+}
 
 }  // namespace ovralis

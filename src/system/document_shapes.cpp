@@ -39,8 +39,8 @@ Record constraint_record(ConstraintKind kind) {
         record.fields.push_back(
             {field.name, {field.type == FieldType::Real ? Shape::Real : Shape::Index}});
     }
-    record.description = struct_description(
-        "struct variant Constraint::" + std::string(info.name), info.field_count);
+    record.description = struct_description("struct variant Constraint::" + std::string(info.name),
+                                            info.field_count);
     return record;
 }
 
@@ -57,24 +57,38 @@ Layouts::Layouts()
     for (std::size_t k = 0; k < kConstraintKindCount; ++k) {
         constraints.push_back(constraint_record(static_cast<ConstraintKind>(k)));
     }
-    const auto entity_list = [](const Record& elements) { return Expected{Shape::EntityList, &elements}; };
+    const auto entity_list = [](const Record& elements) {
+        return Expected{Shape::EntityList, &elements};
+    };
     const System defaults;
     for (const SystemMember& member : kSystemMembers) {
         const std::string_view name = member.name;
         // Settings fall back to a fresh System's values when left out.
         const Overloaded field{
-            [&](std::vector<Point> System::*) { return RecordField{name, entity_list(point)}; },
-            [&](std::vector<Line> System::*) { return RecordField{name, entity_list(line)}; },
-            [&](std::vector<Circle> System::*) { return RecordField{name, entity_list(circle)}; },
-            [&](std::vector<Arc> System::*) { return RecordField{name, entity_list(arc)}; },
-            [&](std::vector<Ellipse> System::*) { return RecordField{name, entity_list(ellipse)}; },
+            [&](std::vector<Point> System::*) {
+                return RecordField{name, entity_list(point)};
+            },
+            [&](std::vector<Line> System::*) {
+                return RecordField{name, entity_list(line)};
+            },
+            [&](std::vector<Circle> System::*) {
+                return RecordField{name, entity_list(circle)};
+            },
+            [&](std::vector<Arc> System::*) {
+                return RecordField{name, entity_list(arc)};
+            },
+            [&](std::vector<Ellipse> System::*) {
+                return RecordField{name, entity_list(ellipse)};
+            },
             [&](std::vector<ArcOfEllipse> System::*) {
                 return RecordField{name, entity_list(arc_of_ellipse)};
             },
             [&](std::vector<Constraint> System::*) {
                 return RecordField{name, {Shape::ConstraintList}};
             },
-            [&](bool System::*setting) { return RecordField{name, {Shape::Flag}, defaults.*setting}; },
+            [&](bool System::*setting) {
+                return RecordField{name, {Shape::Flag}, defaults.*setting};
+            },
             [&](double System::*setting) {
                 return RecordField{name, {Shape::Real}, defaults.*setting};
             },

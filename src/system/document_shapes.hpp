@@ -45,7 +45,14 @@ struct RecordField {
 };
 
 enum class RecordKind : std::uint8_t {
-    System, Point, Line, Circle, Arc, Ellipse, ArcOfEllipse, ConstraintFields
+    System,
+    Point,
+    Line,
+    Circle,
+    Arc,
+    Ellipse,
+    ArcOfEllipse,
+    ConstraintFields
 };
 
 // An object with named fields: the top level, an entity, or the field object

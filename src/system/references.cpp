@@ -8,7 +8,8 @@ namespace ovralis {
 namespace {
 
 void require(const System& system, EntityKind kind, Index index) {
-    if (index >= entity_count(system, kind)) throw InvalidReference(out_of_range_message(kind, index));
+    if (index >= entity_count(system, kind))
+        throw InvalidReference(out_of_range_message(kind, index));
 }
 
 void require_points(const System& system, std::initializer_list<Index> indices) {

@@ -139,7 +139,8 @@ void set_point(System& system, Index index, double x, double y, std::optional<bo
     point.fixed = fixed.value_or(point.fixed);
 }
 
-void set_circle(System& system, Index index, std::optional<double> radius, std::optional<bool> fixed) {
+void set_circle(System& system, Index index, std::optional<double> radius,
+                std::optional<bool> fixed) {
     Circle& circle = checked_get(system.circles, EntityKind::Circle, index);
     circle.radius = radius.value_or(circle.radius);
     circle.fixed = fixed.value_or(circle.fixed);
@@ -164,8 +165,8 @@ std::size_t remove_point(System& system, Index k) {
 
     // An entity built on point k cannot outlive it: it would silently name
     // whichever point moves into position k.
-    for_each_list_built_on_points(system,
-                                  [&](auto& list, EntityKind kind) { remove_built_on(system, list, kind, k); });
+    for_each_list_built_on_points(
+        system, [&](auto& list, EntityKind kind) { remove_built_on(system, list, kind, k); });
 
     system.points.erase(system.points.begin() + static_cast<std::ptrdiff_t>(k));
     for_each_list_built_on_points(system, [k](auto& list, EntityKind) {

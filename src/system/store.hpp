@@ -26,7 +26,8 @@ const Constraint& get_constraint(const System& system, Index index);
 // Edits in place: every index stays what it was. An unset optional leaves
 // that value as it is. A bad index raises InvalidReference and changes nothing.
 void set_point(System& system, Index index, double x, double y, std::optional<bool> fixed);
-void set_circle(System& system, Index index, std::optional<double> radius, std::optional<bool> fixed);
+void set_circle(System& system, Index index, std::optional<double> radius,
+                std::optional<bool> fixed);
 void set_arc(System& system, Index index, std::optional<double> radius, std::optional<bool> fixed);
 void set_constraint(System& system, Index index, const Constraint& constraint);
 

@@ -45,7 +45,8 @@ EntityKind owner_of(ParamKind kind) {
 }
 
 void throw_missing_entity(EntityKind kind, Index entity, std::size_t count) {
-    throw InternalError(out_of_range_message(kind, entity) + " for a list of " + std::to_string(count));
+    throw InternalError(out_of_range_message(kind, entity) + " for a list of " +
+                        std::to_string(count));
 }
 
 // A parameter naming a missing entity means the layout no longer matches the store.

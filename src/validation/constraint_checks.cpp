@@ -82,8 +82,8 @@ Outcome distance(const System& system, const Constraint& c) {
     const double d = c.value[0];
     const double dist = hypot_norm(position(system, p2) - position(system, p1));
     const double err = std::abs(dist - d);
-    const std::string points = std::string("|").append(point_label(p1)) + "-" +
-                               point_label(p2) + "| = " + fix6(dist);
+    const std::string points =
+        std::string("|").append(point_label(p1)) + "-" + point_label(p2) + "| = " + fix6(dist);
     if (err < tol4(d)) return {true, points + " ≈ d = " + fix6(d)};
     return {false, points + " ≠ d = " + fix6(d) + " (err = " + sci(err) + ")"};
 }
@@ -256,16 +256,14 @@ std::optional<VerificationCheck> constraint_check(const System& system, const Co
         case K::Perpendicular:
             return named("perpendicular_check", position, perpendicular(system, c));
         case K::Angle: return named("angle_check", position, angle(system, c));
-        case K::EqualLength:
-            return named("equal_length_check", position, equal_length(system, c));
+        case K::EqualLength: return named("equal_length_check", position, equal_length(system, c));
         case K::FixedPoint: return named("fixed_point_check", position, fixed_point(system, c));
         case K::PointOnCircle:
             return named("point_on_circle_check", position, point_on_circle(system, c));
         case K::AngleBetweenPoints:
             return named("angle_between_points_check", position, angle_between_points(system, c));
         case K::Midpoint: return named("midpoint_check", position, midpoint(system, c));
-        case K::EqualRadius:
-            return named("equal_radius_check", position, equal_radius(system, c));
+        case K::EqualRadius: return named("equal_radius_check", position, equal_radius(system, c));
         case K::Concentric: return named("concentric_check", position, concentric(system, c));
         case K::Symmetry: return named("symmetry_check", position, symmetry(system, c));
         case K::PointLineDistance:

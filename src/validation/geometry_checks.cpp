@@ -43,8 +43,8 @@ void check_line_lengths(const System& system, std::vector<GeometryWarning>& out)
         const Vec2 d = position(system.points[line.p2]) - position(system.points[line.p1]);
         if (squared_norm(d) < kZeroLengthSquared) {
             out.push_back({WarningCategory::ZeroLengthLine, i,
-                           "Line " + idx(i) + " has zero length (points " + idx(line.p1) +
-                               " and " + idx(line.p2) + " coincide)"});
+                           "Line " + idx(i) + " has zero length (points " + idx(line.p1) + " and " +
+                               idx(line.p2) + " coincide)"});
         }
     }
 }
@@ -114,13 +114,15 @@ void check_ellipse_axes(const System& system, std::vector<GeometryWarning>& out)
 
 std::vector<GeometryWarning> check_geometry(const System& system) {
     std::vector<GeometryWarning> warnings;
-    check_sizes(system.circles, [](const Circle& c) { return c.radius; }, "Circle", "radius",
-                warnings);
-    check_sizes(system.arcs, [](const Arc& a) { return a.radius; }, "Arc", "radius", warnings);
-    check_sizes(system.ellipses, [](const Ellipse& e) { return e.radmin; }, "Ellipse", "radmin",
-                warnings);
-    check_sizes(system.arcs_of_ellipse, [](const ArcOfEllipse& a) { return a.radmin; },
-                "ArcOfEllipse", "radmin", warnings);
+    check_sizes(
+        system.circles, [](const Circle& c) { return c.radius; }, "Circle", "radius", warnings);
+    check_sizes(
+        system.arcs, [](const Arc& a) { return a.radius; }, "Arc", "radius", warnings);
+    check_sizes(
+        system.ellipses, [](const Ellipse& e) { return e.radmin; }, "Ellipse", "radmin", warnings);
+    check_sizes(
+        system.arcs_of_ellipse, [](const ArcOfEllipse& a) { return a.radmin; }, "ArcOfEllipse",
+        "radmin", warnings);
     check_line_lengths(system, warnings);
     check_arc_points(system, warnings);
     check_ellipse_axes(system, warnings);

@@ -9,7 +9,12 @@
 
 namespace ovralis {
 
-enum class WarningCategory { NonPositiveSize, ZeroLengthLine, ArcInconsistent, EllipseInconsistent };
+enum class WarningCategory {
+    NonPositiveSize,
+    ZeroLengthLine,
+    ArcInconsistent,
+    EllipseInconsistent
+};
 
 struct GeometryWarning {
     WarningCategory category;

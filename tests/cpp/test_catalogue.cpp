@@ -28,9 +28,10 @@ TEST(Catalogue, TagsFollowTheDocumentOrder) {
 }
 
 TEST(Catalogue, EquationCountsAndEliminatedKinds) {
-    const std::set<std::string_view> two = {"Coincident", "FixedPoint", "Midpoint", "Concentric",
-                                            "Symmetry", "LineLineIntersection", "PointOnLineAt"};
-    const std::set<std::string_view> eliminated = {"Horizontal", "Vertical", "Coincident",
+    const std::set<std::string_view> two = {"Coincident",   "FixedPoint", "Midpoint",
+                                            "Concentric",   "Symmetry",   "LineLineIntersection",
+                                            "PointOnLineAt"};
+    const std::set<std::string_view> eliminated = {"Horizontal",  "Vertical",   "Coincident",
                                                    "EqualRadius", "Concentric", "EqualMinorAxes"};
     for (std::size_t tag = 0; tag < kConstraintKindCount; ++tag) {
         const KindInfo& info = kind_info(static_cast<ConstraintKind>(tag));

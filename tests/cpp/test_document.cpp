@@ -42,11 +42,12 @@ TEST(DocumentWriter, WritesTheTwoPointExampleByteForByte) {
     Constraint horizontal{ConstraintKind::Horizontal, {0, 1, 0}, {}};
     add_constraint(system, distance);
     add_constraint(system, horizontal);
-    EXPECT_EQ(to_json(system),
-              R"({"points":[{"x":0.0,"y":0.0,"fixed":true},{"x":5.0,"y":0.0,"fixed":false}],)"
-              R"("lines":[{"p1":0,"p2":1}],"circles":[],"arcs":[],"ellipses":[],"arcs_of_ellipse":[],)"
-              R"("constraints":[{"Distance":{"p1":0,"p2":1,"d":5.0}},{"Horizontal":{"p1":0,"p2":1}}],)"
-              R"("clamp_radii":true,"min_radius":1e-10,"track_convergence":false})");
+    EXPECT_EQ(
+        to_json(system),
+        R"({"points":[{"x":0.0,"y":0.0,"fixed":true},{"x":5.0,"y":0.0,"fixed":false}],)"
+        R"("lines":[{"p1":0,"p2":1}],"circles":[],"arcs":[],"ellipses":[],"arcs_of_ellipse":[],)"
+        R"("constraints":[{"Distance":{"p1":0,"p2":1,"d":5.0}},{"Horizontal":{"p1":0,"p2":1}}],)"
+        R"("clamp_radii":true,"min_radius":1e-10,"track_convergence":false})");
 }
 
 TEST(DocumentWriter, WritesEveryEntityKindWithItsMembersInOrder) {
@@ -58,12 +59,13 @@ TEST(DocumentWriter, WritesEveryEntityKindWithItsMembersInOrder) {
     system.clamp_radii = false;
     system.min_radius = 0.001;
     system.track_convergence = true;
-    EXPECT_EQ(to_json(system),
-              R"({"points":[],"lines":[],"circles":[{"center":1,"radius":2.5,"fixed":true}],)"
-              R"("arcs":[{"center":1,"start":2,"end":3,"radius":0.5,"fixed":false}],)"
-              R"("ellipses":[{"center":4,"focus1":5,"radmin":1.5,"fixed":true}],)"
-              R"("arcs_of_ellipse":[{"center":6,"focus1":7,"radmin":0.25,"start":8,"end":9,"fixed":false}],)"
-              R"("constraints":[],"clamp_radii":false,"min_radius":0.001,"track_convergence":true})");
+    EXPECT_EQ(
+        to_json(system),
+        R"({"points":[],"lines":[],"circles":[{"center":1,"radius":2.5,"fixed":true}],)"
+        R"("arcs":[{"center":1,"start":2,"end":3,"radius":0.5,"fixed":false}],)"
+        R"("ellipses":[{"center":4,"focus1":5,"radmin":1.5,"fixed":true}],)"
+        R"("arcs_of_ellipse":[{"center":6,"focus1":7,"radmin":0.25,"start":8,"end":9,"fixed":false}],)"
+        R"("constraints":[],"clamp_radii":false,"min_radius":0.001,"track_convergence":true})");
 }
 
 struct Layout {
@@ -109,7 +111,8 @@ TEST(DocumentWriter, LaysOutNumbersByTheirDecimalPointPosition) {
 TEST(DocumentWriter, WritesNonFiniteRealsAsNull) {
     System system;
     add_point(system, std::nan(""), std::numeric_limits<double>::infinity(), false);
-    system.constraints.push_back({ConstraintKind::CircleRadius, {0, 0, 0}, {-std::numeric_limits<double>::infinity(), 0}});
+    system.constraints.push_back(
+        {ConstraintKind::CircleRadius, {0, 0, 0}, {-std::numeric_limits<double>::infinity(), 0}});
     const std::string text = to_json(system);
     EXPECT_NE(text.find(R"({"x":null,"y":null,"fixed":false})"), std::string::npos);
     EXPECT_NE(text.find(R"({"CircleRadius":{"circle":0,"r":null}})"), std::string::npos);
@@ -189,7 +192,8 @@ TEST(DocumentRoundTrip, KeepsEveryEntityAndEveryConstraintKindInOrder) {
 
     ASSERT_EQ(loaded.constraints.size(), kConstraintKindCount);
     for (std::size_t i = 0; i < kConstraintKindCount; ++i) {
-        EXPECT_EQ(static_cast<std::size_t>(loaded.constraints[i].kind), kConstraintKindCount - 1 - i);
+        EXPECT_EQ(static_cast<std::size_t>(loaded.constraints[i].kind),
+                  kConstraintKindCount - 1 - i);
         expect_same_constraint(loaded.constraints[i], original.constraints[i]);
     }
     EXPECT_FALSE(loaded.clamp_radii);
@@ -275,7 +279,7 @@ TEST(DocumentReader, ReadsEveryNumberSpellingToTheNearestDouble) {
         {0.0, "0e-72"},  // a significand of zero with an exponent
         {0.0, "0.000e-30"},
         {-0.0, "-0.0"},
-        {-0.0, "-0"},    // zero keeps its sign without a fraction too
+        {-0.0, "-0"},  // zero keeps its sign without a fraction too
         {0.1, "0.1000000000000000055511151231257827"},
         {18446744073709551616.0, "18446744073709551616"},
         {-9223372036854775808.0, "-9223372036854775808"},
@@ -308,7 +312,8 @@ struct Rejection {
 std::string unknown_variant_list() {
     std::string list = "one of ";
     for (std::size_t k = 0; k < kConstraintKindCount; ++k) {
-        list += (k ? ", `" : "`") + std::string(kind_info(static_cast<ConstraintKind>(k)).name) + "`";
+        list +=
+            (k ? ", `" : "`") + std::string(kind_info(static_cast<ConstraintKind>(k)).name) + "`";
     }
     return list;
 }
@@ -323,47 +328,66 @@ TEST(DocumentReader, RejectsMalformedDocumentsWithPositionedMessages) {
         {"{}", "missing field `points` at line 1 column 2"},
         {R"({"points":[{"x":1.0,"y":2.0}]})", "missing field `fixed` at line 1 column 28"},
         {R"({"points":[],"points":[]})", "duplicate field `points` at line 1 column 21"},
-        {R"({"points":[[1.0,2.0]]})", "invalid length 2, expected struct Point with 3 elements at line 1 column 20"},
+        {R"({"points":[[1.0,2.0]]})",
+         "invalid length 2, expected struct Point with 3 elements at line 1 column 20"},
         {R"({"points":[[1.0,2.0,true,4]]})",
-         "invalid length: more than 3 elements, expected struct Point with 3 elements at line 1 column 26"},
-        {"[[],[],[],[],[],[]]", "invalid length 6, expected struct System with 10 elements at line 1 column 19"},
+         "invalid length: more than 3 elements, expected struct Point with 3 elements at line 1 "
+         "column 26"},
+        {"[[],[],[],[],[],[]]",
+         "invalid length 6, expected struct System with 10 elements at line 1 column 19"},
         {with_constraint(R"({"Distance":[0,1]})"),
-         "invalid length 2, expected struct variant Constraint::Distance with 3 elements at line 1 column 114"},
-        {with_constraint(R"({"Distance":{"p1":0,"d":1.0}})"), "missing field `p2` at line 1 column 125"},
-        {with_constraint(R"({"Nope":{}})"), "unknown variant `Nope`, expected " + unknown_variant_list() +
-                                                " at line 1 column 104"},
+         "invalid length 2, expected struct variant Constraint::Distance with 3 elements at line 1 "
+         "column 114"},
+        {with_constraint(R"({"Distance":{"p1":0,"d":1.0}})"),
+         "missing field `p2` at line 1 column 125"},
+        {with_constraint(R"({"Nope":{}})"),
+         "unknown variant `Nope`, expected " + unknown_variant_list() + " at line 1 column 104"},
         {with_constraint(R"("Distance")"),
-         "invalid type: string \"Distance\", expected struct variant Constraint::Distance with 3 elements"
+         "invalid type: string \"Distance\", expected struct variant Constraint::Distance with 3 "
+         "elements"
          " at line 1 column 107"},
         {with_constraint(R"({})"),
-         "invalid constraint: expected a single member naming the kind, found none at line 1 column 99"},
+         "invalid constraint: expected a single member naming the kind, found none at line 1 "
+         "column 99"},
         {with_constraint(R"({"Horizontal":{"p1":0,"p2":1},"Vertical":{"p1":0,"p2":1}})"),
-         "invalid constraint: expected a single member naming the kind, found a second member `Vertical`"
+         "invalid constraint: expected a single member naming the kind, found a second member "
+         "`Vertical`"
          " at line 1 column 137"},
         {point_document("\"1\""), "invalid type: string \"1\", expected f64 at line 1 column 19"},
-        {R"({"lines":[{"p1":-1,"p2":0}]})", "invalid value: integer `-1`, expected u64 at line 1 column 18"},
-        {R"({"lines":[{"p1":1.5,"p2":0}]})", "invalid type: floating point `1.5`, expected u64 at line 1 column 19"},
-        {R"({"lines":[{"p1":1.0,"p2":0}]})", "invalid type: floating point `1.0`, expected u64 at line 1 column 19"},
+        {R"({"lines":[{"p1":-1,"p2":0}]})",
+         "invalid value: integer `-1`, expected u64 at line 1 column 18"},
+        {R"({"lines":[{"p1":1.5,"p2":0}]})",
+         "invalid type: floating point `1.5`, expected u64 at line 1 column 19"},
+        {R"({"lines":[{"p1":1.0,"p2":0}]})",
+         "invalid type: floating point `1.0`, expected u64 at line 1 column 19"},
         {R"({"lines":[{"p1":18446744073709551616,"p2":0}]})",
          "invalid type: floating point `1.8446744073709552e19`, expected u64 at line 1 column 36"},
-        {R"({"lines":[{"p1":null,"p2":0}]})", "invalid type: null, expected u64 at line 1 column 20"},
-        {R"({"points":[{"x":0,"y":0,"fixed":null}]})", "invalid type: null, expected a boolean at line 1 column 36"},
+        {R"({"lines":[{"p1":null,"p2":0}]})",
+         "invalid type: null, expected u64 at line 1 column 20"},
+        {R"({"points":[{"x":0,"y":0,"fixed":null}]})",
+         "invalid type: null, expected a boolean at line 1 column 36"},
         {R"({"points":{}})", "invalid type: map, expected a sequence at line 1 column 11"},
-        {R"({"points":[7]})", "invalid type: integer `7`, expected struct Point with 3 elements at line 1 column 12"},
-        {"\"text\"", "invalid type: string \"text\", expected struct System with 10 elements at line 1 column 6"},
+        {R"({"points":[7]})",
+         "invalid type: integer `7`, expected struct Point with 3 elements at line 1 column 12"},
+        {"\"text\"",
+         "invalid type: string \"text\", expected struct System with 10 elements at line 1 column "
+         "6"},
         {R"({"points":[],"lines":[],)" + kEmptyTail + "\n x",
          "the document root must not be followed by other values at line 2 column 2"},
         {std::string("{}\0{}", 5), "missing field `points` at line 1 column 2"},
-        {R"({"junk":0,)" "\n" R"(  "more": [1 2]})",
+        {R"({"junk":0,)"
+         "\n"
+         R"(  "more": [1 2]})",
          "missing a comma or ']' after an array element at line 2 column 14"},
         {"", "the document is empty at line 1 column 0"},
-        {R"({"points":[{"x":1e400}]})", "number too big to be stored in double at line 1 column 17"},
+        {R"({"points":[{"x":1e400}]})",
+         "number too big to be stored in double at line 1 column 17"},
         {R"({"points":[{"x":NaN}]})", "invalid value at line 1 column 17"},
         {point_document("0.5e309"), "number out of range at line 1 column 23"},
         {point_document("1.7976931348623159e308"), "number out of range at line 1 column 38"},
         {with_constraint("{\"Bad\\u0001\\udc00\":{}}"),
-         "unknown variant `Bad\\u0001\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD`, expected " + unknown_variant_list() +
-             " at line 1 column 115"},
+         "unknown variant `Bad\\u0001\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD`, expected " +
+             unknown_variant_list() + " at line 1 column 115"},
     };
     for (const Rejection& rejection : rejections) {
         EXPECT_EQ(error_of(rejection.text), rejection.message) << rejection.text;
@@ -378,7 +402,8 @@ TEST(DocumentReader, RejectsTextAfterANulByte) {
 }
 
 TEST(DocumentReader, RejectsNestingBeyond128LevelsWithoutExhaustingTheStack) {
-    const std::string level129 = R"({"junk":)" + std::string(128, '[') + std::string(128, ']') + "}";
+    const std::string level129 =
+        R"({"junk":)" + std::string(128, '[') + std::string(128, ']') + "}";
     EXPECT_EQ(error_of(level129), "recursion limit exceeded at line 1 column 136");
     // A million open brackets in skipped values: rejected at the limit.
     EXPECT_EQ(error_of(R"({"a":{"b":)" + std::string(1'000'000, '[')),

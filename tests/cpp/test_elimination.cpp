@@ -2,9 +2,9 @@
 #include <random>
 #include <string>
 
+#include <gtest/gtest.h>
 #include <Eigen/Dense>
 #include <Eigen/SVD>
-#include <gtest/gtest.h>
 
 #include "jacobian/banded_elimination.hpp"
 #include "jacobian/sparse_elimination.hpp"
@@ -78,7 +78,8 @@ Eigen::MatrixXd random_band(std::mt19937& rng, int n, int lower, int upper) {
     std::uniform_real_distribution<double> value(-1.0, 1.0);
     Eigen::MatrixXd a = Eigen::MatrixXd::Zero(n, n);
     for (int i = 0; i < n; ++i) {
-        for (int j = std::max(0, i - lower); j <= std::min(n - 1, i + upper); ++j) a(i, j) = value(rng);
+        for (int j = std::max(0, i - lower); j <= std::min(n - 1, i + upper); ++j)
+            a(i, j) = value(rng);
     }
     return a;
 }
@@ -124,10 +125,11 @@ TEST_P(RandomBandTest, MatchesGaussJordan) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Shapes, RandomBandTest,
-                         ::testing::Values(BandShape{1, 0, 0}, BandShape{2, 1, 1}, BandShape{8, 1, 1},
-                                           BandShape{30, 3, 3}, BandShape{30, 5, 1},
-                                           BandShape{30, 1, 5}, BandShape{25, 24, 24},
-                                           BandShape{40, 0, 6}, BandShape{40, 6, 0}));
+                         ::testing::Values(BandShape{1, 0, 0}, BandShape{2, 1, 1},
+                                           BandShape{8, 1, 1}, BandShape{30, 3, 3},
+                                           BandShape{30, 5, 1}, BandShape{30, 1, 5},
+                                           BandShape{25, 24, 24}, BandShape{40, 0, 6},
+                                           BandShape{40, 6, 0}));
 
 // Normal matrices of sparse Jacobians plus damping: the shape the solver feeds in.
 TEST(BandedElimination, DampedNormalMatricesMatchGaussJordan) {
@@ -163,9 +165,7 @@ TEST(BandedElimination, RankDeficientMatricesMatchGaussJordan) {
 // column is left unreduced and the step keeps that row's right-hand side.
 TEST(BandedElimination, ZeroColumnKeepsItsRightHandSide) {
     Eigen::MatrixXd a(3, 3);
-    a << 2, 0, 1,
-         0, 0, 0,
-         1, 0, 3;
+    a << 2, 0, 1, 0, 0, 0, 1, 0, 3;
     const Eigen::Vector3d b(1, 5, 2);
     const Eigen::VectorXd step = banded_solve(a, b);
     EXPECT_DOUBLE_EQ(step[1], 5.0);
@@ -178,10 +178,7 @@ TEST(BandedElimination, ZeroColumnKeepsItsRightHandSide) {
 // rows above ignore the unreduced column's entries.
 TEST(BandedElimination, UnreducedRowIsReducedByLaterPivots) {
     Eigen::MatrixXd a(4, 4);
-    a << 4, 1, 2, 0,
-         0, 1e-13, 3, 1,
-         0, 0, 2, 1,
-         0, 0, 1, 5;
+    a << 4, 1, 2, 0, 0, 1e-13, 3, 1, 0, 0, 2, 1, 0, 0, 1, 5;
     const Eigen::Vector4d b(1, 2, 3, 4);
     const Eigen::VectorXd step = banded_solve(a, b);
     // Rows 2 and 3 solve on their own: 2 y + w = 3, y + 5 w = 4.
@@ -189,7 +186,7 @@ TEST(BandedElimination, UnreducedRowIsReducedByLaterPivots) {
     const double y = (3.0 - w) / 2.0;
     EXPECT_NEAR(step[3], w, 1e-15);
     EXPECT_NEAR(step[2], y, 1e-15);
-    EXPECT_NEAR(step[1], 2.0 - 3.0 * y - w, 1e-14);  // not divided by the tiny pivot
+    EXPECT_NEAR(step[1], 2.0 - 3.0 * y - w, 1e-14);      // not divided by the tiny pivot
     EXPECT_NEAR(step[0], (1.0 - 2.0 * y) / 4.0, 1e-15);  // column 1 counts as zero
     expect_same_step(a, b, 1e-14);
 }
@@ -198,10 +195,8 @@ TEST(BandedElimination, UnreducedRowIsReducedByLaterPivots) {
 // eliminated and do not disturb the later columns.
 TEST(BandedElimination, SmallEntriesUnderUnreducedPivotStay) {
     Eigen::MatrixXd a(4, 4);
-    a << 1, 2, 0, 0,
-         2, 4, 1, 0,  // after column 0, column 1 holds only 0 and 5e-13
-         0, 5e-13, 3, 1,
-         0, 0, 1, 2;
+    a << 1, 2, 0, 0, 2, 4, 1, 0,  // after column 0, column 1 holds only 0 and 5e-13
+        0, 5e-13, 3, 1, 0, 0, 1, 2;
     const Eigen::Vector4d b(1, -1, 2, 0.5);
     expect_same_step(a, b, 1e-13);
 }
@@ -210,9 +205,7 @@ TEST(BandedElimination, SmallEntriesUnderUnreducedPivotStay) {
 // matrix another choice would give a different step.
 TEST(BandedElimination, TiesPickTheFirstRow) {
     Eigen::MatrixXd a(3, 3);
-    a << 0, 1, 0,
-         1, 1, 1,
-         -1, 0, -1;
+    a << 0, 1, 0, 1, 1, 1, -1, 0, -1;
     const Eigen::Vector3d b(1, 2, 3);
     const Eigen::VectorXd step = banded_solve(a, b);
     // Row 1 pivots column 0, row 0 pivots column 1, column 2 is unreduced and
@@ -319,7 +312,8 @@ Eigen::MatrixXd gear_chain_normal_matrix(std::mt19937& rng, int gears, bool pinn
     const int tangencies = gears - 1;
     Eigen::MatrixXd jacobian = Eigen::MatrixXd::Zero(tangencies + (pinned ? gears : 0), 3 * gears);
     for (int i = 0; i < tangencies; ++i) {
-        for (int column : {2 * i, 2 * i + 1, 2 * i + 2, 2 * i + 3, 2 * gears + i, 2 * gears + i + 1}) {
+        for (int column :
+             {2 * i, 2 * i + 1, 2 * i + 2, 2 * i + 3, 2 * gears + i, 2 * gears + i + 1}) {
             jacobian(i, column) = value(rng);
         }
     }
@@ -375,8 +369,7 @@ INSTANTIATE_TEST_SUITE_P(Chains, GearChainTest,
 // rows, address an entry the row does not have).
 TEST(BandedElimination, ZeroPivotIsSkippedEvenWithoutThreshold) {
     Eigen::MatrixXd a(2, 2);
-    a << 0, 0,
-         1, 0;
+    a << 0, 0, 1, 0;
     const Eigen::Vector2d b(3, 5);
     BandedMatrix band = to_banded(a.sparseView(0.0, 0.0));
     const Eigen::VectorXd banded = solve_with_partial_pivoting(band, b, 0.0);

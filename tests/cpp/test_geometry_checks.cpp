@@ -54,9 +54,11 @@ const std::vector<GeometryCase> kCases = {
     {"EmptyStore", [] { return System{}; }, {}},
 
     // Pass 1: circle radii.
-    {"CircleRadiusZero", [] { return circle(0.0); },
+    {"CircleRadiusZero",
+     [] { return circle(0.0); },
      {{Cat::NonPositiveSize, 0, "Circle 0 has non-positive radius (0.000000)"}}},
-    {"CircleRadiusNegative", [] { return circle(-2.5); },
+    {"CircleRadiusNegative",
+     [] { return circle(-2.5); },
      {{Cat::NonPositiveSize, 0, "Circle 0 has non-positive radius (-2.500000)"}}},
     {"CircleRadiusTinyPositive", [] { return circle(1e-300); }, {}},
     {"CircleRadiusNaN", [] { return circle(kNaN); }, {}},
@@ -70,7 +72,8 @@ const std::vector<GeometryCase> kCases = {
 
     // Pass 2 and pass 6 together: a zero radius is also measured against the points
     // with the floor tolerance 1e-8.
-    {"ArcRadiusZeroAlsoOffItsPoints", [] { return arc(0.0, 1.0, 1.0); },
+    {"ArcRadiusZeroAlsoOffItsPoints",
+     [] { return arc(0.0, 1.0, 1.0); },
      {{Cat::NonPositiveSize, 0, "Arc 0 has non-positive radius (0.000000)"},
       {Cat::ArcInconsistent, 0,
        "Arc 0 start point (point 1) is not on the arc radius (distance=1.000000, "
@@ -80,7 +83,8 @@ const std::vector<GeometryCase> kCases = {
        "radius=0.000000)"}}},
 
     // Pass 3 alone: the focus is well away from the centre and radmin below it.
-    {"EllipseRadminZero", [] { return ellipse(3.0, 0.0); },
+    {"EllipseRadminZero",
+     [] { return ellipse(3.0, 0.0); },
      {{Cat::NonPositiveSize, 0, "Ellipse 0 has non-positive radmin (0.000000)"}}},
 
     // Pass 4: arcs of ellipse get only the radmin test.
@@ -93,7 +97,8 @@ const std::vector<GeometryCase> kCases = {
      {{Cat::NonPositiveSize, 1, "ArcOfEllipse 1 has non-positive radmin (-1.000000)"}}},
 
     // Pass 5: squared length against 1e-20.
-    {"LineOf1e-11Warns", [] { return line_of_length(1e-11); },
+    {"LineOf1e-11Warns",
+     [] { return line_of_length(1e-11); },
      {{Cat::ZeroLengthLine, 0, "Line 0 has zero length (points 0 and 1 coincide)"}}},
     {"LineOf1e-9DoesNot", [] { return line_of_length(1e-9); }, {}},
     {"LineNamesItsPoints",
@@ -107,45 +112,55 @@ const std::vector<GeometryCase> kCases = {
     // Pass 6: tolerance max(r, 1) * 1e-8, so 5e-8 at radius 5 and 1e-8 below radius 1.
     {"ArcOnItsRadius", [] { return arc(5.0, 5.0, 5.0); }, {}},
     {"ArcStartWithinTolerance", [] { return arc(5.0, 5.0 + 4e-8, 5.0); }, {}},
-    {"ArcStartJustOutsideTolerance", [] { return arc(5.0, 5.0 + 6e-8, 5.0); },
+    {"ArcStartJustOutsideTolerance",
+     [] { return arc(5.0, 5.0 + 6e-8, 5.0); },
      {{Cat::ArcInconsistent, 0,
        "Arc 0 start point (point 1) is not on the arc radius (distance=5.000000, "
        "radius=5.000000)"}}},
-    {"ArcStartOffRadiusOnly", [] { return arc(5.0, 5.00001, 5.0); },
+    {"ArcStartOffRadiusOnly",
+     [] { return arc(5.0, 5.00001, 5.0); },
      {{Cat::ArcInconsistent, 0,
        "Arc 0 start point (point 1) is not on the arc radius (distance=5.000010, "
        "radius=5.000000)"}}},
-    {"SmallArcUsesAbsoluteFloor", [] { return arc(0.5, 0.5 + 2e-8, 0.5 + 0.5e-8); },
+    {"SmallArcUsesAbsoluteFloor",
+     [] { return arc(0.5, 0.5 + 2e-8, 0.5 + 0.5e-8); },
      {{Cat::ArcInconsistent, 0,
        "Arc 0 start point (point 1) is not on the arc radius (distance=0.500000, "
        "radius=0.500000)"}}},
-    {"ArcBothPointsOffRadius", [] { return arc(2.0, 3.0, 1.0); },
+    {"ArcBothPointsOffRadius",
+     [] { return arc(2.0, 3.0, 1.0); },
      {{Cat::ArcInconsistent, 0,
        "Arc 0 start point (point 1) is not on the arc radius (distance=3.000000, "
        "radius=2.000000)"},
       {Cat::ArcInconsistent, 0,
        "Arc 0 end point (point 2) is not on the arc radius (distance=1.000000, "
        "radius=2.000000)"}}},
-    {"ArcStartOnCentreHidesEverythingElse", [] { return arc(2.0, 1e-9, 7.0); },
+    {"ArcStartOnCentreHidesEverythingElse",
+     [] { return arc(2.0, 1e-9, 7.0); },
      {{Cat::ArcInconsistent, 0, "Arc 0 start point (point 1) coincides with center (point 0)"}}},
-    {"ArcEndOnCentre", [] { return arc(2.0, 2.0, 0.0); },
+    {"ArcEndOnCentre",
+     [] { return arc(2.0, 2.0, 0.0); },
      {{Cat::ArcInconsistent, 0, "Arc 0 end point (point 2) coincides with center (point 0)"}}},
     {"ArcRadiusNaNMeasuresNothing", [] { return arc(kNaN, 1.0, 3.0); }, {}},
 
     // Pass 7: at most one finding per ellipse.
-    {"EllipseFocusOnCentre", [] { return ellipse(1e-9, 2.0); },
+    {"EllipseFocusOnCentre",
+     [] { return ellipse(1e-9, 2.0); },
      {{Cat::EllipseInconsistent, 0,
        "Ellipse 0 focus (point 1) coincides with center (point 0): semi-major axis a ≈ 0, "
        "degenerate"}}},
-    {"EllipseAxisEqualsRadmin", [] { return ellipse(3.0, 3.0); },
+    {"EllipseAxisEqualsRadmin",
+     [] { return ellipse(3.0, 3.0); },
      {{Cat::EllipseInconsistent, 0,
        "Ellipse 0 semi-major axis (3.000000) equals radmin (3.000000): degenerate (circular, "
        "not elliptical)"}}},
-    {"EllipseAxisEqualsRadminWithinRelativeTolerance", [] { return ellipse(3.0, 3.0 + 2e-8); },
+    {"EllipseAxisEqualsRadminWithinRelativeTolerance",
+     [] { return ellipse(3.0, 3.0 + 2e-8); },
      {{Cat::EllipseInconsistent, 0,
        "Ellipse 0 semi-major axis (3.000000) equals radmin (3.000000): degenerate (circular, "
        "not elliptical)"}}},
-    {"EllipseRadminAboveAxis", [] { return ellipse(3.0, 4.0); },
+    {"EllipseRadminAboveAxis",
+     [] { return ellipse(3.0, 4.0); },
      {{Cat::EllipseInconsistent, 0,
        "Ellipse 0 radmin (4.000000) > semi-major axis (3.000000): invalid (would require "
        "imaginary focal distance)"}}},

@@ -130,7 +130,8 @@ void expect_close(const Eigen::MatrixXd& a, const Eigen::MatrixXd& b, double rel
     for (Eigen::Index i = 0; i < a.rows(); ++i) {
         for (Eigen::Index j = 0; j < a.cols(); ++j) {
             const double scale = std::max({1.0, std::abs(a(i, j)), std::abs(b(i, j))});
-            EXPECT_NEAR(a(i, j), b(i, j), relative * scale) << what << " at (" << i << ", " << j << ")";
+            EXPECT_NEAR(a(i, j), b(i, j), relative * scale)
+                << what << " at (" << i << ", " << j << ")";
         }
     }
 }
@@ -229,9 +230,11 @@ TEST_P(EveryKind, ProducersAgree) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(AllKinds, EveryKind, ::testing::Range<std::size_t>(0, kConstraintKindCount),
+INSTANTIATE_TEST_SUITE_P(AllKinds, EveryKind,
+                         ::testing::Range<std::size_t>(0, kConstraintKindCount),
                          [](const auto& info) {
-                             return std::string(kind_info(static_cast<ConstraintKind>(info.param)).name);
+                             return std::string(
+                                 kind_info(static_cast<ConstraintKind>(info.param)).name);
                          });
 
 // ---- Guarded configurations -----------------------------------------------
@@ -287,48 +290,103 @@ INSTANTIATE_TEST_SUITE_P(
     Table, GuardedRows,
     ::testing::Values(
         GuardCase{"DistanceToItself", K::Distance, {0, 0, 0}, {5.0, 0}, {}, {}},
-        GuardCase{"DistanceCoincidentPoints", K::Distance, {0, 1, 0}, {5.0, 0}, {{1, {1.0, -2.0}}}, {}},
+        GuardCase{
+            "DistanceCoincidentPoints", K::Distance, {0, 1, 0}, {5.0, 0}, {{1, {1.0, -2.0}}}, {}},
         GuardCase{"C2CDistanceSharedCentre", K::C2CDistance, {0, 0, 0}, {1.0, 0}, {}, {}},
         // Point 4, the centre, sits at (5, 6).
-        GuardCase{"PointOnCircleAtCentre", K::PointOnCircle, {7, 0, 0}, {}, {{7, {5.0, 6.0}}},
+        GuardCase{"PointOnCircleAtCentre",
+                  K::PointOnCircle,
+                  {7, 0, 0},
+                  {},
+                  {{7, {5.0, 6.0}}},
                   {{kCircleRadius, -1.0}}},
-        GuardCase{"P2CDistanceAtCentre", K::P2CDistance, {7, 0, 0}, {1.0, 0}, {{7, {5.0, 6.0}}},
+        GuardCase{"P2CDistanceAtCentre",
+                  K::P2CDistance,
+                  {7, 0, 0},
+                  {1.0, 0},
+                  {{7, {5.0, 6.0}}},
                   {{kCircleRadius, -1.0}}},
-        GuardCase{"PointOnArcAtCentre", K::PointOnArc, {7, 0, 0}, {}, {{7, {5.0, 6.0}}},
+        GuardCase{"PointOnArcAtCentre",
+                  K::PointOnArc,
+                  {7, 0, 0},
+                  {},
+                  {{7, {5.0, 6.0}}},
                   {{kArcRadius, -1.0}}},
-        GuardCase{"LineCircleTangentZeroLine", K::LineCircleTangent, {0, 0, 0}, {}, {{1, {1.0, -2.0}}}, {}},
-        GuardCase{"LineArcTangentZeroLine", K::LineArcTangent, {0, 0, 0}, {}, {{1, {1.0, -2.0}}}, {}},
-        GuardCase{"EqualLengthOneZeroLine", K::EqualLength, {0, 1, 0}, {},
+        GuardCase{"LineCircleTangentZeroLine",
+                  K::LineCircleTangent,
+                  {0, 0, 0},
+                  {},
+                  {{1, {1.0, -2.0}}},
+                  {}},
+        GuardCase{
+            "LineArcTangentZeroLine", K::LineArcTangent, {0, 0, 0}, {}, {{1, {1.0, -2.0}}}, {}},
+        GuardCase{"EqualLengthOneZeroLine",
+                  K::EqualLength,
+                  {0, 1, 0},
+                  {},
                   {{1, {1.0, -2.0}}, {2, {0.0, 0.0}}, {3, {3.0, 4.0}}},
                   {{px(3), -0.6}, {py(3), -0.8}, {px(2), 0.6}, {py(2), 0.8}}},
-        GuardCase{"EqualLineLengthOneZeroLine", K::EqualLineLength, {1, 0, 0}, {},
+        GuardCase{"EqualLineLengthOneZeroLine",
+                  K::EqualLineLength,
+                  {1, 0, 0},
+                  {},
                   {{1, {1.0, -2.0}}, {2, {0.0, 0.0}}, {3, {3.0, 4.0}}},
                   {{px(3), 0.6}, {py(3), 0.8}, {px(2), -0.6}, {py(2), -0.8}}},
         GuardCase{"AngleZeroLine", K::Angle, {0, 1, 0}, {30.0, 0}, {{1, {1.0, -2.0}}}, {}},
-        GuardCase{"AngleBetweenPointsCollinear", K::AngleBetweenPoints, {0, 1, 2}, {90.0, 0},
-                  {{0, {1.0, 0.0}}, {1, {0.0, 0.0}}, {2, {2.0, 0.0}}}, {}},
-        GuardCase{"AngleBetweenPointsEmptyRay", K::AngleBetweenPoints, {0, 0, 2}, {90.0, 0}, {}, {}},
-        GuardCase{"PointLineDistanceZeroLine", K::PointLineDistance, {2, 0, 0}, {1.0, 0},
+        GuardCase{"AngleBetweenPointsCollinear",
+                  K::AngleBetweenPoints,
+                  {0, 1, 2},
+                  {90.0, 0},
+                  {{0, {1.0, 0.0}}, {1, {0.0, 0.0}}, {2, {2.0, 0.0}}},
+                  {}},
+        GuardCase{
+            "AngleBetweenPointsEmptyRay", K::AngleBetweenPoints, {0, 0, 2}, {90.0, 0}, {}, {}},
+        GuardCase{"PointLineDistanceZeroLine",
+                  K::PointLineDistance,
+                  {2, 0, 0},
+                  {1.0, 0},
                   {{0, {0.0, 0.0}}, {1, {0.0, 0.0}}, {2, {1.0, 2.0}}},
                   {{px(2), 2.0}, {py(2), 4.0}, {px(0), -2.0}, {py(0), -4.0}}},
-        GuardCase{"EllipseTangentLineZeroLine", K::EllipseTangentLine, {0, 0, 0}, {}, {{1, {1.0, -2.0}}}, {}},
-        GuardCase{"EllipseFocusAtCentre", K::EllipseFocusDistance, {0, 0, 0}, {6.0, 0}, {{5, {5.0, 6.0}}}, {}},
+        GuardCase{"EllipseTangentLineZeroLine",
+                  K::EllipseTangentLine,
+                  {0, 0, 0},
+                  {},
+                  {{1, {1.0, -2.0}}},
+                  {}},
+        GuardCase{"EllipseFocusAtCentre",
+                  K::EllipseFocusDistance,
+                  {0, 0, 0},
+                  {6.0, 0},
+                  {{5, {5.0, 6.0}}},
+                  {}},
         // Ellipse 0: C = (0, 0), F1 = (3, 0), b = 4, so a = 5 and F2 = (-3, 0).
         // P on F1: only the |P - F2| and the major radius terms remain.
         // dF2/dF1 = -1, so F1 gets +1 from the |P - F2| term and -2 (C - F1) / a = -1.2
         // from the major radius; C gets -2 and +1.2.
-        GuardCase{"PointOnEllipseAtFocus", K::PointOnEllipse, {3, 0, 0}, {},
+        GuardCase{"PointOnEllipseAtFocus",
+                  K::PointOnEllipse,
+                  {3, 0, 0},
+                  {},
                   {{4, {0.0, 0.0}}, {5, {3.0, 0.0}}, {3, {3.0, 0.0}}},
-                  {{px(3), 1.0}, {px(5), 1.0 - 1.2}, {px(4), -2.0 + 1.2},
+                  {{px(3), 1.0},
+                   {px(5), 1.0 - 1.2},
+                   {px(4), -2.0 + 1.2},
                    {{ParamKind::EllipseRadmin, 0}, -1.6}}},
-        GuardCase{"ArcSweepStartOnCentre", K::ArcSweepAngle, {0, 0, 0}, {90.0, 0}, {{5, {5.0, 6.0}}}, {}},
-        GuardCase{"ArcLengthStartOnCentre", K::ArcLength, {0, 0, 0}, {2.0, 0}, {{5, {5.0, 6.0}}}, {}}),
+        GuardCase{
+            "ArcSweepStartOnCentre", K::ArcSweepAngle, {0, 0, 0}, {90.0, 0}, {{5, {5.0, 6.0}}}, {}},
+        GuardCase{
+            "ArcLengthStartOnCentre", K::ArcLength, {0, 0, 0}, {2.0, 0}, {{5, {5.0, 6.0}}}, {}}),
     [](const auto& info) { return info.param.name; });
 
 // Parallel lines: the intersection rows are the incidences of P on each line.
 TEST(GuardedIntersection, ParallelLinesGiveIncidenceRows) {
-    GuardCase g{"", K::LineLineIntersection, {4, 0, 1}, {},
-                {{0, {0.0, 0.0}}, {1, {2.0, 0.0}}, {2, {0.0, 1.0}}, {3, {2.0, 1.0}}, {4, {1.0, 3.0}}}, {}};
+    GuardCase g{
+        "",
+        K::LineLineIntersection,
+        {4, 0, 1},
+        {},
+        {{0, {0.0, 0.0}}, {1, {2.0, 0.0}}, {2, {0.0, 1.0}}, {3, {2.0, 1.0}}, {4, {1.0, 3.0}}},
+        {}};
     System s = guard_sketch(g);
     const Eigen::MatrixXd j = analytic_jacobian(s, 2);
     // Row 0: cross(P - A1, d1) with P - A1 = (1, 3), d1 = (2, 0).
@@ -363,13 +421,17 @@ TEST(GuardedSymmetry, ZeroLineGivesIdentityRows) {
 
 // A major radius below the guard drops that ellipse's terms only.
 TEST(GuardedMajorAxes, VanishingMajorRadiusDropsItsTerms) {
-    GuardCase g{"", K::EqualMajorAxes, {0, 1, 0}, {},
-                {{4, {1.0, 1.0}}, {5, {1.0, 1.0}}, {6, {0.0, 0.0}}, {7, {3.0, 0.0}}}, {}};
+    GuardCase g{"",
+                K::EqualMajorAxes,
+                {0, 1, 0},
+                {},
+                {{4, {1.0, 1.0}}, {5, {1.0, 1.0}}, {6, {0.0, 0.0}}, {7, {3.0, 0.0}}},
+                {}};
     System s = guard_sketch(g);
     s.ellipses[0].radmin = 0.0;
     const Eigen::MatrixXd j = analytic_jacobian(s, 1);
     Eigen::MatrixXd expected = Eigen::MatrixXd::Zero(1, j.cols());
-    expected(0, column(s, px(6))) = 0.6;   // -(C - F1) / a with C - F1 = (-3, 0), a = 5
+    expected(0, column(s, px(6))) = 0.6;  // -(C - F1) / a with C - F1 = (-3, 0), a = 5
     expected(0, column(s, px(7))) = -0.6;
     expected(0, column(s, {ParamKind::EllipseRadmin, 1})) = -0.8;
     expect_close(j, expected, 1e-12, "EqualMajorAxes");
@@ -503,15 +565,15 @@ TEST(CentralDifferences, SolverColumnsEqualTheDenseProducer) {
     s.points[3].fixed = true;
     s.circles[1].center = 4;  // two circles on one centre
     s.constraints = {
-        {K::Coincident, {21, 22, 0}, {}},  {K::Coincident, {20, 21, 0}, {}},
-        {K::Horizontal, {0, 2, 0}, {}},    {K::Horizontal, {1, 2, 0}, {}},
-        {K::EqualRadius, {0, 1, 0}, {}},   {K::Concentric, {0, 1, 0}, {}},
-        {K::Vertical, {3, 7, 0}, {}},      {K::Distance, {22, 0, 0}, {2.0, 0.0}},
-        {K::PointOnLine, {20, 1, 0}, {}},  {K::LineCircleTangent, {0, 1, 0}, {}},
+        {K::Coincident, {21, 22, 0}, {}},      {K::Coincident, {20, 21, 0}, {}},
+        {K::Horizontal, {0, 2, 0}, {}},        {K::Horizontal, {1, 2, 0}, {}},
+        {K::EqualRadius, {0, 1, 0}, {}},       {K::Concentric, {0, 1, 0}, {}},
+        {K::Vertical, {3, 7, 0}, {}},          {K::Distance, {22, 0, 0}, {2.0, 0.0}},
+        {K::PointOnLine, {20, 1, 0}, {}},      {K::LineCircleTangent, {0, 1, 0}, {}},
         {K::ArcLength, {0, 0, 0}, {3.0, 0.0}}, {K::Symmetry, {20, 6, 1}, {}},
-        {K::PointOnEllipse, {7, 0, 0}, {}}, {K::EqualMajorAxes, {0, 1, 0}, {}},
-        {K::Midpoint, {8, 21, 9}, {}},     {K::LineLineIntersection, {10, 0, 1}, {}},
-        {K::ArcCircleTangent, {1, 1, 0}, {}}, {K::PointOnArcOfEllipse, {11, 0, 0}, {}},
+        {K::PointOnEllipse, {7, 0, 0}, {}},    {K::EqualMajorAxes, {0, 1, 0}, {}},
+        {K::Midpoint, {8, 21, 9}, {}},         {K::LineLineIntersection, {10, 0, 1}, {}},
+        {K::ArcCircleTangent, {1, 1, 0}, {}},  {K::PointOnArcOfEllipse, {11, 0, 0}, {}},
     };
     build_variables(s);
     const Eigen::VectorXd x = gather(s);

@@ -5,9 +5,9 @@
 #include <cmath>
 #include <string>
 
+#include <gtest/gtest.h>
 #include <Eigen/Core>
 #include <Eigen/SparseCore>
-#include <gtest/gtest.h>
 
 #include "jacobian/jacobian.hpp"
 #include "residual/residual.hpp"
@@ -100,7 +100,7 @@ void check_points_and_lines(const System& s) {
 // x axis, and a unit quarter arc tangent to the first circle above it.
 System circles_and_arcs() {
     System s;
-    add_point(s, 0, 0, true);      // 0: centre of circle 0
+    add_point(s, 0, 0, true);       // 0: centre of circle 0
     add_point(s, 5.3, 0.4, false);  // 1: centre of circle 1
     add_point(s, 0.2, 3.4, false);  // 2: arc centre
     add_point(s, 1.4, 3.3, false);  // 3: arc start
@@ -137,9 +137,9 @@ void check_circles_and_arcs(const System& s) {
 // of ellipse through (0, 4) sharing the first ellipse's centre and focus.
 System ellipses() {
     System s;
-    add_point(s, 0, 0, true);       // 0: centre
-    add_point(s, 2.6, 0.2, false);  // 1: focus
-    add_point(s, 4.6, 0.5, false);  // 2: on the ellipse
+    add_point(s, 0, 0, true);        // 0: centre
+    add_point(s, 2.6, 0.2, false);   // 1: focus
+    add_point(s, 4.6, 0.5, false);   // 2: on the ellipse
     add_point(s, 5.4, -0.3, false);  // 3, 4: tangent line
     add_point(s, 5.3, 1.7, false);
     add_point(s, 20, 0, true);       // 5: centre of the fixed ellipse

@@ -3,13 +3,13 @@
 // with the couplings of real sketches.
 
 #include <cmath>
-#include <optional>
 #include <limits>
+#include <optional>
 #include <random>
 #include <vector>
 
-#include <Eigen/Dense>
 #include <gtest/gtest.h>
+#include <Eigen/Dense>
 
 #include "jacobian/normal_matrix.hpp"
 #include "jacobian/shifted_cholesky.hpp"
@@ -40,7 +40,8 @@ Rows gear_chain(int n) {
 // A plate: four corner points (columns 0-7) pinned by bars, then holes, each
 // dimensioned from two of the plate's corners and sized by its radius.
 Rows plate_with_holes(int holes) {
-    Rows rows = {{0, 1}, {0, 1, 2, 3}, {2, 3, 4, 5}, {4, 5, 6, 7}, {6, 7, 0, 1}, {1, 3}, {0, 2, 4, 6}, {1, 5}};
+    Rows rows = {{0, 1},       {0, 1, 2, 3}, {2, 3, 4, 5}, {4, 5, 6, 7},
+                 {6, 7, 0, 1}, {1, 3},       {0, 2, 4, 6}, {1, 5}};
     const int first_radius = 8 + 2 * holes;
     for (int h = 0; h < holes; ++h) {
         const int x = 8 + 2 * h;
@@ -88,7 +89,8 @@ public:
         const auto& order = normal_.order();
         Eigen::MatrixXd natural(ordered.rows(), ordered.cols());
         for (std::size_t i = 0; i < order.size(); ++i) {
-            for (std::size_t j = 0; j < order.size(); ++j) natural(i, j) = ordered(order[i], order[j]);
+            for (std::size_t j = 0; j < order.size(); ++j)
+                natural(i, j) = ordered(order[i], order[j]);
         }
         return natural;
     }
@@ -123,18 +125,22 @@ TEST_P(ShiftedCholeskyTest, AgreesWithProductAndPivotedElimination) {
     for (double shift : {1e-2, 1e-4, 1e-7, 1e-10, 1e-12}) {
         const Eigen::SparseMatrix<double> jacobian = random_jacobian(pattern, rng);
         const Eigen::SparseMatrix<double> normal = jacobian.transpose() * jacobian;
-        EXPECT_LE((solver.assembled(jacobian) - Eigen::MatrixXd(normal)).lpNorm<Eigen::Infinity>(), 1e-14);
+        EXPECT_LE((solver.assembled(jacobian) - Eigen::MatrixXd(normal)).lpNorm<Eigen::Infinity>(),
+                  1e-14);
 
         const Eigen::VectorXd b = jacobian.transpose() * Eigen::VectorXd::Random(jacobian.rows());
         const auto step = solver.step(jacobian, shift, b);
         const Eigen::SparseMatrix<double, Eigen::RowMajor> rows = normal;
-        const Eigen::VectorXd expected = solve_sparse_with_partial_pivoting(rows, shift, b, kThreshold, work);
+        const Eigen::VectorXd expected =
+            solve_sparse_with_partial_pivoting(rows, shift, b, kThreshold, work);
 
         Eigen::MatrixXd dense = Eigen::MatrixXd(normal);
         dense.diagonal().array() += shift;
-        const Eigen::VectorXd eigenvalues = Eigen::SelfAdjointEigenSolver<Eigen::MatrixXd>(dense).eigenvalues();
+        const Eigen::VectorXd eigenvalues =
+            Eigen::SelfAdjointEigenSolver<Eigen::MatrixXd>(dense).eigenvalues();
         if (!step) {
-            EXPECT_LT(eigenvalues.minCoeff(), 1e3 * kFloor) << "declined a well-conditioned matrix, shift " << shift;
+            EXPECT_LT(eigenvalues.minCoeff(), 1e3 * kFloor)
+                << "declined a well-conditioned matrix, shift " << shift;
             continue;
         }
         ++answered;
@@ -169,7 +175,8 @@ TEST(ShiftedCholesky, OrderKeepsTheGearChainSparse) {
     const Eigen::SparseMatrix<double> jacobian = random_jacobian(gear_chain(200), rng);
     NormalMatrix normal;
     normal.prepare(jacobian, fill_reducing_order(normal_pattern(jacobian)));
-    Eigen::SimplicialLDLT<Eigen::SparseMatrix<double>, Eigen::Upper, Eigen::NaturalOrdering<int>> factors;
+    Eigen::SimplicialLDLT<Eigen::SparseMatrix<double>, Eigen::Upper, Eigen::NaturalOrdering<int>>
+        factors;
     factors.compute(normal.assemble(jacobian));
     const Eigen::SparseMatrix<double> lower = factors.matrixL();
     EXPECT_LE(lower.nonZeros(), 12 * jacobian.cols());

@@ -16,9 +16,9 @@
 #include "solver/normalisation.hpp"
 #include "solver/problem.hpp"
 #include "solver/solve.hpp"
-#include "system/variable_layout.hpp"
 #include "system/errors.hpp"
 #include "system/store.hpp"
+#include "system/variable_layout.hpp"
 
 #include "support/sketch_builder.hpp"
 
@@ -102,7 +102,8 @@ TEST_P(EngineSelectsMethod, SolvesTheTriangle) {
 
 INSTANTIATE_TEST_SUITE_P(Methods, EngineSelectsMethod,
                          ::testing::Values(SelectedMethod{"lm", SolveMethod::Automatic, false},
-                                           SelectedMethod{"sparse_lm", SolveMethod::Automatic, true},
+                                           SelectedMethod{"sparse_lm", SolveMethod::Automatic,
+                                                          true},
                                            SelectedMethod{"dogleg", SolveMethod::DogLeg, false},
                                            SelectedMethod{"bfgs", SolveMethod::Bfgs, false}),
                          [](const auto& info) { return std::string(info.param.name); });
@@ -150,7 +151,8 @@ TEST_P(Interruption, StopsAndLeavesTheStoreConsistent) {
 
 INSTANTIATE_TEST_SUITE_P(Methods, Interruption,
                          ::testing::Values(SelectedMethod{"lm", SolveMethod::Automatic, false},
-                                           SelectedMethod{"sparse_lm", SolveMethod::Automatic, true},
+                                           SelectedMethod{"sparse_lm", SolveMethod::Automatic,
+                                                          true},
                                            SelectedMethod{"dogleg", SolveMethod::DogLeg, false},
                                            SelectedMethod{"bfgs", SolveMethod::Bfgs, false}),
                          [](const auto& info) { return std::string(info.param.name); });
@@ -325,7 +327,8 @@ TEST(Solve, UserValuesSurviveBitForBit) {
     const double scale = mean_point_spacing(s);
     bool round_trip_differs = false;
     for (const Constraint& c : s.constraints) {
-        round_trip_differs = round_trip_differs || !same_bits(c.value[0] / scale * scale, c.value[0]);
+        round_trip_differs =
+            round_trip_differs || !same_bits(c.value[0] / scale * scale, c.value[0]);
     }
     ASSERT_TRUE(round_trip_differs);
 

@@ -33,7 +33,7 @@ TEST(Store, RemovingAPointCountsOnlyDirectConstraintsButDropsThoseOnItsLines) {
     add_line(s, 1, 2);  // line 1 does not use point 0
     add_constraint(s, constraint(ConstraintKind::Distance, {0, 1}, {5.0}));
     add_constraint(s, constraint(ConstraintKind::PointOnLine, {1, 0}));  // on line 0: uses point 0
-    add_constraint(s, constraint(ConstraintKind::Parallel, {0, 1}));  // names line 0
+    add_constraint(s, constraint(ConstraintKind::Parallel, {0, 1}));     // names line 0
     add_constraint(s, constraint(ConstraintKind::EqualLength, {1, 1}));  // line 1 only: survives
     EXPECT_EQ(remove_point(s, 0), 1u);
     ASSERT_EQ(s.constraints.size(), 1u);

@@ -132,9 +132,13 @@ const std::vector<LayoutCase>& layout_cases() {
              points(s, 2, {0, 1});
              add_constraint(s, constraint(K::Horizontal, {0, 1}));
          },
-         {}, false},
+         {},
+         false},
         {"HorizontalKeepsFirstNamed",
-         [](System& s) { points(s, 3); add_constraint(s, constraint(K::Horizontal, {2, 1})); },
+         [](System& s) {
+             points(s, 3);
+             add_constraint(s, constraint(K::Horizontal, {2, 1}));
+         },
          {X(0), Y(0), X(1), X(2), Y(2)}},
         {"VerticalFree",
          [](System& s) {
@@ -211,7 +215,8 @@ const std::vector<LayoutCase>& layout_cases() {
              add_constraint(s, constraint(K::Horizontal, {0, 1}));
              add_constraint(s, constraint(K::Horizontal, {1, 2}));
          },
-         {X(1)}, false},
+         {X(1)},
+         false},
         {"CoincidentFixedSecond",
          [](System& s) {
              points(s, 2, {1});
@@ -241,7 +246,11 @@ const std::vector<LayoutCase>& layout_cases() {
          },
          {CR(0), CR(1)}},
         {"FixedCircleKeepsFreeCentre",
-         [](System& s) { points(s, 1); add_circle(s, 0, 1.0, true); }, {X(0), Y(0)}},
+         [](System& s) {
+             points(s, 1);
+             add_circle(s, 0, 1.0, true);
+         },
+         {X(0), Y(0)}},
         {"EqualRadiusFree",
          [](System& s) {
              points(s, 1, {0});
@@ -338,7 +347,8 @@ TEST_P(VariableLayoutCase, EqualitiesShareColumns) {
         EXPECT_FALSE(column_of(layout, p).has_value()) << describe(p);
     }
     for (const auto& [a, b] : equalities(system)) {
-        EXPECT_EQ(column_of(layout, a), column_of(layout, b)) << describe(a) << " vs " << describe(b);
+        EXPECT_EQ(column_of(layout, a), column_of(layout, b))
+            << describe(a) << " vs " << describe(b);
     }
 }
 
@@ -427,14 +437,13 @@ TEST_P(RadiusClamp, AppliesToRadiiOnly) {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-INSTANTIATE_TEST_SUITE_P(
-    Scatter, RadiusClamp,
-    ::testing::Values(ClampCase{"NegativeIsRaised", true, -0.5, 1e-10, -0.5},
-                      ClampCase{"ZeroIsRaised", true, 0.0, 1e-10, 0.0},
-                      ClampCase{"AboveMinimumKept", true, 0.25, 0.25, 0.25},
-                      ClampCase{"NaNWrittenAsNaN", true, kNaN, kNaN, kNaN},
-                      ClampCase{"ClampOff", false, -0.5, -0.5, -0.5}),
-    [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Scatter, RadiusClamp,
+                         ::testing::Values(ClampCase{"NegativeIsRaised", true, -0.5, 1e-10, -0.5},
+                                           ClampCase{"ZeroIsRaised", true, 0.0, 1e-10, 0.0},
+                                           ClampCase{"AboveMinimumKept", true, 0.25, 0.25, 0.25},
+                                           ClampCase{"NaNWrittenAsNaN", true, kNaN, kNaN, kNaN},
+                                           ClampCase{"ClampOff", false, -0.5, -0.5, -0.5}),
+                         [](const auto& info) { return info.param.name; });
 
 TEST(VariableLayout, ScatterIgnoresExtraEntriesAndRejectsShortVectors) {
     System s;
@@ -506,9 +515,11 @@ TEST_P(KindSubstitution, RemovesOneUnknownPerEquationExactlyWhenEliminated) {
     EXPECT_EQ(s.layout.variables.size(), unconstrained - removed) << info.name;
 }
 
-INSTANTIATE_TEST_SUITE_P(AllKinds, KindSubstitution, testing::Range<std::size_t>(0, kConstraintKindCount),
+INSTANTIATE_TEST_SUITE_P(AllKinds, KindSubstitution,
+                         testing::Range<std::size_t>(0, kConstraintKindCount),
                          [](const testing::TestParamInfo<std::size_t>& param) {
-                             return std::string(kind_info(static_cast<ConstraintKind>(param.param)).name);
+                             return std::string(
+                                 kind_info(static_cast<ConstraintKind>(param.param)).name);
                          });
 
 }  // namespace

@@ -47,7 +47,7 @@ struct FormatCase {
 
 TEST(DetailNumberFormat, ScientificNotationHasShortExponent) {
     const std::vector<FormatCase> cases = {
-        {1.5e-9, "1.50e-9"}, {-0.000314, "-3.14e-4"}, {0.0, "0.00e0"},   {3.2e-12, "3.20e-12"},
+        {1.5e-9, "1.50e-9"}, {-0.000314, "-3.14e-4"}, {0.0, "0.00e0"},     {3.2e-12, "3.20e-12"},
         {1.23e5, "1.23e5"},  {kNaN, "NaN"},           {-INFINITY, "-inf"},
     };
     for (const FormatCase& c : cases) EXPECT_EQ(format_scientific(c.value), c.scientific);
@@ -72,9 +72,9 @@ struct AngleErrorCase {
 
 TEST(LineAngleError, FoldsWholeTurnsAndLineOrientation) {
     const std::vector<AngleErrorCase> cases = {
-        {90, 270, 0},  {350, 10, 20}, {10, 350, 20}, {45, 45, 0},    {0, 90, 90},
-        {0, 100, 80},  {0, 179, 1},   {359, 0, 1},   {725, 0, 5},    {30, 330, 60},
-        {180, 0, 0},   {200, 10, 10}, {0, -20, 20},
+        {90, 270, 0}, {350, 10, 20}, {10, 350, 20}, {45, 45, 0}, {0, 90, 90},
+        {0, 100, 80}, {0, 179, 1},   {359, 0, 1},   {725, 0, 5}, {30, 330, 60},
+        {180, 0, 0},  {200, 10, 10}, {0, -20, 20},
     };
     for (const AngleErrorCase& c : cases) {
         SCOPED_TRACE(std::to_string(c.actual) + " vs " + std::to_string(c.target));
@@ -117,9 +117,7 @@ CheckCase none(std::string label, System s) {
 }
 
 // Two points and the constraint on them.
-System pair(Point a, Point b, Constraint c) {
-    return Sketch{.points = {a, b}, .constraints = {c}};
-}
+System pair(Point a, Point b, Constraint c) { return Sketch{.points = {a, b}, .constraints = {c}}; }
 
 // Points a, b on line 0 and point p, with a constraint on them.
 System point_and_line(Point a, Point b, Point p, Constraint c) {
@@ -128,8 +126,8 @@ System point_and_line(Point a, Point b, Point p, Constraint c) {
 
 // Line 0 from the origin along x, line 1 from the origin to `direction`.
 System two_lines(Point direction, Constraint c) {
-    return Sketch{.points = {{0, 0}, {1, 0}, direction}, .lines = {{0, 1}, {0, 2}},
-                  .constraints = {c}};
+    return Sketch{
+        .points = {{0, 0}, {1, 0}, direction}, .lines = {{0, 1}, {0, 2}}, .constraints = {c}};
 }
 
 System circle_radius(double radius, Constraint c) {
@@ -159,15 +157,15 @@ std::vector<CheckCase> check_cases() {
              pair({0, 0}, {200.03, 0}, constraint(K::Distance, {0, 1}, {200})), "distance_check[0]",
              "|P0-P1| = 200.030000 ≠ d = 200.000000 (err = 3.00e-2)"),
         fail("DistanceNaNTargetFails",
-             pair({0, 0}, {3, 4}, constraint(K::Distance, {0, 1}, {kNaN})),
-             "distance_check[0]", "|P0-P1| = 5.000000 ≠ d = NaN (err = NaN)"),
+             pair({0, 0}, {3, 4}, constraint(K::Distance, {0, 1}, {kNaN})), "distance_check[0]",
+             "|P0-P1| = 5.000000 ≠ d = NaN (err = NaN)"),
         // Squaring these coordinates overflows; the measured length must not.
         pass("DistanceFarFlungPointsKeepTheirLength",
              pair({0, 0}, {std::ldexp(3.0, 660), std::ldexp(4.0, 660)},
                   constraint(K::Distance, {0, 1}, {std::ldexp(5.0, 660)})),
              "distance_check[0]",
-             "|P0-P1| = " + format_fixed(std::ldexp(5.0, 660), 6) + " ≈ d = " +
-                 format_fixed(std::ldexp(5.0, 660), 6)),
+             "|P0-P1| = " + format_fixed(std::ldexp(5.0, 660), 6) +
+                 " ≈ d = " + format_fixed(std::ldexp(5.0, 660), 6)),
 
         pass("HorizontalHolds", pair({0, 0}, {5, 5e-5}, constraint(K::Horizontal, {0, 1})),
              "horizontal_check[0]", "dy = 5.00e-5"),
@@ -194,13 +192,15 @@ std::vector<CheckCase> check_cases() {
              point_and_line({0, 0}, {1e-13, 0}, {2, 3}, constraint(K::PointOnLine, {2, 0}))),
 
         pass("ParallelHolds",
-             Sketch{.points = {{0, 0}, {1, 0}, {0, 1}, {2, 1}}, .lines = {{0, 1}, {2, 3}},
+             Sketch{.points = {{0, 0}, {1, 0}, {0, 1}, {2, 1}},
+                    .lines = {{0, 1}, {2, 3}},
                     .constraints = {constraint(K::Parallel, {0, 1})}},
              "parallel_check[0]", "sin(angle) = 0.00e0"),
         fail("ParallelOff", two_lines({1, 1}, constraint(K::Parallel, {0, 1})), "parallel_check[0]",
              "sin(angle) = 7.07e-1"),
         pass("ParallelShortLinePassesByRule",
-             Sketch{.points = {{0, 0}, {1e-13, 0}, {0, 1}}, .lines = {{0, 1}, {0, 2}},
+             Sketch{.points = {{0, 0}, {1e-13, 0}, {0, 1}},
+                    .lines = {{0, 1}, {0, 2}},
                     .constraints = {constraint(K::Parallel, {0, 1})}},
              "parallel_check[0]", "sin(angle) = 0.00e0"),
         pass("ParallelNaNLinePassesByRule", two_lines({kNaN, 1}, constraint(K::Parallel, {0, 1})),
@@ -213,12 +213,13 @@ std::vector<CheckCase> check_cases() {
         pass("AngleHolds", two_lines({0, 1}, constraint(K::Angle, {0, 1}, {90})), "angle_check[0]",
              "actual angle = 90.00° ≈ target = 90.00°"),
         pass("AngleHalfTurnAwayIsSameOrientation",
-             two_lines({0, 1}, constraint(K::Angle, {0, 1}, {270})),
-             "angle_check[0]", "actual angle = 90.00° ≈ target = 270.00°"),
+             two_lines({0, 1}, constraint(K::Angle, {0, 1}, {270})), "angle_check[0]",
+             "actual angle = 90.00° ≈ target = 270.00°"),
         pass("AngleNegativeTargetIsWrapped", two_lines({0, 1}, constraint(K::Angle, {0, 1}, {-90})),
              "angle_check[0]", "actual angle = 90.00° ≈ target = 270.00°"),
         pass("AngleReversedLine",
-             Sketch{.points = {{0, 0}, {1, 0}, {0, 1}}, .lines = {{0, 1}, {2, 0}},
+             Sketch{.points = {{0, 0}, {1, 0}, {0, 1}},
+                    .lines = {{0, 1}, {2, 0}},
                     .constraints = {constraint(K::Angle, {0, 1}, {90})}},
              "angle_check[0]", "actual angle = 270.00° ≈ target = 90.00°"),
         fail("AngleAcrossZeroErrsByTrueDifference",
@@ -232,15 +233,18 @@ std::vector<CheckCase> check_cases() {
              "angle_check[0]", "actual angle = 30.60° ≠ target = 30.00° (err = 0.60°)"),
 
         pass("EqualLengthHolds",
-             Sketch{.points = {{0, 0}, {3, 4}, {1, 0}, {1, 5.0001}}, .lines = {{0, 1}, {2, 3}},
+             Sketch{.points = {{0, 0}, {3, 4}, {1, 0}, {1, 5.0001}},
+                    .lines = {{0, 1}, {2, 3}},
                     .constraints = {constraint(K::EqualLength, {0, 1})}},
              "equal_length_check[0]", "len1 = 5.000000, len2 = 5.000100, rel_err = 2.00e-5"),
         fail("EqualLengthOff",
-             Sketch{.points = {{0, 0}, {3, 4}, {1, 0}, {1, 6}}, .lines = {{0, 1}, {2, 3}},
+             Sketch{.points = {{0, 0}, {3, 4}, {1, 0}, {1, 6}},
+                    .lines = {{0, 1}, {2, 3}},
                     .constraints = {constraint(K::EqualLength, {0, 1})}},
              "equal_length_check[0]", "len1 = 5.000000, len2 = 6.000000, rel_err = 1.67e-1"),
         pass("EqualLengthBothCollapsed",
-             Sketch{.points = {{0, 0}}, .lines = {{0, 0}, {0, 0}},
+             Sketch{.points = {{0, 0}},
+                    .lines = {{0, 0}, {0, 0}},
                     .constraints = {constraint(K::EqualLength, {0, 1})}},
              "equal_length_check[0]", "len1 = 0.000000, len2 = 0.000000, rel_err = 0.00e0"),
 
@@ -253,11 +257,13 @@ std::vector<CheckCase> check_cases() {
              "fixed_point_check[0]", "P1 at (1.0000, 2.0000) ≠ (1.0000, 2.0002)"),
 
         pass("PointOnCircleHolds",
-             Sketch{.points = {{0, 0}, {0, 2.0001}}, .circles = {{0, 2}},
+             Sketch{.points = {{0, 0}, {0, 2.0001}},
+                    .circles = {{0, 2}},
                     .constraints = {constraint(K::PointOnCircle, {1, 0})}},
              "point_on_circle_check[0]", "dist = 2.000100, r = 2.000000, err = 1.00e-4"),
         fail("PointOnCircleOff",
-             Sketch{.points = {{0, 0}, {3, 0}}, .circles = {{0, 2}},
+             Sketch{.points = {{0, 0}, {3, 0}},
+                    .circles = {{0, 2}},
                     .constraints = {constraint(K::PointOnCircle, {1, 0})}},
              "point_on_circle_check[0]", "dist = 3.000000, r = 2.000000, err = 1.00e0"),
 
@@ -268,13 +274,11 @@ std::vector<CheckCase> check_cases() {
         fail("AngleBetweenPointsOtherSide",
              Sketch{.points = {{1, 0}, {0, 0}, {0, 1}},
                     .constraints = {constraint(K::AngleBetweenPoints, {0, 1, 2}, {-90})}},
-             "angle_between_points_check[0]",
-             "actual = 90.00°, target = -90.00°, err = 180.00°"),
+             "angle_between_points_check[0]", "actual = 90.00°, target = -90.00°, err = 180.00°"),
         fail("AngleBetweenPointsIsNotWrapped",
              Sketch{.points = {{1, 0}, {0, 0}, {0, 1}},
                     .constraints = {constraint(K::AngleBetweenPoints, {0, 1, 2}, {450})}},
-             "angle_between_points_check[0]",
-             "actual = 90.00°, target = 450.00°, err = 360.00°"),
+             "angle_between_points_check[0]", "actual = 90.00°, target = 450.00°, err = 360.00°"),
 
         pass("MidpointHolds",
              Sketch{.points = {{1, 1}, {0, 0}, {2, 2}},
@@ -286,48 +290,55 @@ std::vector<CheckCase> check_cases() {
              "midpoint_check[0]", "expected (1.0000, 1.0000), got (1.0000, 1.5000)"),
 
         pass("EqualRadiusHolds",
-             Sketch{.points = {{0, 0}}, .circles = {{0, 2}, {0, 2.0001}},
+             Sketch{.points = {{0, 0}},
+                    .circles = {{0, 2}, {0, 2.0001}},
                     .constraints = {constraint(K::EqualRadius, {0, 1})}},
              "equal_radius_check[0]", "r1 = 2.000000, r2 = 2.000100, rel_err = 5.00e-5"),
         fail("EqualRadiusOff",
-             Sketch{.points = {{0, 0}}, .circles = {{0, 2}, {0, 3}},
+             Sketch{.points = {{0, 0}},
+                    .circles = {{0, 2}, {0, 3}},
                     .constraints = {constraint(K::EqualRadius, {0, 1})}},
              "equal_radius_check[0]", "r1 = 2.000000, r2 = 3.000000, rel_err = 3.33e-1"),
         fail("EqualRadiusOppositeSigns",
-             Sketch{.points = {{0, 0}}, .circles = {{0, -2}, {0, 2}},
+             Sketch{.points = {{0, 0}},
+                    .circles = {{0, -2}, {0, 2}},
                     .constraints = {constraint(K::EqualRadius, {0, 1})}},
              "equal_radius_check[0]", "r1 = -2.000000, r2 = 2.000000, rel_err = 2.00e0"),
 
         pass("ConcentricHolds",
-             Sketch{.points = {{0, 0}, {5e-5, 0}}, .circles = {{0, 1}, {1, 1}},
+             Sketch{.points = {{0, 0}, {5e-5, 0}},
+                    .circles = {{0, 1}, {1, 1}},
                     .constraints = {constraint(K::Concentric, {0, 1})}},
              "concentric_check[0]", "center distance = (5.00e-5, 0.00e0)"),
         fail("ConcentricOff",
-             Sketch{.points = {{0, 0}, {1, 2}}, .circles = {{0, 1}, {1, 1}},
+             Sketch{.points = {{0, 0}, {1, 2}},
+                    .circles = {{0, 1}, {1, 1}},
                     .constraints = {constraint(K::Concentric, {0, 1})}},
              "concentric_check[0]", "center distance = (1.00e0, 2.00e0)"),
 
         pass("SymmetryHolds",
-             Sketch{.points = {{0, 0}, {0, 1}, {2, 3}, {-2, 3}}, .lines = {{0, 1}},
+             Sketch{.points = {{0, 0}, {0, 1}, {2, 3}, {-2, 3}},
+                    .lines = {{0, 1}},
                     .constraints = {constraint(K::Symmetry, {3, 2, 0})}},
              "symmetry_check[0]", "reflection err = 0.00e0"),
         fail("SymmetryOff",
-             Sketch{.points = {{0, 0}, {0, 1}, {2, 3}, {2, 3}}, .lines = {{0, 1}},
+             Sketch{.points = {{0, 0}, {0, 1}, {2, 3}, {2, 3}},
+                    .lines = {{0, 1}},
                     .constraints = {constraint(K::Symmetry, {3, 2, 0})}},
              "symmetry_check[0]", "reflection err = 4.00e0"),
-        none("SymmetryShortLine",
-             Sketch{.points = {{0, 0}, {0, 1e-11}, {2, 3}, {2, 3}}, .lines = {{0, 1}},
-                    .constraints = {constraint(K::Symmetry, {3, 2, 0})}}),
+        none("SymmetryShortLine", Sketch{.points = {{0, 0}, {0, 1e-11}, {2, 3}, {2, 3}},
+                                         .lines = {{0, 1}},
+                                         .constraints = {constraint(K::Symmetry, {3, 2, 0})}}),
 
         pass("PointLineDistanceHolds",
              point_and_line({0, 0}, {4, 0}, {1, 3}, constraint(K::PointLineDistance, {2, 0}, {3})),
              "point_line_distance_check[0]",
              "actual dist = 3.000000, target = 3.000000, err = 0.00e0"),
-        fail("PointLineDistanceOff",
-             point_and_line({0, 0}, {4, 0}, {1, 3},
-                            constraint(K::PointLineDistance, {2, 0}, {2.5})),
-             "point_line_distance_check[0]",
-             "actual dist = 3.000000, target = 2.500000, err = 5.00e-1"),
+        fail(
+            "PointLineDistanceOff",
+            point_and_line({0, 0}, {4, 0}, {1, 3}, constraint(K::PointLineDistance, {2, 0}, {2.5})),
+            "point_line_distance_check[0]",
+            "actual dist = 3.000000, target = 2.500000, err = 5.00e-1"),
         fail("PointLineDistanceNegativeTarget",
              point_and_line({0, 0}, {4, 0}, {1, 3}, constraint(K::PointLineDistance, {2, 0}, {-3})),
              "point_line_distance_check[0]",
@@ -342,8 +353,7 @@ std::vector<CheckCase> check_cases() {
              "circle_radius_check[0]", "actual r = 2.000000, target = 1.500000, err = 5.00e-1"),
         pass("CircleRadiusLargeTargetRelative",
              circle_radius(200.01, constraint(K::CircleRadius, {0}, {200})),
-             "circle_radius_check[0]",
-             "actual r = 200.010000, target = 200.000000, err = 1.00e-2"),
+             "circle_radius_check[0]", "actual r = 200.010000, target = 200.000000, err = 1.00e-2"),
 
         pass("PointOnLineAtHolds",
              point_and_line({0, 0}, {4, 0}, {1, 0}, constraint(K::PointOnLineAt, {2, 0}, {0.25})),
@@ -356,20 +366,24 @@ std::vector<CheckCase> check_cases() {
              "point_on_line_at_check[0]", "position err = 3.00e0"),
 
         pass("ArcRadiusHolds",
-             Sketch{.points = {{0, 0}, {1, 0}, {0, 1}}, .arcs = {{0, 1, 2, 1}},
+             Sketch{.points = {{0, 0}, {1, 0}, {0, 1}},
+                    .arcs = {{0, 1, 2, 1}},
                     .constraints = {constraint(K::ArcRadius, {0}, {1})}},
              "arc_radius_check[0]", "actual r = 1.000000, target = 1.000000, err = 0.00e0"),
         fail("ArcRadiusOff",
-             Sketch{.points = {{0, 0}, {1, 0}, {0, 1}}, .arcs = {{0, 1, 2, 1}},
+             Sketch{.points = {{0, 0}, {1, 0}, {0, 1}},
+                    .arcs = {{0, 1, 2, 1}},
                     .constraints = {constraint(K::ArcRadius, {0}, {1.5})}},
              "arc_radius_check[0]", "actual r = 1.000000, target = 1.500000, err = 5.00e-1"),
         pass("EllipseRadminHolds",
-             Sketch{.points = {{0, 0}, {3, 0}}, .ellipses = {{0, 1, 1}},
+             Sketch{.points = {{0, 0}, {3, 0}},
+                    .ellipses = {{0, 1, 1}},
                     .constraints = {constraint(K::EllipseRadmin, {0}, {1})}},
              "ellipse_radmin_check[0]",
              "actual radmin = 1.000000, target = 1.000000, err = 0.00e0"),
         fail("EllipseRadminOff",
-             Sketch{.points = {{0, 0}, {3, 0}}, .ellipses = {{0, 1, 1}},
+             Sketch{.points = {{0, 0}, {3, 0}},
+                    .ellipses = {{0, 1, 1}},
                     .constraints = {constraint(K::EllipseRadmin, {0}, {1.5})}},
              "ellipse_radmin_check[0]",
              "actual radmin = 1.000000, target = 1.500000, err = 5.00e-1"),
@@ -405,11 +419,11 @@ class KindsWithoutCheck : public testing::TestWithParam<ConstraintKind> {};
 
 TEST_P(KindsWithoutCheck, AppendNothing) {
     const System s = Sketch{.points = {{0, 0}, {1, 0}, {0, 1}, {1, 1}},
-                   .lines = {{0, 1}, {2, 3}},
-                   .circles = {{0, 1}, {3, 2}},
-                   .arcs = {{0, 1, 2, 1}, {3, 1, 2, 1}},
-                   .ellipses = {{0, 1, 0.5}, {3, 2, 0.5}},
-                   .arcs_of_ellipse = {{0, 1, 0.5, 2, 3}}};
+                            .lines = {{0, 1}, {2, 3}},
+                            .circles = {{0, 1}, {3, 2}},
+                            .arcs = {{0, 1, 2, 1}, {3, 1, 2, 1}},
+                            .ellipses = {{0, 1, 0.5}, {3, 2, 0.5}},
+                            .arcs_of_ellipse = {{0, 1, 0.5, 2, 3}}};
     EXPECT_FALSE(constraint_check(s, constraint(GetParam(), {0, 1, 0}, {3, 3}), 0).has_value());
 }
 
@@ -419,9 +433,9 @@ INSTANTIATE_TEST_SUITE_P(
                     K::LineLineIntersection, K::PointOnArc, K::LineArcTangent, K::ArcArcTangent,
                     K::ArcArcTangentInternal, K::ArcCircleTangent, K::ArcCircleTangentInternal,
                     K::ArcSweepAngle, K::LineArcStartTangent, K::LineArcEndTangent,
-                    K::PointOnEllipse, K::EllipseTangentLine, K::EqualMajorAxes,
-                    K::EqualMinorAxes, K::PointOnArcOfEllipse, K::C2CDistance, K::P2CDistance,
-                    K::ArcLength, K::EqualLineLength, K::EllipseFocusDistance),
+                    K::PointOnEllipse, K::EllipseTangentLine, K::EqualMajorAxes, K::EqualMinorAxes,
+                    K::PointOnArcOfEllipse, K::C2CDistance, K::P2CDistance, K::ArcLength,
+                    K::EqualLineLength, K::EllipseFocusDistance),
     [](const testing::TestParamInfo<ConstraintKind>& info) {
         return std::string(kind_info(info.param).name);
     });
@@ -472,9 +486,9 @@ TEST(Verify, ZeroToleranceRejectsEvenAZeroResidual) {
 TEST(Verify, MaxResidualIsTheLargestFiniteDistanceError) {
     // Distance residuals are |P1 - P2| - d: here 0.25 and -0.5, and a NaN that is skipped.
     const System s = Sketch{.points = {{0, 0}, {3, 4}},
-                   .constraints = {constraint(K::Distance, {0, 1}, {4.75}),
-                                   constraint(K::Distance, {0, 1}, {kNaN}),
-                                   constraint(K::Distance, {0, 1}, {5.5})}};
+                            .constraints = {constraint(K::Distance, {0, 1}, {4.75}),
+                                            constraint(K::Distance, {0, 1}, {kNaN}),
+                                            constraint(K::Distance, {0, 1}, {5.5})}};
     const VerificationReport report = verify(s, 1.0);
     EXPECT_EQ(report.max_residual, 0.5);
     EXPECT_TRUE(report.checks[0].passed);
@@ -483,13 +497,13 @@ TEST(Verify, MaxResidualIsTheLargestFiniteDistanceError) {
 
 TEST(Verify, ChecksComeInPassOrderWithListPositions) {
     // Constraint 1 has no check of its own and constraint 3 sits on a line too short to measure.
-    const System s = Sketch{.points = {{0, 0}, {3, 4}, {0, 1}, {2, 1}, {1e-13, 0}},
-                   .lines = {{0, 1}, {2, 3}, {0, 4}},
-                   .circles = {{0, 1}},
-                   .constraints = {constraint(K::Distance, {0, 1}, {5}),
-                                   constraint(K::LineCircleTangent, {1, 0}),
-                                   constraint(K::EqualLength, {0, 0}),
-                                   constraint(K::PointOnLine, {3, 2})}};
+    const System s =
+        Sketch{.points = {{0, 0}, {3, 4}, {0, 1}, {2, 1}, {1e-13, 0}},
+               .lines = {{0, 1}, {2, 3}, {0, 4}},
+               .circles = {{0, 1}},
+               .constraints = {
+                   constraint(K::Distance, {0, 1}, {5}), constraint(K::LineCircleTangent, {1, 0}),
+                   constraint(K::EqualLength, {0, 0}), constraint(K::PointOnLine, {3, 2})}};
     const VerificationReport report = verify(s, 1e9);
     const std::vector<std::string> expected = {"residual_check", "geometry_check",
                                                "distance_check[0]", "equal_length_check[2]",
@@ -500,8 +514,8 @@ TEST(Verify, ChecksComeInPassOrderWithListPositions) {
 // The verdicts in their order of precedence: residual, then geometry, then the checks.
 TEST(Verify, ResidualOutranksGeometryAndWarningsAreKept) {
     const System s = Sketch{.points = {{0, 0}, {3, 4}},
-                   .circles = {{0, 0.0}},
-                   .constraints = {constraint(K::Distance, {0, 1}, {6})}};
+                            .circles = {{0, 0.0}},
+                            .constraints = {constraint(K::Distance, {0, 1}, {6})}};
     const VerificationReport report = verify(s, 1e-6);
     EXPECT_EQ(report.verdict, Verdict::ResidualTooHigh);
     EXPECT_EQ(report.checks[0].detail,
@@ -540,7 +554,7 @@ TEST(Verify, MovedFixedPointAloneIsWrongBranch) {
     // 5e-10 off: inside the residual tolerance and the 1e-4 check, beyond the 1e-10
     // integrity limit.
     const System s = Sketch{.points = {{1, 2, true}},
-                   .constraints = {constraint(K::FixedPoint, {0}, {1, 2 + 5e-10})}};
+                            .constraints = {constraint(K::FixedPoint, {0}, {1, 2 + 5e-10})}};
     const VerificationReport report = verify(s, 1e-6);
     EXPECT_EQ(report.verdict, Verdict::WrongBranch);
     EXPECT_TRUE(find_check(report, "fixed_point_check[0]").passed);
@@ -553,13 +567,12 @@ TEST(Verify, MovedFixedPointAloneIsWrongBranch) {
 
 TEST(Verify, IntegrityReportsByPointThenByConstraint) {
     // P2 is not flagged and P3 has no target: neither is examined. P1's second target matches.
-    const System s = Sketch{.points = {{0, 0, true}, {5, 5, true}, {7, 7}, {9, 9, true}},
-                   .constraints = {constraint(K::FixedPoint, {1}, {6, 5}),
-                                   constraint(K::FixedPoint, {0}, {1, 0}),
-                                   constraint(K::FixedPoint, {1}, {5, 5}),
-                                   constraint(K::FixedPoint, {2}, {0, 0}),
-                                   constraint(K::FixedPoint, {1}, {5, 4}),
-                                   constraint(K::FixedPoint, {0}, {5e-11, 0})}};
+    const System s = Sketch{
+        .points = {{0, 0, true}, {5, 5, true}, {7, 7}, {9, 9, true}},
+        .constraints = {
+            constraint(K::FixedPoint, {1}, {6, 5}), constraint(K::FixedPoint, {0}, {1, 0}),
+            constraint(K::FixedPoint, {1}, {5, 5}), constraint(K::FixedPoint, {2}, {0, 0}),
+            constraint(K::FixedPoint, {1}, {5, 4}), constraint(K::FixedPoint, {0}, {5e-11, 0})}};
     const VerificationReport report = verify(s, 100.0);
     EXPECT_EQ(report.checks.back().detail,
               "Fixed points moved: P0 moved from (1.000000, 0.000000) to (0.000000, 0.000000); "
@@ -571,15 +584,15 @@ TEST(Verify, DanglingReferencesAreRejectedBeforeAnythingIsRead) {
     const System dangling_line = Sketch{.points = {{0, 0}, {1, 0}}, .lines = {{0, 7}}};
     EXPECT_EQ(error_text<InvalidReference>([&] { verify(dangling_line, 1e-6); }),
               "Point index 7 out of range");
-    const System dangling_circle = Sketch{.points = {{0, 0}},
-                                 .constraints = {constraint(K::CircleRadius, {3}, {1})}};
+    const System dangling_circle =
+        Sketch{.points = {{0, 0}}, .constraints = {constraint(K::CircleRadius, {3}, {1})}};
     EXPECT_THROW(verify(dangling_circle, 1e-6), InvalidReference);
 }
 
 TEST(Summary, NamesVerdictFiguresAndPassedCount) {
     VerificationReport report;
-    report.checks = {{"a", "", true}, {"b", "", true}, {"c", "", false}, {"d", "", true},
-                     {"e", "", true}};
+    report.checks = {
+        {"a", "", true}, {"b", "", true}, {"c", "", false}, {"d", "", true}, {"e", "", true}};
     report.max_residual = 3.2e-12;
     report.tolerance = 1e-6;
     report.verdict = Verdict::WrongBranch;

@@ -195,9 +195,8 @@ SolveReport bfgs(Problem& problem, std::uint64_t max_iter, double tol) {
             Ray ray(problem, x_old, direction);
             length = WolfeSearch(ray, current.cost, slope0).run();
         }
-        x = length.accepted
-                ? Eigen::VectorXd(x_old + length.alpha * direction)
-                : backtrack(problem, x_old, current.cost, direction, slope0, gradient);
+        x = length.accepted ? Eigen::VectorXd(x_old + length.alpha * direction)
+                            : backtrack(problem, x_old, current.cost, direction, slope0, gradient);
 
         current = problem.evaluate(x);
         if (tol > current.max_abs) return converged_after(k + 1);

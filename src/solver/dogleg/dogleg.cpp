@@ -122,8 +122,8 @@ SolveReport dogleg(Problem& problem, std::uint64_t max_iter, double tol) {
 
         const Eigen::MatrixXd normal =
             Eigen::MatrixXd(Eigen::SparseMatrix<double>(jacobian.transpose() * jacobian));
-        const Eigen::VectorXd step =
-            dogleg_step(cauchy_step(jacobian, gradient), gauss_newton_step(normal, gradient), radius);
+        const Eigen::VectorXd step = dogleg_step(cauchy_step(jacobian, gradient),
+                                                 gauss_newton_step(normal, gradient), radius);
 
         const Eigen::VectorXd x_new = x + step;
         const double cost_new = problem.cost(x_new);

@@ -54,7 +54,8 @@ Eigen::VectorXd DampedNormalEquations::eliminated_in_variable_order(double dampi
     std::vector<Eigen::Triplet<double>> entries;
     entries.reserve(static_cast<std::size_t>(ordered.nonZeros()));
     std::vector<int> variable_at(order.size());
-    for (std::size_t j = 0; j < order.size(); ++j) variable_at[static_cast<std::size_t>(order[j])] = static_cast<int>(j);
+    for (std::size_t j = 0; j < order.size(); ++j)
+        variable_at[static_cast<std::size_t>(order[j])] = static_cast<int>(j);
     for (int c = 0; c < ordered.outerSize(); ++c) {
         for (Eigen::SparseMatrix<double>::InnerIterator it(ordered, c); it; ++it) {
             entries.emplace_back(variable_at[static_cast<std::size_t>(it.row())],

@@ -3,7 +3,8 @@
 
 namespace ovralis {
 
-Constraint constraint(ConstraintKind kind, std::array<Index, 3> index, std::array<double, 2> value) {
+Constraint constraint(ConstraintKind kind, std::array<Index, 3> index,
+                      std::array<double, 2> value) {
     return Constraint{kind, index, value};
 }
 
@@ -49,7 +50,8 @@ Index Sketch::arc_of_ellipse(double cx, double cy, double fx, double fy, double 
     return append(arcs_of_ellipse, ArcOfEllipse{c, f, radmin, s, point(ex, ey), false});
 }
 
-void Sketch::constrain(ConstraintKind kind, std::array<Index, 3> index, std::array<double, 2> value) {
+void Sketch::constrain(ConstraintKind kind, std::array<Index, 3> index,
+                       std::array<double, 2> value) {
     constraints.push_back(constraint(kind, index, value));
 }
 

@@ -41,7 +41,8 @@ struct Sketch {
     Index arc_of_ellipse(double cx, double cy, double fx, double fy, double radmin, double sx,
                          double sy, double ex, double ey);
 
-    void constrain(ConstraintKind kind, std::array<Index, 3> index, std::array<double, 2> value = {});
+    void constrain(ConstraintKind kind, std::array<Index, 3> index,
+                   std::array<double, 2> value = {});
 
     operator System() const;
 };
