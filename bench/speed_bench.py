@@ -86,7 +86,7 @@ def predicted_ms(measured, unknowns):
     0 while the last took under a second, too short to extrapolate from."""
     if not measured or measured[-1][1] < 1e3:
         return 0.0
-    (n2, t2) = measured[-1]
+    n2, t2 = measured[-1][:2]
     exponent = growth(measured[-2][1], measured[-2][0], t2, n2) if len(measured) > 1 else 1.0
     return t2 * (unknowns / n2) ** max(exponent, 1.0)
 
@@ -114,19 +114,27 @@ def format_row(family, unknowns, row):
             f"{verdict(row.get('slvs_converged'), row.get('slvs_checked')):24s} {apart:>7s}")
 
 
+def spacing_ms(peer, sketch, workdir, prefix=()):
+    """The mean point spacing of the sketch alone, timed by the peer program (None without it)."""
+    if peer is None:
+        return None
+    document = workdir / (families.file_stem(sketch.family, sketch.unknowns) + ".spacing.json")
+    document.write_text(families.to_document(sketch))
+    output = subprocess.run(list(prefix) + [str(peer), str(document), "--spacing"], check=True,
+                            capture_output=True, text=True).stdout.split()
+    return float(dict(item.split("=", 1) for item in output[1:])["spacing_ms"])
+
+
 def spacing_cost(peer, workdir):
     """The mean point spacing alone on the 100,000-unknown strip, on one core and on all."""
     if peer is None:
         return "not measured: the peer program (which times it from C++) is not built"
-    document = workdir / "spacing-strip.json"
-    document.write_text(families.to_document(families.build("strip", SPACING_SIZE)))
+    sketch = families.build("strip", SPACING_SIZE)
     figures = []
     for label, prefix in (("one core", ["taskset", "-c", "0"]), (f"all {os.cpu_count()} cores", [])):
         if prefix and shutil.which("taskset") is None:
             continue
-        output = subprocess.run(prefix + [str(peer), str(document), "--spacing"], check=True,
-                                capture_output=True, text=True).stdout.split()
-        figures.append(f"{label} {dict(item.split('=', 1) for item in output[1:])['spacing_ms']} ms")
+        figures.append(f"{label} {spacing_ms(peer, sketch, workdir, prefix):.1f} ms")
     return ", ".join(figures)
 
 
@@ -173,19 +181,24 @@ def main():
                     row = run_in_process(sketch)
                     row["slvs_text"] = "too slow" if peer_slow and sketch.unknowns <= PEER_LIMIT else "-"
                 print(format_row(family, sketch.unknowns, row), flush=True)
-                measured.append((sketch.unknowns, row["ovralis_ms"]))
+                # The all-pairs spacing is quadratic by definition: growth is also
+                # given without it, from the sizes where it is timed.
+                spacing = spacing_ms(args.peer, sketch, workdir) if sketch.unknowns >= 0.95 * GROWTH_FROM else None
+                measured.append((sketch.unknowns, row["ovralis_ms"], spacing))
             summary[family] = measured
         spacing = spacing_cost(args.peer, workdir)
 
-    print("\nper family: growth exponent from about 2,000 unknowns to the largest measured size; "
-          "largest time against the strip's at the same size")
-    strip_times = dict(summary.get("strip", []))
+    print("\nper family: growth exponent from about 2,000 unknowns to the largest measured size, "
+          "with and without the all-pairs spacing; largest time against the strip's at the same size")
+    strip_times = {n: t for n, t, _ in summary.get("strip", [])}
     for family, measured in summary.items():
-        start = next(((n, t) for n, t in measured if n >= 0.95 * GROWTH_FROM), None)
+        start = next((m for m in measured if m[0] >= 0.95 * GROWTH_FROM), None)
         end = measured[-1] if measured else None
         text = f"{family:26s} "
         if start and end and end[0] > start[0]:
             text += f"n^{growth(start[1], start[0], end[1], end[0]):.2f} ({start[0]} to {end[0]})"
+            if start[2] is not None and end[2] is not None:
+                text += f", n^{growth(start[1] - start[2], start[0], end[1] - end[2], end[0]):.2f} without the spacing"
         else:
             text += "growth: -"
         strip_at = next((t for n, t in strip_times.items() if end and abs(n - end[0]) <= 0.05 * n), None)
