@@ -314,14 +314,6 @@ void p2c_distance_partials(const System& s, const Constraint& c, ConstraintParti
 // Lengths relative to the scale, angles in radians. Tangencies are the gap
 // between the centre distance and what the radii ask for.
 
-double point_on_circle_error(const System& s, const Constraint& c, double scale) {
-    return std::fabs(point_on_circle_residual(s, c).value[0]) / scale;
-}
-
-double point_on_arc_error(const System& s, const Constraint& c, double scale) {
-    return std::fabs(point_on_arc_residual(s, c).value[0]) / scale;
-}
-
 // A line without length touches only a round of no radius, as the residual says.
 double line_tangency_error(const LineRef& l, const RoundRef& round, double scale) {
     if (!(squared_norm(l.d) > kMinSquaredLength)) return std::fabs(round.radius) / scale;
@@ -334,18 +326,6 @@ double line_circle_tangent_error(const System& s, const Constraint& c, double sc
 
 double line_arc_tangent_error(const System& s, const Constraint& c, double scale) {
     return line_tangency_error(line_ref(s, c.index[0]), arc_round_ref(s, c.index[1]), scale);
-}
-
-double equal_radius_error(const System& s, const Constraint& c, double scale) {
-    return std::fabs(equal_radius_residual(s, c).value[0]) / scale;
-}
-
-double circle_radius_error(const System& s, const Constraint& c, double scale) {
-    return std::fabs(circle_radius_residual(s, c).value[0]) / scale;
-}
-
-double arc_radius_error(const System& s, const Constraint& c, double scale) {
-    return std::fabs(arc_radius_residual(s, c).value[0]) / scale;
 }
 
 double concentric_error(const System& s, const Constraint& c, double scale) {
@@ -393,18 +373,10 @@ double line_arc_end_tangent_error(const System& s, const Constraint& c, double) 
     return line_along_tangent_error(line_ref(s, c.index[0]), arc.end.at - arc.center.at);
 }
 
-double c2c_distance_error(const System& s, const Constraint& c, double scale) {
-    return std::fabs(c2c_distance_residual(s, c).value[0]) / scale;
-}
-
-double p2c_distance_error(const System& s, const Constraint& c, double scale) {
-    return std::fabs(p2c_distance_residual(s, c).value[0]) / scale;
-}
-
 }  // namespace
 
 const KindOperations point_on_circle_kind{point_on_circle_residual, point_on_circle_partials,
-                                          point_on_circle_error};
+                                          length_error<point_on_circle_residual>};
 const KindOperations line_circle_tangent_kind{
     line_circle_tangent_residual, line_circle_tangent_partials, line_circle_tangent_error};
 const KindOperations circle_circle_tangent_kind{
@@ -413,12 +385,12 @@ const KindOperations circle_circle_tangent_internal_kind{CircleCircleInternalTan
                                                          CircleCircleInternalTangency::partials,
                                                          CircleCircleInternalTangency::error};
 const KindOperations equal_radius_kind{equal_radius_residual, equal_radius_partials,
-                                       equal_radius_error};
+                                       length_error<equal_radius_residual>};
 const KindOperations concentric_kind{concentric_residual, concentric_partials, concentric_error};
 const KindOperations circle_radius_kind{circle_radius_residual, circle_radius_partials,
-                                        circle_radius_error};
+                                        length_error<circle_radius_residual>};
 const KindOperations point_on_arc_kind{point_on_arc_residual, point_on_arc_partials,
-                                       point_on_arc_error};
+                                       length_error<point_on_arc_residual>};
 const KindOperations line_arc_tangent_kind{line_arc_tangent_residual, line_arc_tangent_partials,
                                            line_arc_tangent_error};
 const KindOperations arc_arc_tangent_kind{ArcArcTangency::residual, ArcArcTangency::partials,
@@ -431,7 +403,8 @@ const KindOperations arc_circle_tangent_kind{ArcCircleTangency::residual,
 const KindOperations arc_circle_tangent_internal_kind{ArcCircleInternalTangency::residual,
                                                       ArcCircleInternalTangency::partials,
                                                       ArcCircleInternalTangency::error};
-const KindOperations arc_radius_kind{arc_radius_residual, arc_radius_partials, arc_radius_error};
+const KindOperations arc_radius_kind{arc_radius_residual, arc_radius_partials,
+                                     length_error<arc_radius_residual>};
 const KindOperations arc_sweep_angle_kind{arc_sweep_angle_residual, arc_sweep_angle_partials,
                                           arc_sweep_angle_error};
 const KindOperations line_arc_start_tangent_kind{
@@ -439,9 +412,9 @@ const KindOperations line_arc_start_tangent_kind{
 const KindOperations line_arc_end_tangent_kind{
     line_arc_end_tangent_residual, line_arc_end_tangent_partials, line_arc_end_tangent_error};
 const KindOperations c2c_distance_kind{c2c_distance_residual, c2c_distance_partials,
-                                       c2c_distance_error};
+                                       length_error<c2c_distance_residual>};
 const KindOperations p2c_distance_kind{p2c_distance_residual, p2c_distance_partials,
-                                       p2c_distance_error};
+                                       length_error<p2c_distance_residual>};
 const KindOperations arc_length_kind{arc_length_residual, arc_length_partials, arc_length_error};
 
 }  // namespace ovralis::kinds

@@ -180,22 +180,6 @@ double ellipse_tangent_line_error(const System& s, const Constraint& c, double s
     return std::fabs(ellipse_tangent_line_residual(s, c).value[0]) / (2.0 * scale);
 }
 
-double equal_major_axes_error(const System& s, const Constraint& c, double scale) {
-    return std::fabs(equal_major_axes_residual(s, c).value[0]) / scale;
-}
-
-double equal_minor_axes_error(const System& s, const Constraint& c, double scale) {
-    return std::fabs(equal_minor_axes_residual(s, c).value[0]) / scale;
-}
-
-double ellipse_radmin_error(const System& s, const Constraint& c, double scale) {
-    return std::fabs(ellipse_radmin_residual(s, c).value[0]) / scale;
-}
-
-double ellipse_focus_distance_error(const System& s, const Constraint& c, double scale) {
-    return std::fabs(ellipse_focus_distance_residual(s, c).value[0]) / scale;
-}
-
 }  // namespace
 
 const KindOperations point_on_ellipse_kind{point_on_ellipse_residual, point_on_ellipse_partials,
@@ -203,15 +187,16 @@ const KindOperations point_on_ellipse_kind{point_on_ellipse_residual, point_on_e
 const KindOperations ellipse_tangent_line_kind{
     ellipse_tangent_line_residual, ellipse_tangent_line_partials, ellipse_tangent_line_error};
 const KindOperations equal_major_axes_kind{equal_major_axes_residual, equal_major_axes_partials,
-                                           equal_major_axes_error};
+                                           length_error<equal_major_axes_residual>};
 const KindOperations equal_minor_axes_kind{equal_minor_axes_residual, equal_minor_axes_partials,
-                                           equal_minor_axes_error};
+                                           length_error<equal_minor_axes_residual>};
 const KindOperations point_on_arc_of_ellipse_kind{point_on_arc_of_ellipse_residual,
                                                   point_on_arc_of_ellipse_partials,
                                                   point_on_arc_of_ellipse_error};
 const KindOperations ellipse_radmin_kind{ellipse_radmin_residual, ellipse_radmin_partials,
-                                         ellipse_radmin_error};
-const KindOperations ellipse_focus_distance_kind{
-    ellipse_focus_distance_residual, ellipse_focus_distance_partials, ellipse_focus_distance_error};
+                                         length_error<ellipse_radmin_residual>};
+const KindOperations ellipse_focus_distance_kind{ellipse_focus_distance_residual,
+                                                 ellipse_focus_distance_partials,
+                                                 length_error<ellipse_focus_distance_residual>};
 
 }  // namespace ovralis::kinds

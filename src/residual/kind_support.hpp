@@ -3,6 +3,8 @@
 // The pieces the three family files share: the geometry a constraint reads
 // (with the parameters that name it), and the derivative terms that recur.
 
+#include <cmath>
+
 #include "residual/constraint_partials.hpp"
 #include "residual/plane_geometry.hpp"
 #include "residual/residual.hpp"
@@ -34,6 +36,13 @@ inline LineRef line_ref(const System& s, Index i) {
 
 inline ConstraintEntries one_entry(double value) { return {{value, 0.0}, 1}; }
 inline ConstraintEntries two_entries(double first, double second) { return {{first, second}, 2}; }
+
+// The geometric error of a kind whose one residual entry is already a length:
+// its magnitude in units of the scale.
+template <ConstraintEntries (*Residual)(const System&, const Constraint&)>
+double length_error(const System& s, const Constraint& c, double scale) {
+    return std::fabs(Residual(s, c).value[0]) / scale;
+}
 
 // The gradient of one entry with respect to a point's x and y.
 void add_point(ConstraintPartials& out, unsigned entry, Index p, const Vec2& gradient,

@@ -328,18 +328,6 @@ void point_on_line_at_partials(const System& s, const Constraint& c, ConstraintP
 
 constexpr double kNoDirection = kPi / 2.0;
 
-double distance_error(const System& s, const Constraint& c, double scale) {
-    return std::fabs(distance_residual(s, c).value[0]) / scale;
-}
-
-double horizontal_error(const System& s, const Constraint& c, double scale) {
-    return std::fabs(horizontal_residual(s, c).value[0]) / scale;
-}
-
-double vertical_error(const System& s, const Constraint& c, double scale) {
-    return std::fabs(vertical_residual(s, c).value[0]) / scale;
-}
-
 double coincident_error(const System& s, const Constraint& c, double scale) {
     return norm(point_ref(s, c.index[0]).at - point_ref(s, c.index[1]).at) / scale;
 }
@@ -378,10 +366,6 @@ double angle_error(const System& s, const Constraint& c, double) {
     const double phi = degrees_to_radians(c.value[0]);
     const double target = std::atan2(std::fabs(std::sin(phi)), std::cos(phi));
     return std::fabs(angle_between(d1, d2) - target);
-}
-
-double equal_length_error(const System& s, const Constraint& c, double scale) {
-    return std::fabs(equal_length_residual(s, c).value[0]) / scale;
 }
 
 double fixed_point_error(const System& s, const Constraint& c, double scale) {
@@ -430,9 +414,12 @@ double point_on_line_at_error(const System& s, const Constraint& c, double scale
 
 }  // namespace
 
-const KindOperations distance_kind{distance_residual, distance_partials, distance_error};
-const KindOperations horizontal_kind{horizontal_residual, horizontal_partials, horizontal_error};
-const KindOperations vertical_kind{vertical_residual, vertical_partials, vertical_error};
+const KindOperations distance_kind{distance_residual, distance_partials,
+                                   length_error<distance_residual>};
+const KindOperations horizontal_kind{horizontal_residual, horizontal_partials,
+                                     length_error<horizontal_residual>};
+const KindOperations vertical_kind{vertical_residual, vertical_partials,
+                                   length_error<vertical_residual>};
 const KindOperations coincident_kind{coincident_residual, coincident_partials, coincident_error};
 const KindOperations point_on_line_kind{point_on_line_residual, point_on_line_partials,
                                         point_on_line_error};
@@ -441,7 +428,7 @@ const KindOperations perpendicular_kind{perpendicular_residual, perpendicular_pa
                                         perpendicular_error};
 const KindOperations angle_kind{angle_residual, angle_partials, angle_error};
 const KindOperations equal_length_kind{equal_length_residual, equal_length_partials,
-                                       equal_length_error};
+                                       length_error<equal_length_residual>};
 const KindOperations fixed_point_kind{fixed_point_residual, fixed_point_partials,
                                       fixed_point_error};
 const KindOperations angle_between_points_kind{
