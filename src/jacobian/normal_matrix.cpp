@@ -48,11 +48,39 @@ void for_each_row_pair(const RowsOfJacobian& rows, Visit&& visit) {
     }
 }
 
+// The pattern with variable j moved to position order[j]: a counting sort of
+// the entries by their new column, then each column's rows sorted.
+Eigen::SparseMatrix<double> placed_pattern(const Eigen::SparseMatrix<double>& pattern,
+                                           const std::vector<int>& order) {
+    const Eigen::Index n = pattern.cols();
+    Eigen::SparseMatrix<double> placed(n, n);
+    int* starts = placed.outerIndexPtr();
+    for (Eigen::Index c = 0; c < n; ++c) {
+        starts[order[static_cast<std::size_t>(c)] + 1] =
+            pattern.outerIndexPtr()[c + 1] - pattern.outerIndexPtr()[c];
+    }
+    std::partial_sum(starts, starts + n + 1, starts);
+    placed.data().resize(pattern.nonZeros());
+    int* rows = placed.innerIndexPtr();
+    for (Eigen::Index c = 0; c < n; ++c) {
+        int at = starts[order[static_cast<std::size_t>(c)]];
+        for (int e = pattern.outerIndexPtr()[c]; e < pattern.outerIndexPtr()[c + 1]; ++e) {
+            rows[at++] = order[static_cast<std::size_t>(pattern.innerIndexPtr()[e])];
+        }
+    }
+    for (Eigen::Index c = 0; c < n; ++c) std::sort(rows + starts[c], rows + starts[c + 1]);
+    std::fill(placed.valuePtr(), placed.valuePtr() + placed.nonZeros(), 0.0);
+    return placed;
+}
+
 }  // namespace
 
 Eigen::SparseMatrix<double> normal_pattern(const Eigen::SparseMatrix<double>& jacobian) {
     const RowsOfJacobian rows = rows_of(jacobian);
+    // The whole diagonal is stored, so damping can be added to any variable,
+    // even one that no equation reads.
     std::vector<Eigen::Triplet<double>> pairs;
+    for (int j = 0; j < jacobian.cols(); ++j) pairs.emplace_back(j, j, 1.0);
     for_each_row_pair(rows, [&](int a, int b) {
         const int i = rows.columns[static_cast<std::size_t>(a)];
         const int j = rows.columns[static_cast<std::size_t>(b)];
@@ -64,7 +92,8 @@ Eigen::SparseMatrix<double> normal_pattern(const Eigen::SparseMatrix<double>& ja
     return pattern;
 }
 
-void NormalMatrix::prepare(const Eigen::SparseMatrix<double>& jacobian, std::vector<int> order) {
+void NormalMatrix::prepare(const Eigen::SparseMatrix<double>& jacobian,
+                           const Eigen::SparseMatrix<double>& pattern, std::vector<int> order) {
     const int n = static_cast<int>(jacobian.cols());
     if (order.empty()) {
         order.resize(static_cast<std::size_t>(n));
@@ -80,21 +109,10 @@ void NormalMatrix::prepare(const Eigen::SparseMatrix<double>& jacobian, std::vec
     entry_of_ = rows.entries;
 
     // The pattern in the prepared order, then each pair's slots in it.
-    // The whole diagonal is stored, so damping can be added to any variable,
-    // even one that no equation reads.
-    std::vector<Eigen::Triplet<double>> pairs;
-    for (int j = 0; j < n; ++j) pairs.emplace_back(j, j, 0.0);
+    normal_ = placed_pattern(pattern, order_);
     auto placed = [&](int entry) {
         return order_[static_cast<std::size_t>(rows.columns[static_cast<std::size_t>(entry)])];
     };
-    for_each_row_pair(rows, [&](int a, int b) {
-        pairs.emplace_back(placed(a), placed(b), 0.0);
-        pairs.emplace_back(placed(b), placed(a), 0.0);
-    });
-    normal_.resize(n, n);
-    normal_.setFromTriplets(pairs.begin(), pairs.end());
-    normal_.makeCompressed();
-
     auto slot = [&](int row, int column) {
         const int* begin = normal_.innerIndexPtr() + normal_.outerIndexPtr()[column];
         const int* end = normal_.innerIndexPtr() + normal_.outerIndexPtr()[column + 1];

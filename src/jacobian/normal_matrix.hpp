@@ -15,10 +15,11 @@ namespace ovralis {
 
 class NormalMatrix {
 public:
-    // Makes the map for the pattern of `jacobian` (compressed, column-major)
-    // with variable j placed at position order[j]; an empty order keeps the
-    // variables where they are.
-    void prepare(const Eigen::SparseMatrix<double>& jacobian, std::vector<int> order = {});
+    // Makes the map for the pattern of `jacobian` (compressed, column-major),
+    // whose normal_pattern is `pattern`, with variable j placed at position
+    // order[j]; an empty order keeps the variables where they are.
+    void prepare(const Eigen::SparseMatrix<double>& jacobian,
+                 const Eigen::SparseMatrix<double>& pattern, std::vector<int> order = {});
 
     // Whether `jacobian` has the pattern prepare was given.
     bool fits(const Eigen::SparseMatrix<double>& jacobian) const;
@@ -53,8 +54,8 @@ private:
     Eigen::SparseMatrix<double> normal_;
 };
 
-// The pattern of JᵀJ (both triangles, entries one) in the variables' own
-// order: what orderings and band shapes are computed from.
+// The pattern of JᵀJ (both triangles and the whole diagonal, entries one) in
+// the variables' own order: what orderings and band shapes are computed from.
 Eigen::SparseMatrix<double> normal_pattern(const Eigen::SparseMatrix<double>& jacobian);
 
 }  // namespace ovralis

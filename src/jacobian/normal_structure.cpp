@@ -17,10 +17,10 @@ void NormalStructure::prepare_for(const Eigen::SparseMatrix<double>& jacobian) {
     BandedMatrix band = ovralis::band_shape(pattern);
     if (band_pays_off(band, pattern.nonZeros())) {
         band_shape_ = std::move(band);
-        normal_.prepare(jacobian);
+        normal_.prepare(jacobian, pattern);
     } else {
         band_shape_.reset();
-        normal_.prepare(jacobian, fill_reducing_order(pattern));
+        normal_.prepare(jacobian, pattern, fill_reducing_order(pattern));
     }
     cholesky_.analyse(normal_.matrix());
 }

@@ -79,7 +79,8 @@ Eigen::SparseMatrix<double> random_jacobian(const Rows& rows, std::mt19937& rng)
 class OrderedSolve {
 public:
     explicit OrderedSolve(const Eigen::SparseMatrix<double>& jacobian) {
-        normal_.prepare(jacobian, fill_reducing_order(normal_pattern(jacobian)));
+        const Eigen::SparseMatrix<double> pattern = normal_pattern(jacobian);
+        normal_.prepare(jacobian, pattern, fill_reducing_order(pattern));
         cholesky_.analyse(normal_.matrix());
     }
 
@@ -174,7 +175,8 @@ TEST(ShiftedCholesky, OrderKeepsTheGearChainSparse) {
     std::mt19937 rng(5);
     const Eigen::SparseMatrix<double> jacobian = random_jacobian(gear_chain(200), rng);
     NormalMatrix normal;
-    normal.prepare(jacobian, fill_reducing_order(normal_pattern(jacobian)));
+    const Eigen::SparseMatrix<double> pattern = normal_pattern(jacobian);
+    normal.prepare(jacobian, pattern, fill_reducing_order(pattern));
     Eigen::SimplicialLDLT<Eigen::SparseMatrix<double>, Eigen::Upper, Eigen::NaturalOrdering<int>>
         factors;
     factors.compute(normal.assemble(jacobian));
