@@ -5,6 +5,12 @@
 // The normal matrix J^T J and the gradient J^T r are formed once per
 // iteration: the ten attempts differ only in the damping added to the
 // diagonal (damped_normal_equations.hpp says how each is solved).
+//
+// An attempt is a pure function of the linearisation and of its state on
+// entry (the damping and the two flags). Once an attempt leaves that state as
+// it found it, typically an accepted step with the damping at its floor,
+// every remaining attempt would repeat it bit for bit, so the loop ends there
+// with the very point and damping the full ten would have left.
 
 #include <cmath>
 #include <utility>
@@ -19,6 +25,14 @@ namespace {
 constexpr double kInitialDamping = 1e-4;
 constexpr int kDampingAttempts = 10;
 constexpr double kStepNormLimit = 1e10;
+
+// What an attempt starts from, besides x_k and the linearisation.
+struct AttemptState {
+    double damping;
+    bool accepted;
+    bool saturated;
+    bool operator==(const AttemptState&) const = default;
+};
 
 }  // namespace
 
@@ -42,6 +56,7 @@ SolveReport levenberg_marquardt(Problem& problem, std::uint64_t max_iter, double
         bool saturated = false;
 
         for (int attempt = 0; attempt < kDampingAttempts; ++attempt) {
+            const AttemptState entered{damping, accepted, saturated};
             problem.stop_if_interrupted(x);
             const Eigen::VectorXd delta = equations.step(damping);
             const double norm = delta.norm();
@@ -49,6 +64,7 @@ SolveReport levenberg_marquardt(Problem& problem, std::uint64_t max_iter, double
             if (norm > kStepNormLimit) {
                 damping = increased_damping(damping);
                 saturated = saturated || damping >= kMaxDamping;
+                if (AttemptState{damping, accepted, saturated} == entered) break;
                 continue;
             }
 
@@ -59,6 +75,7 @@ SolveReport levenberg_marquardt(Problem& problem, std::uint64_t max_iter, double
                 if (trial.cost < cost_k || !accepted) damping = decreased_damping(damping);
                 x = std::move(trial.x);
                 accepted = true;
+                if (AttemptState{damping, accepted, saturated} == entered) break;
                 continue;
             }
 
