@@ -57,8 +57,7 @@ public:
             diagonal += kRelativeDamping * (diagonal > 0.0 ? diagonal : 1.0);
         }
         // Any pivot that is not NaN will do: the gain test judges the step.
-        factorised_ =
-            structure_.cholesky().factorize(normal, 0.0, -std::numeric_limits<double>::infinity());
+        factorised_ = structure_.factorize(0.0, -std::numeric_limits<double>::infinity());
         jacobian_ = std::move(jacobian);
     }
 
@@ -66,9 +65,7 @@ public:
     std::optional<Eigen::VectorXd> step(const Eigen::VectorXd& residual) const {
         if (!factorised_) return std::nullopt;
         const Eigen::VectorXd gradient = -(jacobian_.transpose() * residual);
-        const NormalMatrix& normal = structure_.normal();
-        Eigen::VectorXd step =
-            normal.from_order(structure_.cholesky().solve(normal.to_order(gradient)));
+        Eigen::VectorXd step = structure_.solve(gradient);
         if (!step.allFinite()) return std::nullopt;
         return step;
     }
