@@ -200,10 +200,9 @@ void measure(const char* path) {
     t = Clock::now();
     structure.normal().assemble(jacobian);
     std::printf("  J^T J assembly: %.2f ms\n", ms_since(t));
-    const NormalMatrix& normal = structure.normal();
     const auto direct_step = [&](double damping) {
-        if (!structure.cholesky().factorize(normal.matrix(), damping, 0.0)) return Eigen::VectorXd();
-        return Eigen::VectorXd(normal.from_order(structure.cholesky().solve(normal.to_order(b))));
+        if (!structure.factorize(damping, 0.0)) return Eigen::VectorXd();
+        return structure.solve(b);
     };
     PreconditionedStep gradients;
     t = Clock::now();

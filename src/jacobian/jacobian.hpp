@@ -1,11 +1,13 @@
 // The Jacobian producers: analytic triplets, sparse and dense matrices, central differences.
 #pragma once
 
+#include <optional>
 #include <vector>
 
 #include <Eigen/Core>
 #include <Eigen/SparseCore>
 
+#include "jacobian/column_dependencies.hpp"
 #include "system/system.hpp"
 
 namespace ovralis {
@@ -45,5 +47,15 @@ Eigen::MatrixXd central_difference_jacobian(System& system, const Eigen::VectorX
 // non-zeros.
 Eigen::SparseMatrix<double> solver_jacobian(System& system, const Eigen::VectorXd& x,
                                             Eigen::Index rows);
+
+// Which constraints central differences re-evaluate for each column: fixed
+// while the store keeps its entities, constraints and variables.
+ColumnDependencies difference_dependencies(const System& system, Eigen::Index rows);
+
+// solver_jacobian for a caller that asks again and again of one store: the
+// dependencies are made at the first central-difference Jacobian and kept.
+Eigen::SparseMatrix<double> solver_jacobian(System& system, const Eigen::VectorXd& x,
+                                            Eigen::Index rows,
+                                            std::optional<ColumnDependencies>& dependencies);
 
 }  // namespace ovralis

@@ -1,5 +1,6 @@
 // The Jacobian the solve methods iterate with, always compressed: the
 // analytic triplets, or central differences taken column by column.
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -19,16 +20,15 @@ namespace {
 // that read them gives the same differences as a full evaluation; every other
 // row's difference is exactly zero and is left out.
 Eigen::SparseMatrix<double> central_difference_sparse(System& system, const Eigen::VectorXd& x,
-                                                      Eigen::Index rows) {
+                                                      Eigen::Index rows,
+                                                      const ColumnDependencies& deps) {
     const auto columns = static_cast<Eigen::Index>(system.layout.variables.size());
     if (x.size() < columns) throw InternalError("variable vector shorter than the variable list");
-    const ResidualForm form = central_difference_form(system, rows);
-    if (residual_size(system, form) < rows) {
+    if (residual_size(system, central_difference_form(system, rows)) < rows) {
         throw InternalError("residual vector shorter than the Jacobian's " + std::to_string(rows) +
                             " rows");
     }
     scatter(system, x);
-    const ColumnDependencies deps = column_dependencies(system, form);
 
     std::size_t capacity = 0;
     for (const std::size_t k : deps.constraints) capacity += equation_count(system.constraints[k]);
@@ -78,10 +78,22 @@ Eigen::SparseMatrix<double> central_difference_sparse(System& system, const Eige
 
 }  // namespace
 
+ColumnDependencies difference_dependencies(const System& system, Eigen::Index rows) {
+    return column_dependencies(system, central_difference_form(system, rows));
+}
+
 Eigen::SparseMatrix<double> solver_jacobian(System& system, const Eigen::VectorXd& x,
                                             Eigen::Index rows) {
     if (system.analytic_jacobian) return analytic_sparse_jacobian(system, rows);
-    return central_difference_sparse(system, x, rows);
+    return central_difference_sparse(system, x, rows, difference_dependencies(system, rows));
+}
+
+Eigen::SparseMatrix<double> solver_jacobian(System& system, const Eigen::VectorXd& x,
+                                            Eigen::Index rows,
+                                            std::optional<ColumnDependencies>& dependencies) {
+    if (system.analytic_jacobian) return analytic_sparse_jacobian(system, rows);
+    if (!dependencies) dependencies = difference_dependencies(system, rows);
+    return central_difference_sparse(system, x, rows, *dependencies);
 }
 
 }  // namespace ovralis

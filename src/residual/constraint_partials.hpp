@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 
+#include "system/errors.hpp"
 #include "system/system.hpp"
 
 namespace ovralis {
@@ -30,7 +31,12 @@ struct ConstraintPartials {
     std::array<Partial, kCapacity> items{};
     std::size_t count = 0;
 
-    void add(unsigned entry, Parameter parameter, double value, bool constant = false);
+    // Inline: the Jacobian producers call it for every partial of every
+    // constraint.
+    void add(unsigned entry, Parameter parameter, double value, bool constant = false) {
+        if (count == kCapacity) throw InternalError("too many partial derivatives for one constraint");
+        items[count++] = Partial{entry, parameter, value, constant};
+    }
     const Partial* begin() const { return items.data(); }
     const Partial* end() const { return items.data() + count; }
 };

@@ -34,6 +34,10 @@ Eigen::Index residual_size(const System& system, ResidualForm form);
 void evaluate_residuals(const System& system, ResidualForm form, Eigen::VectorXd& out);
 Eigen::VectorXd residual_vector(const System& system, ResidualForm form);
 
+// sum_of_squares(residual_vector(system, form)), bit for bit, without
+// assembling the vector: what a line search asks of every trial point.
+double residual_sum_of_squares(const System& system, ResidualForm form);
+
 // Largest absolute entry, folding from 0.0 and skipping NaN entries.
 double max_abs_residual(const Eigen::VectorXd& residual);
 

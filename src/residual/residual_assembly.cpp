@@ -54,6 +54,16 @@ Eigen::VectorXd residual_vector(const System& system, ResidualForm form) {
     return out;
 }
 
+double residual_sum_of_squares(const System& system, ResidualForm form) {
+    double sum = -0.0;
+    for (const Constraint& c : system.constraints) {
+        if (!contributes(c, form)) continue;
+        const ConstraintEntries entries = constraint_residual(system, c);
+        for (unsigned e = 0; e < entries.count; ++e) sum += entries.value[e] * entries.value[e];
+    }
+    return sum;
+}
+
 double max_abs_residual(const Eigen::VectorXd& residual) {
     double largest = 0.0;
     for (const double entry : residual) {

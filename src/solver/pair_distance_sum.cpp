@@ -21,10 +21,10 @@ namespace {
 // taking one from the shared counter costs nothing.
 constexpr std::size_t kPairsPerChunk = std::size_t{1} << 18;
 
-// Below this many points starting a second thread saves nothing on this
-// machine (measured with bench/spacing_bench.cpp: 1,000 points gain nothing
-// on a busy machine, 1,500 gain 1.6 to 1.8 times on two threads).
-constexpr std::size_t kThreadedPoints = 1500;
+// Below this many points there is a single chunk, or starting a second
+// thread saves nothing (measured with bench/spacing_bench.cpp: 1,000 points
+// gain 1.45 times on two threads, 2,000 gain 1.7).
+constexpr std::size_t kThreadedPoints = 1000;
 
 // Sum of the distances from (x, y) to the `count` points of xs/ys.
 //

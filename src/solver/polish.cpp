@@ -74,8 +74,7 @@ public:
         } else {
             if (!factorised_) return std::nullopt;
             const Eigen::VectorXd gradient = -(jacobian_.transpose() * residual);
-            const NormalMatrix& normal = structure_.normal();
-            step = normal.from_order(structure_.cholesky().solve(normal.to_order(gradient)));
+            step = structure_.solve(gradient);
         }
         if (!step.allFinite()) return std::nullopt;
         return step;
@@ -92,8 +91,7 @@ private:
             diagonal += kRelativeDamping * (diagonal > 0.0 ? diagonal : 1.0);
         }
         // Any pivot that is not NaN will do: the gain test judges the step.
-        factorised_ =
-            structure_.cholesky().factorize(normal, 0.0, -std::numeric_limits<double>::infinity());
+        factorised_ = structure_.factorize(0.0, -std::numeric_limits<double>::infinity());
     }
 
     NormalStructure& structure_;

@@ -31,12 +31,12 @@ Evaluation Problem::evaluate(const Eigen::VectorXd& x) {
 
 double Problem::cost(const Eigen::VectorXd& x) {
     move_to(x);
-    return sum_of_squares(residual_vector(system_, form_));
+    return residual_sum_of_squares(system_, form_);
 }
 
 Eigen::SparseMatrix<double> Problem::jacobian(const Eigen::VectorXd& x) {
     move_to(x);
-    return solver_jacobian(system_, x, rows_);
+    return solver_jacobian(system_, x, rows_, difference_dependencies_);
 }
 
 Eigen::SparseMatrix<double> Problem::analytic_jacobian(const Eigen::VectorXd& x) {

@@ -3,10 +3,12 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include <Eigen/Core>
 #include <Eigen/SparseCore>
 
+#include "jacobian/column_dependencies.hpp"
 #include "jacobian/normal_structure.hpp"
 #include "residual/residual.hpp"
 #include "solver/interruption.hpp"
@@ -67,6 +69,7 @@ private:
     Eigen::Index rows_;
     InterruptPoll interrupted_;
     NormalStructure normal_structure_;
+    std::optional<ColumnDependencies> difference_dependencies_;  // made by the first jacobian()
 };
 
 // The methods. Each starts from problem.start(), which has at least one

@@ -50,9 +50,9 @@ def run_while_counting(call):
     return window["end"] - window["start"], longest_gap
 
 
-def contradictory_grid():
-    s = grid(12)
-    s.add_distance_constraint(0, 143, 1.0)  # opposite corners one apart: cannot hold
+def contradictory_grid(n=24):
+    s = grid(n)
+    s.add_distance_constraint(0, n * n - 1, 1.0)  # opposite corners one apart: cannot hold
     return s
 
 

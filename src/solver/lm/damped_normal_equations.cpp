@@ -1,6 +1,6 @@
 #include "solver/lm/damped_normal_equations.hpp"
 
-#include <utility>
+#include <vector>
 
 namespace ovralis {
 namespace {
@@ -19,32 +19,23 @@ void DampedNormalEquations::linearise(Eigen::SparseMatrix<double> jacobian,
                                       const Eigen::VectorXd& residual) {
     jacobian.makeCompressed();
     structure_.prepare_for(jacobian);
-    const Eigen::SparseMatrix<double>& normal = structure_.normal().assemble(jacobian);
+    structure_.normal().assemble(jacobian);
     gradient_ = -(jacobian.transpose() * residual);
-    band_ = structure_.band_shape();
-    if (band_) fill_band(*band_, normal);
 }
 
 Eigen::VectorXd DampedNormalEquations::step(double damping) {
-    return band_ ? eliminated_in_band(damping) : factorised(damping);
+    if (structure_.factorize(damping, kFactorisationPivotFloor)) return structure_.solve(gradient_);
+    return structure_.band_shape() ? eliminated_in_band(damping)
+                                   : eliminated_in_variable_order(damping);
 }
 
+// The rare fall-back of a banded J^T J, in the general band storage that
+// row pivoting needs.
 Eigen::VectorXd DampedNormalEquations::eliminated_in_band(double damping) {
-    band_work_.size = band_->size;
-    band_work_.lower = band_->lower;
-    band_work_.upper = band_->upper;
-    band_work_.values.assign(band_->values.begin(), band_->values.end());
-    add_to_diagonal(band_work_, damping);
-    return solve_with_partial_pivoting(band_work_, gradient_, kPivotThreshold);
-}
-
-Eigen::VectorXd DampedNormalEquations::factorised(double damping) {
-    NormalMatrix& normal = structure_.normal();
-    ShiftedCholesky& cholesky = structure_.cholesky();
-    if (!cholesky.factorize(normal.matrix(), damping, kFactorisationPivotFloor)) {
-        return eliminated_in_variable_order(damping);
-    }
-    return normal.from_order(cholesky.solve(normal.to_order(gradient_)));
+    BandedMatrix band = *structure_.band_shape();
+    fill_band(band, structure_.normal().matrix());
+    add_to_diagonal(band, damping);
+    return solve_with_partial_pivoting(band, gradient_, kPivotThreshold);
 }
 
 // The rare fall-back: J^T J back in the variables' own order, row by row.

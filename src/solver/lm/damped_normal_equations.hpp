@@ -4,8 +4,6 @@
 // linearisation, (J^T J + damping I) delta = -(J^T r), solved for each
 // damping attempt.
 
-#include <optional>
-#include <vector>
 
 #include <Eigen/Core>
 #include <Eigen/SparseCore>
@@ -16,13 +14,12 @@
 
 namespace ovralis {
 
-// Kept for a whole solve. J^T J is eliminated in band storage when its
-// non-zeros stay near the diagonal: the band's tight loops are the fastest
-// way through it, and it makes the pivot choices of a Gauss-Jordan solve of
-// the dense augmented system. Otherwise it is assembled in a fill-reducing
-// order and factorised there (see NormalStructure). Where that factorisation
-// meets a pivot near the elimination's threshold, the sparse elimination in
-// variable order, with Gauss-Jordan's pivot choices, takes the step instead.
+// Kept for a whole solve. J^T J + damping I is factorised as the problem's
+// NormalStructure says: in band storage when its non-zeros stay near the
+// diagonal, else in a fill-reducing order. Where either factorisation
+// meets a pivot near the elimination's threshold, an elimination in variable
+// order with Gauss-Jordan's pivot choices takes the step instead: in the band
+// when there is one, else the sparse elimination.
 class DampedNormalEquations {
 public:
     explicit DampedNormalEquations(NormalStructure& structure) : structure_(structure) {}
@@ -38,13 +35,10 @@ public:
 
 private:
     Eigen::VectorXd eliminated_in_band(double damping);
-    Eigen::VectorXd factorised(double damping);
     Eigen::VectorXd eliminated_in_variable_order(double damping);
 
     NormalStructure& structure_;
     Eigen::VectorXd gradient_;
-    std::optional<BandedMatrix> band_;  // this linearisation's J^T J, when banded
-    BandedMatrix band_work_;
     SparseEliminationWork elimination_work_;
 };
 

@@ -6,11 +6,13 @@
 // iteration: the ten attempts differ only in the damping added to the
 // diagonal (damped_normal_equations.hpp says how each is solved).
 //
-// An attempt is a pure function of the linearisation and of its state on
-// entry (the damping and the two flags). Once an attempt leaves that state as
-// it found it, typically an accepted step with the damping at its floor,
-// every remaining attempt would repeat it bit for bit, so the loop ends there
-// with the very point and damping the full ten would have left.
+// An attempt's step and trials depend only on the linearisation and the
+// damping; the flags decide only what happens after. So once an attempt is
+// accepted without changing the damping (typically at its floor of 1e-12),
+// every remaining attempt would take the same step and accept the same trial,
+// bit for bit, and leave the same damping; a step too long at the largest
+// damping likewise repeats. The loop ends there, with the very point, damping
+// and flags the full ten attempts would have left.
 
 #include <cmath>
 #include <utility>
@@ -25,14 +27,6 @@ namespace {
 constexpr double kInitialDamping = 1e-4;
 constexpr int kDampingAttempts = 10;
 constexpr double kStepNormLimit = 1e10;
-
-// What an attempt starts from, besides x_k and the linearisation.
-struct AttemptState {
-    double damping;
-    bool accepted;
-    bool saturated;
-    bool operator==(const AttemptState&) const = default;
-};
 
 }  // namespace
 
@@ -56,7 +50,7 @@ SolveReport levenberg_marquardt(Problem& problem, std::uint64_t max_iter, double
         bool saturated = false;
 
         for (int attempt = 0; attempt < kDampingAttempts; ++attempt) {
-            const AttemptState entered{damping, accepted, saturated};
+            const double entered_damping = damping;
             problem.stop_if_interrupted(x);
             const Eigen::VectorXd delta = equations.step(damping);
             const double norm = delta.norm();
@@ -64,7 +58,7 @@ SolveReport levenberg_marquardt(Problem& problem, std::uint64_t max_iter, double
             if (norm > kStepNormLimit) {
                 damping = increased_damping(damping);
                 saturated = saturated || damping >= kMaxDamping;
-                if (AttemptState{damping, accepted, saturated} == entered) break;
+                if (damping == entered_damping) break;
                 continue;
             }
 
@@ -75,7 +69,7 @@ SolveReport levenberg_marquardt(Problem& problem, std::uint64_t max_iter, double
                 if (trial.cost < cost_k || !accepted) damping = decreased_damping(damping);
                 x = std::move(trial.x);
                 accepted = true;
-                if (AttemptState{damping, accepted, saturated} == entered) break;
+                if (damping == entered_damping) break;
                 continue;
             }
 
