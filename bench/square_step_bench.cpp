@@ -19,8 +19,8 @@
 #include <sstream>
 #include <string>
 
-#include "jacobian/square_jacobian_factor.hpp"
 #include "jacobian/normal_structure.hpp"
+#include "jacobian/square_jacobian_factor.hpp"
 #include "solver/normalisation.hpp"
 #include "solver/problem.hpp"
 #include "system/document.hpp"
@@ -57,13 +57,12 @@ private:
 
     const Eigen::SparseMatrix<double>* jacobian_ = nullptr;
     const SquareJacobianFactor* factor_ = nullptr;
-    Eigen::VectorXd gauss_newton_;      // delta0
-    Eigen::VectorXd undamped_residual_; // b - J^T J delta0
+    Eigen::VectorXd gauss_newton_;       // delta0
+    Eigen::VectorXd undamped_residual_;  // b - J^T J delta0
     double b_norm_ = 0.0;
-    double normal_norm_bound_ = 0.0;    // ||J||_1 ||J||_inf >= ||J^T J||_2
+    double normal_norm_bound_ = 0.0;  // ||J||_1 ||J||_inf >= ||J^T J||_2
     mutable int iterations_ = 0;
 };
-
 
 // A residual within this many units of rounding of the normwise backward
 // error bound, eps (||A|| ||delta|| + ||b||), is as small as any solve of the
@@ -75,7 +74,8 @@ double max_column_sum(const Eigen::SparseMatrix<double>& a) {
     double largest = 0.0;
     for (Eigen::Index c = 0; c < a.outerSize(); ++c) {
         double sum = 0.0;
-        for (Eigen::SparseMatrix<double>::InnerIterator it(a, c); it; ++it) sum += std::abs(it.value());
+        for (Eigen::SparseMatrix<double>::InnerIterator it(a, c); it; ++it)
+            sum += std::abs(it.value());
         largest = std::max(largest, sum);
     }
     return largest;
@@ -89,7 +89,6 @@ double max_row_sum(const Eigen::SparseMatrix<double>& a) {
     }
     return sums.size() > 0 ? sums.maxCoeff() : 0.0;
 }
-
 
 void PreconditionedStep::linearise(const Eigen::SparseMatrix<double>& jacobian,
                                    const SquareJacobianFactor& factor, const Eigen::VectorXd& b) {
@@ -129,8 +128,7 @@ std::optional<Eigen::VectorXd> PreconditionedStep::step(double damping, int max_
     return std::nullopt;
 }
 
-Eigen::VectorXd PreconditionedStep::damped_product(const Eigen::VectorXd& v,
-                                                   double damping) const {
+Eigen::VectorXd PreconditionedStep::damped_product(const Eigen::VectorXd& v, double damping) const {
     const Eigen::VectorXd jv = *jacobian_ * v;
     Eigen::VectorXd product = jacobian_->transpose() * jv;
     if (damping != 0.0) product += damping * v;

@@ -4,7 +4,6 @@
 #include "jacobian/square_jacobian_factor.hpp"
 
 #include <algorithm>
-#include <cmath>
 #include <new>
 
 #include <klu.h>
@@ -62,8 +61,7 @@ bool SquareJacobianFactor::factorise(const Eigen::SparseMatrix<double>& jacobian
 bool SquareJacobianFactor::pattern_analysed(const Eigen::SparseMatrix<double>& jacobian) const {
     const auto columns = static_cast<std::size_t>(jacobian.cols());
     const auto entries = static_cast<std::size_t>(jacobian.nonZeros());
-    return klu_->symbolic != nullptr && starts_.size() == columns + 1 &&
-           rows_.size() == entries &&
+    return klu_->symbolic != nullptr && starts_.size() == columns + 1 && rows_.size() == entries &&
            std::equal(starts_.begin(), starts_.end(), jacobian.outerIndexPtr()) &&
            std::equal(rows_.begin(), rows_.end(), jacobian.innerIndexPtr());
 }
@@ -85,11 +83,11 @@ bool SquareJacobianFactor::factorise_values(const Eigen::SparseMatrix<double>& j
                                             double smallest_pivot_ratio) {
     double* values = klu_input(jacobian.valuePtr());
     klu_common* common = &klu_->common;
-    const bool refactorised =
-        klu_->numeric != nullptr &&
-        klu_refactor(starts_.data(), rows_.data(), values, klu_->symbolic, klu_->numeric,
-                     common) != 0 &&
-        klu_rcond(klu_->symbolic, klu_->numeric, common) != 0 && common->rcond >= smallest_pivot_ratio;
+    const bool refactorised = klu_->numeric != nullptr &&
+                              klu_refactor(starts_.data(), rows_.data(), values, klu_->symbolic,
+                                           klu_->numeric, common) != 0 &&
+                              klu_rcond(klu_->symbolic, klu_->numeric, common) != 0 &&
+                              common->rcond >= smallest_pivot_ratio;
     if (!refactorised) {
         klu_->free_numeric();
         klu_->numeric = klu_factor(starts_.data(), rows_.data(), values, klu_->symbolic, common);

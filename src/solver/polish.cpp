@@ -39,7 +39,7 @@ constexpr double kRelativeDamping = 1e-14;
 // A step below this many ulps of its variable moves nothing.
 constexpr double kRoundingUlps = 4.0;
 // Fresh Gauss–Newton steps taken beyond one that raised the cost.
-constexpr int kExcursionSteps = 3;
+constexpr std::uint64_t kExcursionSteps = 3;
 
 // J's LU pivots may span this ratio (smallest over largest magnitude) and
 // still give a Gauss–Newton step worth trying: a wider span says J is
@@ -122,9 +122,9 @@ struct Excursion {
 };
 
 Excursion newton_excursion(Problem& problem, Linearisation& linearisation, Eigen::VectorXd x,
-                           Evaluation at, double length_scale) {
+                           Evaluation at, double length_scale, std::uint64_t most_steps) {
     std::uint64_t steps = 0;
-    while (steps < kExcursionSteps && at.cost > 0.0) {
+    while (steps < most_steps && at.cost > 0.0) {
         problem.stop_if_interrupted(x);
         linearisation.relinearise(problem.analytic_jacobian(x));
         const auto step = linearisation.step(at.residual);
@@ -145,7 +145,8 @@ std::uint64_t polish(Problem& problem, double length_scale, std::uint64_t max_st
     bool current_linearisation = false;  // taken at some point of this refinement
     bool fresh = false;
     std::uint64_t kept = 0;
-    while (kept < std::min(max_steps, kMostSteps) && current.cost > 0.0) {
+    const std::uint64_t most_kept = std::min(max_steps, kMostSteps);
+    while (kept < most_kept && current.cost > 0.0) {
         problem.stop_if_interrupted(x);
         // A step from an older linearisation is cheap (a residual and two
         // triangular solves); only when it fails is the Jacobian re-taken, and
@@ -164,8 +165,9 @@ std::uint64_t polish(Problem& problem, double length_scale, std::uint64_t max_st
             if (!fresh) continue;
             // The fresh step overshot: it stands only if the steps after it
             // land well below the cost it started from.
-            Excursion ahead =
-                newton_excursion(problem, linearisation, x + *step, std::move(there), length_scale);
+            const std::uint64_t most_ahead = std::min(kExcursionSteps, most_kept - kept - 1);
+            Excursion ahead = newton_excursion(problem, linearisation, x + *step, std::move(there),
+                                               length_scale, most_ahead);
             if (!(ahead.at.cost < kRequiredGain * current.cost)) break;
             x = std::move(ahead.x);
             current = std::move(ahead.at);

@@ -107,20 +107,21 @@ TEST_P(SquareJacobianFactorTest, SolvesMatchDenseLu) {
     EXPECT_GT(answered, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Sketches, SquareJacobianFactorTest,
-    ::testing::Values(Pattern{"holes", holes_hole_to_hole(4, 3), 36},
-                      Pattern{"ring", closed_ring(7), 14}),
-    [](const ::testing::TestParamInfo<Pattern>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Sketches, SquareJacobianFactorTest,
+                         ::testing::Values(Pattern{"holes", holes_hole_to_hole(4, 3), 36},
+                                           Pattern{"ring", closed_ring(7), 14}),
+                         [](const ::testing::TestParamInfo<Pattern>& info) {
+                             return std::string(info.param.name);
+                         });
 
 // A factor made for one pattern takes another correctly: the ordering is
 // made afresh, not applied to the wrong entries.
 TEST(SquareJacobianFactor, FollowsAChangeOfPattern) {
     std::mt19937 rng(5);
     SquareJacobianFactor factor;
-    for (const Pattern& pattern : {Pattern{"holes", holes_hole_to_hole(3, 3), 27},
-                                   Pattern{"ring", closed_ring(5), 10},
-                                   Pattern{"holes", holes_hole_to_hole(2, 4), 24}}) {
+    for (const Pattern& pattern :
+         {Pattern{"holes", holes_hole_to_hole(3, 3), 27}, Pattern{"ring", closed_ring(5), 10},
+          Pattern{"holes", holes_hole_to_hole(2, 4), 24}}) {
         const Eigen::SparseMatrix<double> jacobian =
             random_jacobian(pattern.rows, pattern.columns, rng);
         ASSERT_TRUE(factor.factorise(jacobian, kPivotRatio)) << pattern.name;
