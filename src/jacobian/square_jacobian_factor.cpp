@@ -46,7 +46,7 @@ SquareJacobianFactor::~SquareJacobianFactor() = default;
 
 bool SquareJacobianFactor::factorise(const Eigen::SparseMatrix<double>& jacobian,
                                      double smallest_pivot_ratio) {
-    ready_ = false;
+    pivot_ratio_ = 0.0;
     if (jacobian.rows() != jacobian.cols() || jacobian.rows() == 0) return false;
     if (!pattern_analysed(jacobian)) analyse(jacobian);
     if (klu_->symbolic == nullptr) return false;
@@ -54,8 +54,7 @@ bool SquareJacobianFactor::factorise(const Eigen::SparseMatrix<double>& jacobian
     // too few variables between them) has no LU.
     if (klu_->symbolic->structural_rank < jacobian.rows()) return false;
     if (!factorise_values(jacobian, smallest_pivot_ratio)) return false;
-    ready_ = pivot_ratio_ >= smallest_pivot_ratio;
-    return ready_;
+    return pivot_ratio_ >= smallest_pivot_ratio;
 }
 
 bool SquareJacobianFactor::pattern_analysed(const Eigen::SparseMatrix<double>& jacobian) const {

@@ -26,17 +26,15 @@ public:
     // while it stays sound. False when J is not square, is singular, or its
     // pivots span more than `smallest_pivot_ratio` (smallest over largest
     // magnitude): then solves would carry too little accuracy to be worth
-    // having, and the factor holds nothing.
+    // having, and are not to be taken.
     bool factorise(const Eigen::SparseMatrix<double>& jacobian, double smallest_pivot_ratio);
-
-    // Whether the last factorise succeeded.
-    bool ready() const { return ready_; }
 
     // J^-1 v and J^-T v in place, after a successful factorise.
     void solve(Eigen::VectorXd& v) const;
     void transpose_solve(Eigen::VectorXd& v) const;
 
-    // The smallest over the largest pivot magnitude of the last factorise.
+    // The smallest over the largest pivot magnitude of the last factorise (0
+    // when it found no LU, NaN when J held a NaN).
     double pivot_ratio() const { return pivot_ratio_; }
 
 private:
@@ -49,7 +47,6 @@ private:
     std::unique_ptr<Klu> klu_;
     std::vector<int> starts_;  // the analysed pattern
     std::vector<int> rows_;
-    bool ready_ = false;
     double pivot_ratio_ = 0.0;
 };
 
