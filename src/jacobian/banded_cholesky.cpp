@@ -31,6 +31,9 @@ bool BandedCholesky::factorize(const Eigen::SparseMatrix<double>& matrix, Eigen:
         for (Eigen::Index i = j + 1; i <= last; ++i) {
             double* row = &at(i, 0);
             const double scaled = row[j];  // L(i, j) D(j)
+            // Bands are often sparse inside (a radius coupled to nothing near
+            // it); a zero column entry updates nothing.
+            if (scaled == 0.0) continue;
             const double l = scaled * inverse_pivots_[j];
             for (Eigen::Index k = j + 1; k < i; ++k) row[k] -= scaled * at(k, j);
             row[i] -= scaled * l;

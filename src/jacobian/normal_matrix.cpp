@@ -75,20 +75,40 @@ Eigen::SparseMatrix<double> placed_pattern(const Eigen::SparseMatrix<double>& pa
 
 }  // namespace
 
+// Column c of J^T J holds every column that shares a row of J with c: the
+// columns of the rows column c reads, gathered once each with a marker,
+// then sorted.
 Eigen::SparseMatrix<double> normal_pattern(const Eigen::SparseMatrix<double>& jacobian) {
     const RowsOfJacobian rows = rows_of(jacobian);
-    // The whole diagonal is stored, so damping can be added to any variable,
-    // even one that no equation reads.
-    std::vector<Eigen::Triplet<double>> pairs;
-    for (int j = 0; j < jacobian.cols(); ++j) pairs.emplace_back(j, j, 1.0);
-    for_each_row_pair(rows, [&](int a, int b) {
-        const int i = rows.columns[static_cast<std::size_t>(a)];
-        const int j = rows.columns[static_cast<std::size_t>(b)];
-        pairs.emplace_back(i, j, 1.0);
-        if (i != j) pairs.emplace_back(j, i, 1.0);
-    });
-    Eigen::SparseMatrix<double> pattern(jacobian.cols(), jacobian.cols());
-    pattern.setFromTriplets(pairs.begin(), pairs.end(), [](double, double) { return 1.0; });
+    const int n = static_cast<int>(jacobian.cols());
+    const int* col_starts = jacobian.outerIndexPtr();
+    const int* row_index = jacobian.innerIndexPtr();
+    std::vector<int> marked_for(static_cast<std::size_t>(n), -1);
+    std::vector<int> starts{0};
+    std::vector<int> indices;
+    for (int c = 0; c < n; ++c) {
+        const std::size_t first = indices.size();
+        // The whole diagonal is stored, so damping can be added to any
+        // variable, even one that no equation reads.
+        marked_for[static_cast<std::size_t>(c)] = c;
+        indices.push_back(c);
+        for (int e = col_starts[c]; e < col_starts[c + 1]; ++e) {
+            const auto r = static_cast<std::size_t>(row_index[e]);
+            for (int a = rows.starts[r]; a < rows.starts[r + 1]; ++a) {
+                const int other = rows.columns[static_cast<std::size_t>(a)];
+                if (marked_for[static_cast<std::size_t>(other)] == c) continue;
+                marked_for[static_cast<std::size_t>(other)] = c;
+                indices.push_back(other);
+            }
+        }
+        std::sort(indices.begin() + static_cast<std::ptrdiff_t>(first), indices.end());
+        starts.push_back(static_cast<int>(indices.size()));
+    }
+    Eigen::SparseMatrix<double> pattern(n, n);
+    pattern.resizeNonZeros(static_cast<Eigen::Index>(indices.size()));
+    std::copy(starts.begin(), starts.end(), pattern.outerIndexPtr());
+    std::copy(indices.begin(), indices.end(), pattern.innerIndexPtr());
+    std::fill(pattern.valuePtr(), pattern.valuePtr() + pattern.nonZeros(), 1.0);
     return pattern;
 }
 

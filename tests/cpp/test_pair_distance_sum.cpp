@@ -69,6 +69,20 @@ INSTANTIATE_TEST_SUITE_P(Clouds, PairDistanceSumTest,
                                            PointCloud{"far_from_origin", 2047, 1e6, 0.5}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// Coincident points (a squared distance of zero, whose 1 / sqrt is infinite),
+// and distances so small that 1 / sqrt of their square is near the largest
+// doubles.
+TEST(PairDistanceSum, ZeroAndTinyDistancesAreExact) {
+    std::vector<double> xs(40, 0.0);
+    std::vector<double> ys(40, 0.0);
+    EXPECT_EQ(pair_distance_sum(xs, ys, 1), 0.0);
+    for (std::size_t i = 0; i < xs.size(); i += 2) xs[i] += 1e-150;
+    const long double exact = reference_sum(xs, ys);
+    EXPECT_GT(exact, 0.0L);
+    EXPECT_LE(std::abs(static_cast<long double>(pair_distance_sum(xs, ys, 1)) - exact),
+              1e-12L * exact);
+}
+
 TEST(PairDistanceSum, FewerThanTwoPointsHaveNoPairs) {
     const std::vector<double> one{4.0};
     EXPECT_EQ(pair_distance_sum({}, {}, 3), 0.0);
