@@ -61,7 +61,8 @@ public:
     void relinearise(SparseMatrix jacobian) {
         jacobian.makeCompressed();
         square_ = square_factor_.factorise(jacobian, kSquarePivotRatio);
-        if (!square_) factorise_normal_equations(jacobian);
+        if (square_) return;
+        factorise_normal_equations(jacobian);
         jacobian_ = std::move(jacobian);
     }
 
@@ -97,7 +98,7 @@ private:
     NormalStructure& structure_;
     SquareJacobianFactor square_factor_;
     bool square_ = false;
-    SparseMatrix jacobian_;
+    SparseMatrix jacobian_;  // for the normal equations' right-hand side
     bool factorised_ = false;
 };
 
