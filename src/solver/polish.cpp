@@ -38,8 +38,10 @@ constexpr double kRequiredReuseGain = 1e-2;
 constexpr double kRelativeDamping = 1e-14;
 // A step below this many ulps of its variable moves nothing.
 constexpr double kRoundingUlps = 4.0;
-// Fresh Gauss–Newton steps taken beyond one that raised the cost.
+// Fresh Gauss–Newton steps taken beyond one that raised the cost, and how
+// much each must shrink from the one before.
 constexpr std::uint64_t kExcursionSteps = 3;
+constexpr double kExcursionContraction = 0.5;
 
 // J's LU pivots may span this ratio (smallest over largest magnitude) and
 // still give a Gauss–Newton step worth trying: a wider span says J is
@@ -112,10 +114,13 @@ bool moves_nothing(const Eigen::VectorXd& x, const Eigen::VectorXd& step, double
 }
 
 // Where a few more Gauss–Newton steps, each from a fresh Jacobian, lead
-// from `x` (at which the residual is `at`). On a badly conditioned sketch
-// the nearest exact solution can lie where the first full step raises the
-// cost, the linear model being too coarse that far out, and the next steps
-// converge quadratically from there.
+// from `x` (at which the residual is `at`), reached by a step of norm
+// `last_step`. On a badly conditioned sketch the nearest exact solution can
+// lie where the first full step raises the cost, the linear model being too
+// coarse that far out, and the next steps converge quadratically from there.
+// Each step must at least halve the one before, as Newton's do near a
+// solution: steps that do not are wandering off, perhaps towards another
+// solution far away, and the excursion ends there.
 struct Excursion {
     Eigen::VectorXd x;
     Evaluation at;
@@ -123,15 +128,19 @@ struct Excursion {
 };
 
 Excursion newton_excursion(Problem& problem, Linearisation& linearisation, Eigen::VectorXd x,
-                           Evaluation at, double length_scale, std::uint64_t most_steps) {
+                           Evaluation at, double last_step, double length_scale,
+                           std::uint64_t most_steps) {
     std::uint64_t steps = 0;
     while (steps < most_steps && at.cost > 0.0) {
         problem.stop_if_interrupted(x);
         linearisation.relinearise(problem.analytic_jacobian(x));
         const auto step = linearisation.step(at.residual);
         if (!step || moves_nothing(x, *step, length_scale)) break;
+        const double norm = step->norm();
+        if (!(norm <= kExcursionContraction * last_step)) break;
         x += *step;
         at = problem.evaluate(x);
+        last_step = norm;
         ++steps;
     }
     return {std::move(x), std::move(at), steps};
@@ -168,7 +177,7 @@ std::uint64_t polish(Problem& problem, double length_scale, std::uint64_t max_st
             // land well below the cost it started from.
             const std::uint64_t most_ahead = std::min(kExcursionSteps, most_kept - kept - 1);
             Excursion ahead = newton_excursion(problem, linearisation, x + *step, std::move(there),
-                                               length_scale, most_ahead);
+                                               step->norm(), length_scale, most_ahead);
             if (!(ahead.at.cost < kRequiredGain * current.cost)) break;
             x = std::move(ahead.x);
             current = std::move(ahead.at);
