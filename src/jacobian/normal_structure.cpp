@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "jacobian/fill_reducing_order.hpp"
+
 namespace ovralis {
 namespace {
 

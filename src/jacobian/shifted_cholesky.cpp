@@ -2,20 +2,7 @@
 
 #include <algorithm>
 
-#include <Eigen/OrderingMethods>
-
 namespace ovralis {
-
-std::vector<int> fill_reducing_order(const Eigen::SparseMatrix<double>& pattern) {
-    // The ordering gives the elimination sequence; its inverse says where
-    // each variable goes.
-    Eigen::PermutationMatrix<Eigen::Dynamic, Eigen::Dynamic, int> sequence;
-    Eigen::AMDOrdering<int>()(pattern, sequence);
-    const Eigen::PermutationMatrix<Eigen::Dynamic, Eigen::Dynamic, int> positions =
-        sequence.inverse();
-    const int* indices = positions.indices().data();
-    return std::vector<int>(indices, indices + positions.size());
-}
 
 void ShiftedCholesky::analyse(const Eigen::SparseMatrix<double>& ordered) {
     factors_.analyzePattern(ordered);

@@ -1,24 +1,15 @@
 #pragma once
 
 // Solves (A + shift I) x = b for a sparse symmetric positive semi-definite A
-// by LDLᵀ factorisation in a fill-reducing order: the order and the symbolic
-// analysis are made once per sparsity pattern, the numeric factorisation once
-// per shift.
-
-#include <vector>
+// by LDLᵀ factorisation in a fill-reducing order (fill_reducing_order.hpp):
+// the order and the symbolic analysis are made once per sparsity pattern, the
+// numeric factorisation once per shift.
 
 #include <Eigen/Core>
 #include <Eigen/SparseCholesky>
 #include <Eigen/SparseCore>
 
 namespace ovralis {
-
-// An approximate minimum degree order of the variables of a symmetric
-// pattern (both triangles stored): order[j] is the position variable j takes.
-// It keeps the fill small for the couplings of sketches: radii to centres
-// numbered a whole block of points earlier, holes to the edges they are
-// measured from.
-std::vector<int> fill_reducing_order(const Eigen::SparseMatrix<double>& pattern);
 
 // The factorisation of matrices whose variables are already in the order they
 // are to be eliminated in, such as J^T J assembled in a fill-reducing order.

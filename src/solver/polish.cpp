@@ -18,6 +18,7 @@
 #include <Eigen/SparseCore>
 
 #include "jacobian/normal_structure.hpp"
+#include "jacobian/square_jacobian_factor.hpp"
 
 namespace ovralis {
 namespace {
@@ -37,17 +38,53 @@ constexpr double kRequiredReuseGain = 1e-2;
 constexpr double kRelativeDamping = 1e-14;
 // A step below this many ulps of its variable moves nothing.
 constexpr double kRoundingUlps = 4.0;
+// Fresh Gauss–Newton steps taken beyond one that raised the cost, and how
+// much each must shrink from the one before.
+constexpr std::uint64_t kExcursionSteps = 3;
+constexpr double kExcursionContraction = 0.5;
 
-// The damped Gauss–Newton normal equations at the latest linearisation
-// point, factorised once there:
-// (J^T J + damping diag(J^T J)) delta = -(J^T r) for any residual r.
-// J^T J is assembled and factorised in the problem's normal structure.
+// J's LU pivots may span this ratio (smallest over largest magnitude) and
+// still give a Gauss–Newton step worth trying: a wider span says J is
+// singular to working accuracy.
+constexpr double kSquarePivotRatio = 1e-12;
+
+// The Gauss–Newton step at the latest linearisation point, factorised once
+// there. A square J with a sound LU gives delta = -J^-1 r straight from its
+// factors: accurate to rounding in r however badly J is conditioned, where
+// the normal equations square the condition number and a long chain of
+// dimensions (holes each measured from the last) takes them past what double
+// precision resolves. Otherwise the damped normal equations
+// (J^T J + damping diag(J^T J)) delta = -(J^T r), assembled and factorised
+// in the problem's normal structure.
 class Linearisation {
 public:
     explicit Linearisation(NormalStructure& structure) : structure_(structure) {}
 
     void relinearise(SparseMatrix jacobian) {
         jacobian.makeCompressed();
+        square_ = square_factor_.factorise(jacobian, kSquarePivotRatio);
+        if (square_) return;
+        factorise_normal_equations(jacobian);
+        jacobian_ = std::move(jacobian);
+    }
+
+    // nullopt when the factorisation failed or the step is not finite.
+    std::optional<Eigen::VectorXd> step(const Eigen::VectorXd& residual) const {
+        Eigen::VectorXd step;
+        if (square_) {
+            step = -residual;
+            square_factor_.solve(step);
+        } else {
+            if (!factorised_) return std::nullopt;
+            const Eigen::VectorXd gradient = -(jacobian_.transpose() * residual);
+            step = structure_.solve(gradient);
+        }
+        if (!step.allFinite()) return std::nullopt;
+        return step;
+    }
+
+private:
+    void factorise_normal_equations(const SparseMatrix& jacobian) {
         structure_.prepare_for(jacobian);
         SparseMatrix& normal = structure_.normal().assemble(jacobian);
         for (Eigen::Index i = 0; i < normal.cols(); ++i) {
@@ -58,21 +95,12 @@ public:
         }
         // Any pivot that is not NaN will do: the gain test judges the step.
         factorised_ = structure_.factorize(0.0, -std::numeric_limits<double>::infinity());
-        jacobian_ = std::move(jacobian);
     }
 
-    // nullopt when the factorisation failed or the step is not finite.
-    std::optional<Eigen::VectorXd> step(const Eigen::VectorXd& residual) const {
-        if (!factorised_) return std::nullopt;
-        const Eigen::VectorXd gradient = -(jacobian_.transpose() * residual);
-        Eigen::VectorXd step = structure_.solve(gradient);
-        if (!step.allFinite()) return std::nullopt;
-        return step;
-    }
-
-private:
     NormalStructure& structure_;
-    SparseMatrix jacobian_;
+    SquareJacobianFactor square_factor_;
+    bool square_ = false;
+    SparseMatrix jacobian_;  // for the normal equations' right-hand side
     bool factorised_ = false;
 };
 
@@ -85,6 +113,39 @@ bool moves_nothing(const Eigen::VectorXd& x, const Eigen::VectorXd& step, double
     return true;
 }
 
+// Where a few more Gauss–Newton steps, each from a fresh Jacobian, lead
+// from `x` (at which the residual is `at`), reached by a step of norm
+// `last_step`. On a badly conditioned sketch the nearest exact solution can
+// lie where the first full step raises the cost, the linear model being too
+// coarse that far out, and the next steps converge quadratically from there.
+// Each step must at least halve the one before, as Newton's do near a
+// solution: steps that do not are wandering off, perhaps towards another
+// solution far away, and the excursion ends there.
+struct Excursion {
+    Eigen::VectorXd x;
+    Evaluation at;
+    std::uint64_t steps = 0;
+};
+
+Excursion newton_excursion(Problem& problem, Linearisation& linearisation, Eigen::VectorXd x,
+                           Evaluation at, double last_step, double length_scale,
+                           std::uint64_t most_steps) {
+    std::uint64_t steps = 0;
+    while (steps < most_steps && at.cost > 0.0) {
+        problem.stop_if_interrupted(x);
+        linearisation.relinearise(problem.analytic_jacobian(x));
+        const auto step = linearisation.step(at.residual);
+        if (!step || moves_nothing(x, *step, length_scale)) break;
+        const double norm = step->norm();
+        if (!(norm <= kExcursionContraction * last_step)) break;
+        x += *step;
+        at = problem.evaluate(x);
+        last_step = norm;
+        ++steps;
+    }
+    return {std::move(x), std::move(at), steps};
+}
+
 }  // namespace
 
 std::uint64_t polish(Problem& problem, double length_scale, std::uint64_t max_steps) {
@@ -94,7 +155,8 @@ std::uint64_t polish(Problem& problem, double length_scale, std::uint64_t max_st
     bool current_linearisation = false;  // taken at some point of this refinement
     bool fresh = false;
     std::uint64_t kept = 0;
-    while (kept < std::min(max_steps, kMostSteps) && current.cost > 0.0) {
+    const std::uint64_t most_kept = std::min(max_steps, kMostSteps);
+    while (kept < most_kept && current.cost > 0.0) {
         problem.stop_if_interrupted(x);
         // A step from an older linearisation is cheap (a residual and two
         // triangular solves); only when it fails is the Jacobian re-taken, and
@@ -109,8 +171,17 @@ std::uint64_t polish(Problem& problem, double length_scale, std::uint64_t max_st
         Evaluation there = problem.evaluate(x + *step);
         const double gain = fresh ? kRequiredGain : kRequiredReuseGain;
         if (!(there.cost < gain * current.cost)) {
-            if (fresh) break;
             current_linearisation = false;
+            if (!fresh) continue;
+            // The fresh step overshot: it stands only if the steps after it
+            // land well below the cost it started from.
+            const std::uint64_t most_ahead = std::min(kExcursionSteps, most_kept - kept - 1);
+            Excursion ahead = newton_excursion(problem, linearisation, x + *step, std::move(there),
+                                               step->norm(), length_scale, most_ahead);
+            if (!(ahead.at.cost < kRequiredGain * current.cost)) break;
+            x = std::move(ahead.x);
+            current = std::move(ahead.at);
+            kept += 1 + ahead.steps;
             continue;
         }
         x += *step;

@@ -8,11 +8,13 @@
 
 namespace ovralis {
 
-// Starting from the point the entities hold, takes Gauss–Newton steps with a
-// tiny Marquardt damping (analytic Jacobian, factorised by sparse Cholesky
-// and reused while its steps pay) and keeps each
-// one only while it lowers the cost by a real factor. Stops when a step from a
-// fresh Jacobian does not, at a step that moves no variable beyond rounding (relative to
+// Starting from the point the entities hold, takes Gauss–Newton steps
+// (analytic Jacobian, factorised by sparse LU when it is square and sound,
+// else its normal equations with a tiny Marquardt damping by sparse
+// Cholesky, and reused while its steps pay) and keeps each one only while it
+// lowers the cost by a real factor; a step from a fresh Jacobian that does
+// not is kept only when a few fresh steps after it do, together. Stops where
+// that fails, at a step that moves no variable beyond rounding (relative to
 // the variable or to `length_scale`, every variable being a length), or after
 // `max_steps` kept steps. Returns the number of steps kept; the entities hold
 // the last kept point.

@@ -36,12 +36,12 @@ double Problem::cost(const Eigen::VectorXd& x) {
 
 Eigen::SparseMatrix<double> Problem::jacobian(const Eigen::VectorXd& x) {
     move_to(x);
-    return solver_jacobian(system_, x, rows_, difference_dependencies_);
+    return jacobian_pattern_.conform(solver_jacobian(system_, x, rows_, difference_dependencies_));
 }
 
 Eigen::SparseMatrix<double> Problem::analytic_jacobian(const Eigen::VectorXd& x) {
     move_to(x);
-    return analytic_sparse_jacobian(system_, rows_);
+    return jacobian_pattern_.conform(analytic_sparse_jacobian(system_, rows_));
 }
 
 void Problem::stop_if_interrupted(const Eigen::VectorXd& x) {

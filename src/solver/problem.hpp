@@ -10,6 +10,7 @@
 
 #include "jacobian/column_dependencies.hpp"
 #include "jacobian/normal_structure.hpp"
+#include "jacobian/stable_pattern.hpp"
 #include "residual/residual.hpp"
 #include "solver/interruption.hpp"
 #include "solver/solve.hpp"
@@ -48,7 +49,8 @@ public:
     double cost(const Eigen::VectorXd& x);
 
     // The Jacobian at x: analytic when the store's analytic_jacobian flag is
-    // set, central differences otherwise.
+    // set, central differences otherwise. Both keep the problem's one
+    // pattern (stable_pattern.hpp), holding explicit zeros where needed.
     Eigen::SparseMatrix<double> jacobian(const Eigen::VectorXd& x);
     // The analytic Jacobian at x whatever the flag says.
     Eigen::SparseMatrix<double> analytic_jacobian(const Eigen::VectorXd& x);
@@ -70,6 +72,7 @@ private:
     InterruptPoll interrupted_;
     NormalStructure normal_structure_;
     std::optional<ColumnDependencies> difference_dependencies_;  // made by the first jacobian()
+    StablePattern jacobian_pattern_;
 };
 
 // The methods. Each starts from problem.start(), which has at least one

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 #include <Eigen/Dense>
 
+#include "jacobian/fill_reducing_order.hpp"
 #include "jacobian/normal_matrix.hpp"
 #include "jacobian/normal_structure.hpp"
 #include "jacobian/shifted_cholesky.hpp"

@@ -528,6 +528,27 @@ def test_converging_sketch_reports_the_iterations_it_took():
     assert 1 <= short.iterations <= 2
 
 
+# A point held by its distances from two fixed points far away on one side:
+# the circles meet at an angle of about 1/far**2 radians, so J is nearly
+# singular and a start off along the circles has a tiny residual. The answer
+# must still be their intersection, to the digits the angle leaves.
+@pytest.mark.parametrize("far, offset", [(1000.0, 0.01), (1000.0, 0.1), (10000.0, 1.0)])
+def test_shallow_intersection_is_found_to_rounding(far, offset):
+    target = (far, 1.0)
+    s = ovralis.System()
+    s.add_point(0, 0, True)
+    s.add_point(1, 0, True)
+    along = (-target[1] / math.hypot(*target), target[0] / math.hypot(*target))
+    s.add_point(target[0] + offset * along[0], target[1] + offset * along[1])
+    s.add_distance_constraint(0, 2, dist((0, 0), target))
+    s.add_distance_constraint(1, 2, dist((1, 0), target))
+    assert s.solve().converged
+    got = s.get_point(2)
+    assert abs(dist(got, (0, 0)) - dist((0, 0), target)) <= 1e-14 * far
+    assert abs(dist(got, (1, 0)) - dist((1, 0), target)) <= 1e-14 * far
+    assert dist(got, target) <= 1e-7 * far
+
+
 def test_conflicting_fixed_values_in_an_equality_do_not_converge():
     s = ovralis.System()
     s.add_point(0, 0, True)
