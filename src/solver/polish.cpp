@@ -113,6 +113,17 @@ bool moves_nothing(const Eigen::VectorXd& x, const Eigen::VectorXd& step, double
     return true;
 }
 
+// The cost that rounding alone may leave: each residual entry combines
+// coordinates up to the largest in x, which the arithmetic resolves to a few
+// units in the last place. A fresh step that fails to lower a cost this small
+// has met that floor; it is no overshoot to look past.
+double rounding_cost(const Eigen::VectorXd& x, Eigen::Index residual_entries) {
+    constexpr double kEntryUlps = 16.0;
+    const double entry =
+        kEntryUlps * std::numeric_limits<double>::epsilon() * x.lpNorm<Eigen::Infinity>();
+    return static_cast<double>(residual_entries) * entry * entry;
+}
+
 // Where a few more Gauss–Newton steps, each from a fresh Jacobian, lead
 // from `x` (at which the residual is `at`), reached by a step of norm
 // `last_step`. On a badly conditioned sketch the nearest exact solution can
@@ -173,6 +184,7 @@ std::uint64_t polish(Problem& problem, double length_scale, std::uint64_t max_st
         if (!(there.cost < gain * current.cost)) {
             current_linearisation = false;
             if (!fresh) continue;
+            if (current.cost <= rounding_cost(x, current.residual.size())) break;
             // The fresh step overshot: it stands only if the steps after it
             // land well below the cost it started from.
             const std::uint64_t most_ahead = std::min(kExcursionSteps, most_kept - kept - 1);
