@@ -10,6 +10,8 @@
 
 #include <cholmod.h>
 
+#include "jacobian/cholmod_workspace.hpp"
+
 namespace ovralis {
 namespace {
 
@@ -17,14 +19,6 @@ namespace {
 // it is tried only where the factorisation would cost more than this many
 // operations per entry of the factor, and so runs long enough to repay it.
 constexpr double kDissectionWorthTrying = 50.0;
-
-struct CholmodCommon {
-    cholmod_common common{};
-    CholmodCommon() { cholmod_start(&common); }
-    ~CholmodCommon() { cholmod_finish(&common); }
-    CholmodCommon(const CholmodCommon&) = delete;
-    CholmodCommon& operator=(const CholmodCommon&) = delete;
-};
 
 struct Ordering {
     std::vector<int> positions;
@@ -53,7 +47,7 @@ cholmod_sparse pattern_view(const Eigen::SparseMatrix<double>& upper) {
 // The order one CHOLMOD method gives, postordered, or nullopt when the
 // method fails (METIS on a pattern it declines, say).
 std::optional<Ordering> ordered_by(cholmod_sparse& pattern, int method) {
-    CholmodCommon cholmod;
+    CholmodWorkspace<int> cholmod;
     cholmod_common& common = cholmod.common;
     common.nmethods = 1;
     common.method[0].ordering = method;

@@ -10,17 +10,10 @@
 
 #include <SuiteSparseQR.hpp>
 
+#include "jacobian/cholmod_workspace.hpp"
+
 namespace ovralis {
 namespace {
-
-// CHOLMOD's workspace, started and finished with the factorisation.
-struct CholmodCommon {
-    cholmod_common common{};
-    CholmodCommon() { cholmod_l_start(&common); }
-    ~CholmodCommon() { cholmod_l_finish(&common); }
-    CholmodCommon(const CholmodCommon&) = delete;
-    CholmodCommon& operator=(const CholmodCommon&) = delete;
-};
 
 struct SparseDeleter {
     cholmod_common* common;
@@ -85,7 +78,7 @@ void read_factor(const cholmod_sparse& r, const SuiteSparse_long* order, Eigen::
 
 ColumnFactorisation factorise_columns(const Eigen::SparseMatrix<double>& a, double tol,
                                       bool keep_order) {
-    CholmodCommon workspace;
+    CholmodWorkspace<long> workspace;
     cholmod_common* common = &workspace.common;
     CholmodSparse matrix = to_cholmod(a, common);
     cholmod_sparse* r = nullptr;
