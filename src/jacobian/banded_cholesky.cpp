@@ -46,15 +46,24 @@ bool BandedCholesky::factorize(const Eigen::SparseMatrix<double>& matrix, Eigen:
 Eigen::VectorXd BandedCholesky::solve(const Eigen::VectorXd& b) const {
     const Eigen::Index n = size_;
     const Eigen::Index w = half_width_;
+    // Both substitutions sum each unknown in a local and store it once: loops
+    // that updated x in place would store and reload it around every term,
+    // or read back through wide loads what they had just stored piecewise.
+    // The term of the unknown solved just before comes last, so each row
+    // waits on its predecessor for one multiply-add only.
     Eigen::VectorXd x = b;
     for (Eigen::Index i = 0; i < n; ++i) {
         const double* row = &at(i, 0);
-        for (Eigen::Index k = std::max<Eigen::Index>(0, i - w); k < i; ++k) x[i] -= row[k] * x[k];
+        double sum = x[i];
+        for (Eigen::Index k = std::max<Eigen::Index>(0, i - w); k < i; ++k) sum -= row[k] * x[k];
+        x[i] = sum;
     }
     x.array() *= inverse_pivots_.array();
     for (Eigen::Index i = n - 1; i >= 0; --i) {
-        const double* row = &at(i, 0);
-        for (Eigen::Index k = std::max<Eigen::Index>(0, i - w); k < i; ++k) x[k] -= row[k] * x[i];
+        double sum = x[i];
+        const Eigen::Index last = std::min(n - 1, i + w);
+        for (Eigen::Index k = last; k > i; --k) sum -= at(k, i) * x[k];
+        x[i] = sum;
     }
     return x;
 }
