@@ -182,9 +182,11 @@ std::uint64_t polish(Problem& problem, double length_scale, std::uint64_t max_st
         Evaluation there = problem.evaluate(x + *step);
         const double gain = fresh ? kRequiredGain : kRequiredReuseGain;
         if (!(there.cost < gain * current.cost)) {
+            // At the rounding floor a failed step is the end, whether from an
+            // older linearisation or a fresh one: no Jacobian can do better.
+            if (current.cost <= rounding_cost(x, current.residual.size())) break;
             current_linearisation = false;
             if (!fresh) continue;
-            if (current.cost <= rounding_cost(x, current.residual.size())) break;
             // The fresh step overshot: it stands only if the steps after it
             // land well below the cost it started from.
             const std::uint64_t most_ahead = std::min(kExcursionSteps, most_kept - kept - 1);
