@@ -84,8 +84,8 @@ ColumnDependencies difference_dependencies(const System& system, Eigen::Index ro
 
 Eigen::SparseMatrix<double> solver_jacobian(System& system, const Eigen::VectorXd& x,
                                             Eigen::Index rows) {
-    if (system.analytic_jacobian) return analytic_sparse_jacobian(system, rows);
-    return central_difference_sparse(system, x, rows, difference_dependencies(system, rows));
+    std::optional<ColumnDependencies> dependencies;
+    return solver_jacobian(system, x, rows, dependencies);
 }
 
 Eigen::SparseMatrix<double> solver_jacobian(System& system, const Eigen::VectorXd& x,

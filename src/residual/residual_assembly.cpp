@@ -14,6 +14,16 @@ bool contributes(const Constraint& c, ResidualForm form) {
     return form == ResidualForm::Full || !is_eliminated(c);
 }
 
+// Calls visit(entry) for every residual entry of the form, in row order.
+template <class Visit>
+void for_each_entry(const System& system, ResidualForm form, Visit&& visit) {
+    for (const Constraint& c : system.constraints) {
+        if (!contributes(c, form)) continue;
+        const ConstraintEntries entries = constraint_residual(system, c);
+        for (unsigned e = 0; e < entries.count; ++e) visit(entries.value[e]);
+    }
+}
+
 }  // namespace
 
 ConstraintEntries constraint_residual(const System& system, const Constraint& c) {
@@ -41,11 +51,7 @@ void evaluate_residuals(const System& system, ResidualForm form, Eigen::VectorXd
     // resize keeps the storage when the size already matches.
     out.resize(residual_size(system, form));
     Eigen::Index row = 0;
-    for (const Constraint& c : system.constraints) {
-        if (!contributes(c, form)) continue;
-        const ConstraintEntries entries = constraint_residual(system, c);
-        for (unsigned e = 0; e < entries.count; ++e) out[row++] = entries.value[e];
-    }
+    for_each_entry(system, form, [&](double entry) { out[row++] = entry; });
 }
 
 Eigen::VectorXd residual_vector(const System& system, ResidualForm form) {
@@ -56,11 +62,7 @@ Eigen::VectorXd residual_vector(const System& system, ResidualForm form) {
 
 double residual_sum_of_squares(const System& system, ResidualForm form) {
     double sum = -0.0;
-    for (const Constraint& c : system.constraints) {
-        if (!contributes(c, form)) continue;
-        const ConstraintEntries entries = constraint_residual(system, c);
-        for (unsigned e = 0; e < entries.count; ++e) sum += entries.value[e] * entries.value[e];
-    }
+    for_each_entry(system, form, [&](double entry) { sum += entry * entry; });
     return sum;
 }
 
