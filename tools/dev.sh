@@ -54,7 +54,7 @@ install_python_packages() {
         "$PYTHON" -m venv "$VENV"
     fi
     "$VENV/bin/python" -m pip install --quiet --disable-pip-version-check pytest numpy scipy mypy "dask[distributed]" \
-        cairosvg pillow
+        cairosvg pillow hypothesis
     "$VENV/bin/python" -m pip install --quiet --disable-pip-version-check .
 }
 
@@ -62,10 +62,29 @@ run_example() {
     "$VENV/bin/python" examples/quickstart.py
 }
 
+# The C++ tests, and a Python smoke selection of hostile callers, against a
+# build with AddressSanitizer and UndefinedBehaviorSanitizer in build-asan/.
+# The interpreter is not instrumented, so libasan is preloaded, and Python's
+# own allocator is bypassed so that a freed Python object is caught too.
+run_sanitized_tests() {
+    local sanitize="-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer"
+    cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DOVRALIS_BUILD_TESTS=ON -DOVRALIS_BUILD_MODULE=ON \
+        -DCMAKE_CXX_FLAGS="-O1 $sanitize" -DCMAKE_EXE_LINKER_FLAGS="$sanitize" \
+        -DCMAKE_SHARED_LINKER_FLAGS="$sanitize" -DCMAKE_MODULE_LINKER_FLAGS="$sanitize" \
+        -DPython_EXECUTABLE="$(realpath "$VENV/bin/python")" >/dev/null
+    cmake --build build-asan
+    ASAN_OPTIONS=allocator_may_return_null=1 ctest --test-dir build-asan --output-on-failure -j"$(nproc)" | tail -n 3
+    LD_PRELOAD="$(g++ -print-file-name=libasan.so)" PYTHONMALLOC=malloc \
+        ASAN_OPTIONS=detect_leaks=0:allocator_may_return_null=1 PYTHONPATH="$PWD/build-asan/python" \
+        "$VENV/bin/python" -X dev -W error -m pytest -q -p no:cacheprovider tests/python/test_hostile_calls.py \
+        tests/python/test_faults.py -k "not ctrl_c and not batch and not 130 and not cancelled"
+}
+
 run_tests() {
     cmake -S . -B build -G Ninja -DOVRALIS_BUILD_TESTS=ON -DOVRALIS_BUILD_MODULE=OFF
     cmake --build build
     ctest --test-dir build --output-on-failure
+    run_sanitized_tests
     # A minute of fuzzing the JSON reader: hostile documents must never crash it.
     tests/fuzz/run.sh 60
     "$VENV/bin/python" -X dev -W error -m pytest -q tests/python bench

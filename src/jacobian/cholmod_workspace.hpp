@@ -2,7 +2,7 @@
 
 // CHOLMOD's workspace, started and finished with the object that holds it,
 // for either of CHOLMOD's index widths: int (the cholmod_* calls) or long
-// (the cholmod_l_* calls, which SuiteSparseQR uses).
+// (the cholmod_l_* calls, which SuiteSparseQR uses), silent on errors.
 
 #include <type_traits>
 
@@ -22,6 +22,10 @@ struct CholmodWorkspace {
         } else {
             cholmod_l_start(&common);
         }
+        // Failures come back through `common.status` and become exceptions;
+        // the library itself never writes to the process's standard output.
+        common.print = 0;
+        common.error_handler = nullptr;
     }
     ~CholmodWorkspace() {
         if constexpr (std::is_same_v<Index, int>) {

@@ -9,6 +9,7 @@
 #include "lib/arguments.hpp"
 #include "lib/call_guard.hpp"
 #include "lib/system_class.hpp"
+#include "lib/without_gil.hpp"
 #include "render/svg_writer.hpp"
 
 namespace ovralis::py {
@@ -16,17 +17,22 @@ namespace {
 
 constexpr Signature kToSvg{"to_svg", {"width", "height", "margin", "labels", "analysis"}, 0};
 
-// The indices of one attribute of the analysis object: any iterable of ints.
+// The indices in `sequence`, any iterable of ints. They are read from a tuple
+// of their own: an element's __index__ may change the caller's list, and the
+// tuple keeps every element alive and in place meanwhile.
+std::vector<Index> indices_in(PyObject* sequence, const char* message, const ValueName& name) {
+    const Ref items = Ref::steal(PySequence_Fast(sequence, message));
+    const Ref snapshot = Ref::steal(PySequence_Tuple(items.get()));
+    std::vector<Index> out;
+    for (Py_ssize_t i = 0; i < PyTuple_GET_SIZE(snapshot.get()); ++i)
+        out.push_back(to_index(PyTuple_GET_ITEM(snapshot.get(), i), name));
+    return out;
+}
+
+// The indices of one attribute of the analysis object.
 std::vector<Index> indices_of(PyObject* object, const char* attribute) {
     const Ref value = Ref::steal(PyObject_GetAttrString(object, attribute));
-    const Ref items =
-        Ref::steal(PySequence_Fast(value.get(), "analysis attribute must be a sequence"));
-    const ValueName name{attribute, {}};
-    std::vector<Index> out;
-    const Py_ssize_t count = PySequence_Fast_GET_SIZE(items.get());
-    for (Py_ssize_t i = 0; i < count; ++i)
-        out.push_back(to_index(PySequence_Fast_GET_ITEM(items.get(), i), name));
-    return out;
+    return indices_in(value.get(), "analysis attribute must be a sequence", {attribute, {}});
 }
 
 // Reads a ConstraintAnalysis, or any object with the same attributes, by name.
@@ -47,12 +53,9 @@ SvgHighlights highlights_from(PyObject* analysis) {
             continue;
         }
         const Ref owned = Ref::steal(members);
-        const Ref items =
-            Ref::steal(PySequence_Fast(owned.get(), "analysis groups must hold sequences"));
-        const ValueName name{"groups", {}};
-        for (Py_ssize_t i = 0; i < PySequence_Fast_GET_SIZE(items.get()); ++i) {
-            h.conflict_group.push_back(to_index(PySequence_Fast_GET_ITEM(items.get(), i), name));
-        }
+        const std::vector<Index> group =
+            indices_in(owned.get(), "analysis groups must hold sequences", {"groups", {}});
+        h.conflict_group.insert(h.conflict_group.end(), group.begin(), group.end());
     }
     return h;
 }
@@ -79,6 +82,14 @@ SvgOptions options_from(const Arguments& a) {
     return options;
 }
 
+// The drawing, made with the interpreter lock released and open to Ctrl-C.
+std::string drawn(const System& store, const SvgOptions& options,
+                  const SvgHighlights& highlights) {
+    return without_gil_interruptible([&](const InterruptPoll& interrupted) {
+        return ovralis::to_svg(store, options, highlights, interrupted);
+    });
+}
+
 }  // namespace
 
 const char* const kToSvgDoc =
@@ -102,7 +113,7 @@ PyObject* to_svg(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObje
         const SvgOptions options = options_from(a);
         const SvgHighlights highlights =
             a.present(4) && a.object(4) != Py_None ? highlights_from(a.object(4)) : SvgHighlights{};
-        return new_str(ovralis::to_svg(store, options, highlights));
+        return new_str(drawn(store, options, highlights));
     });
 }
 
@@ -110,7 +121,7 @@ PyObject* repr_svg(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyOb
     static constexpr Signature signature{"_repr_svg_"};
     return with_shared_store(self, [&](const System& store) {
         const Arguments a(signature, args, nargs, kwnames);
-        return new_str(ovralis::to_svg(store, SvgOptions{}, SvgHighlights{}));
+        return new_str(drawn(store, SvgOptions{}, SvgHighlights{}));
     });
 }
 

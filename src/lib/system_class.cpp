@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "lib/analysis_class.hpp"
+#include "lib/cancellable_solve.hpp"
 #include "lib/constraint_class.hpp"
 #include "lib/render_methods.hpp"
 #include "lib/result_classes.hpp"
@@ -419,7 +420,9 @@ PyObject* analyze_constraints(PyObject* self, PyObject* const* args, Py_ssize_t 
         }
         // The System stays on this thread and is borrowed, so other threads may run meanwhile.
         ConstraintAnalysis analysis =
-            without_gil([&] { return ovralis::analyze_constraints(store, tol); });
+            without_gil_interruptible([&](const InterruptPoll& interrupted) {
+                return ovralis::analyze_constraints(store, tol, interrupted);
+            });
         return wrap_constraint_analysis(std::move(analysis));
     });
 }
@@ -596,6 +599,7 @@ std::vector<PyMethodDef>& system_methods() {
                                 "_from_state($type, state, /)\n--\n\n"
                                 "Rebuilds a System from the state its __reduce__ gave."});
         m.push_back(method("to_svg", to_svg, kToSvgDoc));
+        m.push_back(method("_solve_cancellable", solve_cancellable, kSolveCancellableDoc));
         m.push_back(method("_repr_svg_", repr_svg,
                            "_repr_svg_($self)\n--\n\nThe sketch as SVG, for Jupyter."));
         m.push_back(method("drag", drag,
@@ -626,6 +630,10 @@ std::vector<PyMethodDef>& system_methods() {
 
 PyObject* with_shared_store(PyObject* self, const std::function<Ref(const System&)>& body) {
     return with_store<Access::Shared>(self, [&](System& store) { return body(store); });
+}
+
+PyObject* with_exclusive_store(PyObject* self, const std::function<Ref(System&)>& body) {
+    return with_store<Access::Exclusive>(self, [&](System& store) { return body(store); });
 }
 
 PyTypeObject* create_system_type() {

@@ -24,10 +24,14 @@ Ref list_state(const std::vector<Item>& items, ToState to_state) {
 template <typename Item, typename FromState>
 std::vector<Item> list_from_state(PyObject* list, FromState from_state) {
     if (!PyList_Check(list)) raise_wrong_type(kStateName, "a tuple of lists", list);
+    // Read from a tuple of the list's records: converting a field may run
+    // Python code (__float__, __index__) that changes the list, and the tuple
+    // keeps every record alive and in place meanwhile.
+    const Ref records = Ref::steal(PyList_AsTuple(list));
     std::vector<Item> items;
-    items.reserve(static_cast<std::size_t>(PyList_GET_SIZE(list)));
-    for (Py_ssize_t i = 0; i < PyList_GET_SIZE(list); ++i)
-        items.push_back(from_state(PyList_GET_ITEM(list, i)));
+    items.reserve(static_cast<std::size_t>(PyTuple_GET_SIZE(records.get())));
+    for (Py_ssize_t i = 0; i < PyTuple_GET_SIZE(records.get()); ++i)
+        items.push_back(from_state(PyTuple_GET_ITEM(records.get(), i)));
     return items;
 }
 

@@ -501,16 +501,25 @@ private:
     std::string out_;
 };
 
-void draw_curves(SvgBuilder& svg, const System& system, EntityInks& inks) {
+// Polls on every kStepsPerPoll-th entity: drawing one takes about a microsecond.
+void poll_at(Index i, const InterruptPoll& interrupted) {
+    if (i % kStepsPerPoll == 0) throw_if_interrupted(interrupted);
+}
+
+void draw_curves(SvgBuilder& svg, const System& system, EntityInks& inks,
+                 const InterruptPoll& interrupted) {
     for (Index i = 0; i < system.lines.size(); ++i) {
+        poll_at(i, interrupted);
         const auto a = point_at(system, system.lines[i].p1);
         const auto b = point_at(system, system.lines[i].p2);
         if (a && b) svg.line(*a, *b, inks.lines[i]);
     }
     for (Index i = 0; i < system.circles.size(); ++i) {
+        poll_at(i, interrupted);
         if (const auto c = circle_shape(system, i)) svg.circle(*c, inks.circles[i]);
     }
     for (Index i = 0; i < system.arcs.size(); ++i) {
+        poll_at(i, interrupted);
         const auto a = arc_shape(system, i);
         if (!a || a->sweep == 0.0) continue;
         svg.arc(a->center + polar(a->radius, a->start),
@@ -518,9 +527,11 @@ void draw_curves(SvgBuilder& svg, const System& system, EntityInks& inks) {
                 a->sweep, inks.arcs[i]);
     }
     for (Index i = 0; i < system.ellipses.size(); ++i) {
+        poll_at(i, interrupted);
         if (const auto e = ellipse_shape(system, i)) svg.ellipse(*e, inks.ellipses[i]);
     }
     for (Index i = 0; i < system.arcs_of_ellipse.size(); ++i) {
+        poll_at(i, interrupted);
         const auto a = ellipse_arc_shape(system, i);
         if (!a || a->sweep == 0.0) continue;
         const EllipseShape& e = a->ellipse;
@@ -532,7 +543,7 @@ void draw_curves(SvgBuilder& svg, const System& system, EntityInks& inks) {
 }  // namespace
 
 std::string to_svg(const System& system, const SvgOptions& options,
-                   const SvgHighlights& highlights) {
+                   const SvgHighlights& highlights, const InterruptPoll& interrupted) {
     const View view = fit_view(drawing_bounds(system), options);
     EntityInks inks = entity_inks(system, highlights);
     SvgBuilder svg(view);
@@ -543,9 +554,10 @@ std::string to_svg(const System& system, const SvgOptions& options,
            "\" viewBox=\"0 0 " + w + " " + h + "\">\n";
     out += "<rect width=\"" + w + "\" height=\"" + h + "\" fill=\"white\"/>\n";
     out += "<g fill=\"none\" stroke-width=\"1.5\">\n";
-    draw_curves(svg, system, inks);
+    draw_curves(svg, system, inks, interrupted);
     out += "</g>\n<g>\n";
     for (Index i = 0; i < system.points.size(); ++i) {
+        poll_at(i, interrupted);
         if (const auto p = point_at(system, i))
             svg.point(*p, system.points[i].fixed, inks.points[i]);
     }
@@ -554,6 +566,7 @@ std::string to_svg(const System& system, const SvgOptions& options,
         const std::vector<const char*> label_inks = constraint_inks(system, highlights);
         out += "<g font-family=\"sans-serif\" font-size=\"12\" text-anchor=\"middle\">\n";
         for (Index k = 0; k < system.constraints.size(); ++k) {
+            poll_at(k, interrupted);
             if (const auto l = dimension_label(system, system.constraints[k]))
                 svg.label(*l, label_inks[k]);
         }

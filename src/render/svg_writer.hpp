@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "solver/interruption.hpp"
 #include "system/system.hpp"
 
 namespace ovralis {
@@ -29,8 +30,9 @@ struct SvgHighlights {
 };
 
 // The whole document. Entities whose geometry is missing (dangling indices) or
-// not finite are left out, so the text is always valid SVG.
+// not finite are left out, so the text is always valid SVG. `interrupted` is
+// polled while entities are drawn; once it answers true, SolveInterrupted is thrown.
 std::string to_svg(const System& system, const SvgOptions& options,
-                   const SvgHighlights& highlights);
+                   const SvgHighlights& highlights, const InterruptPoll& interrupted = {});
 
 }  // namespace ovralis

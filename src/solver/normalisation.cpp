@@ -32,7 +32,7 @@ void for_each_length(System& system, Op op) {
 
 }  // namespace
 
-double mean_point_spacing(const System& system) {
+double mean_point_spacing(const System& system, const InterruptPoll& interrupted) {
     const std::size_t n = system.points.size();
     if (n < 2) return 0.0;
     std::vector<double> xs(n);
@@ -41,21 +41,21 @@ double mean_point_spacing(const System& system) {
         xs[i] = system.points[i].x;
         ys[i] = system.points[i].y;
     }
-    const double total = pair_distance_sum(xs, ys, pair_distance_threads(n));
+    const double total = pair_distance_sum(xs, ys, pair_distance_threads(n), interrupted);
     const double pairs = static_cast<double>(n) * static_cast<double>(n - 1) / 2.0;
     return total / pairs;
 }
 
-double length_scale(const System& system) {
-    const double spacing = mean_point_spacing(system);
+double length_scale(const System& system, const InterruptPoll& interrupted) {
+    const double spacing = mean_point_spacing(system, interrupted);
     // A non-finite spacing (a NaN or infinite coordinate) would turn every
     // length into NaN; such a sketch is solved in its own units instead.
     const bool usable = system.points.size() >= 2 && spacing >= 1e-12 && std::isfinite(spacing);
     return usable ? spacing : 1.0;
 }
 
-void normalise(System& system) {
-    system.scale = length_scale(system);
+void normalise(System& system, const InterruptPoll& interrupted) {
+    system.scale = length_scale(system, interrupted);
     const double scale = system.scale;
     for_each_length(system, [scale](double& value) { value /= scale; });
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "solver/interruption.hpp"
 #include "system/system.hpp"
 
 namespace ovralis {
@@ -7,18 +8,19 @@ namespace ovralis {
 // Mean Euclidean distance over all unordered pairs of points (0.0 with fewer
 // than two points). Exact over every pair: quadratic in the point count, so
 // large sketches share the pairs out to every hardware thread; the result
-// does not depend on how many there are.
-double mean_point_spacing(const System& system);
+// does not depend on how many there are. `interrupted` is polled on the
+// calling thread while the pairs are summed (pair_distance_sum.hpp).
+double mean_point_spacing(const System& system, const InterruptPoll& interrupted = {});
 
 // The length a solve measures in: the mean point spacing, or 1.0 with fewer
 // than two points or a spacing below 1e-12 or not finite.
-double length_scale(const System& system);
+double length_scale(const System& system, const InterruptPoll& interrupted = {});
 
 // Sets system.scale to length_scale(system) and divides every length by it: point
 // coordinates, circle and arc radii, ellipse and arc-of-ellipse radmin, and
 // the length-valued parameters of the constraints (d, r, len, and the x and y
-// of FixedPoint).
-void normalise(System& system);
+// of FixedPoint). An interruption leaves the system as it was.
+void normalise(System& system, const InterruptPoll& interrupted = {});
 
 // Multiplies the same lengths by system.scale.
 void unnormalise(System& system);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <new>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -157,7 +158,7 @@ std::vector<std::size_t> chunk_starts(std::size_t points) {
 }  // namespace
 
 double pair_distance_sum(std::span<const double> xs, std::span<const double> ys,
-                         unsigned thread_count) {
+                         unsigned thread_count, const InterruptPoll& interrupted) {
     const std::size_t points = xs.size();
     if (points < 2) return 0.0;
     const std::vector<std::size_t> starts = chunk_starts(points);
@@ -166,17 +167,26 @@ double pair_distance_sum(std::span<const double> xs, std::span<const double> ys,
     const DistanceSum distance_sum = pick_distance_sum();
 
     // Whichever thread takes a chunk, the chunk's rows are added in row order
-    // into its own slot.
+    // into its own slot. A chunk is a fraction of a millisecond of work, so
+    // looking at `stopped` between chunks stops every thread promptly.
     std::atomic<std::size_t> next_chunk{0};
-    const auto sum_chunks = [&] {
+    std::atomic<bool> stopped{false};
+    const auto sum_chunks = [&](bool polling) {
         for (std::size_t chunk = next_chunk.fetch_add(1, std::memory_order_relaxed);
              chunk < chunk_count; chunk = next_chunk.fetch_add(1, std::memory_order_relaxed)) {
+            if (stopped.load(std::memory_order_relaxed)) return;
             double total = 0.0;
             for (std::size_t row = starts[chunk]; row < starts[chunk + 1]; ++row) {
                 total += distance_sum(xs.data() + row + 1, ys.data() + row + 1, points - row - 1,
                                       xs[row], ys[row]);
             }
             chunk_totals[chunk] = total;
+            // Polled only while chunks remain: a sum of one chunk is never interrupted.
+            const bool more = next_chunk.load(std::memory_order_relaxed) < chunk_count;
+            if (polling && more && interrupted && interrupted()) {
+                stopped.store(true, std::memory_order_relaxed);
+                return;
+            }
         }
     };
 
@@ -186,13 +196,20 @@ double pair_distance_sum(std::span<const double> xs, std::span<const double> ys,
         std::vector<std::jthread> helpers;
         helpers.reserve(helper_count);
         try {
-            while (helpers.size() < helper_count) helpers.emplace_back(sum_chunks);
+            // A helper throws nothing and touches no thread-local storage of
+            // the C++ runtime, so it never needs memory once it has started.
+            while (helpers.size() < helper_count) {
+                helpers.emplace_back([&]() noexcept { sum_chunks(false); });
+            }
         } catch (const std::system_error&) {
             // No more threads to be had: those started and the caller share
             // the chunks all the same.
+        } catch (const std::bad_alloc&) {
+            // Likewise when memory for another thread's state is short.
         }
-        sum_chunks();
+        sum_chunks(true);
     }  // the helpers join here, so every slot is written
+    if (stopped.load(std::memory_order_relaxed)) throw SolveInterrupted{};
 
     double total = 0.0;
     for (double chunk_total : chunk_totals) total += chunk_total;

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <span>
 
+#include "solver/interruption.hpp"
+
 namespace ovralis {
 
 // Sum of |p_i - p_j| over all i < j, with p_i = (xs[i], ys[i]) and xs, ys of
@@ -13,8 +15,11 @@ namespace ovralis {
 // in chunk order, so the result is bit for bit the same for any
 // `thread_count` >= 1. The calling thread is one of the `thread_count`
 // workers; if the system refuses to start more threads, fewer do the work.
+// The calling thread polls `interrupted` between its chunks (the poll need
+// not be safe to call from other threads); once it answers true, every
+// worker stops after its chunk and SolveInterrupted is thrown.
 double pair_distance_sum(std::span<const double> xs, std::span<const double> ys,
-                         unsigned thread_count);
+                         unsigned thread_count, const InterruptPoll& interrupted = {});
 
 // How many threads pair_distance_sum should use for `points` points: one
 // (the caller) while starting threads costs more than they save, else one

@@ -127,7 +127,7 @@ SolveReport run_engine(System& system, std::uint64_t max_iter, SolveMethod metho
     build_variables(system);
     Problem problem(system, interrupted);
     const UserValues saved = save_user_values(system);
-    normalise(system);
+    normalise(system, interrupted);
     const auto back_to_caller_units = [&] {
         unnormalise(system);
         restore_user_values(system, saved);

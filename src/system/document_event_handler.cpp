@@ -4,7 +4,7 @@
 // Accepted shape: the writer's (document_writer.cpp), with members in any
 // order, unknown members skipped, every object with named fields also
 // accepted as an array of its values in field order, and null accepted for
-// any real (read as NaN, since the writer emits non-finite reals as null).
+// any real (read as NaN, since the writer emits NaN as null).
 #include "system/document_event_handler.hpp"
 
 #include <algorithm>
@@ -24,8 +24,8 @@ namespace {
 std::optional<double> as_real(const Scalar& value) {
     return std::visit(
         Overloaded{
-            // Non-finite reals are written as null; reading null back as NaN
-            // keeps every written document loadable.
+            // NaN is written as null (infinities as numbers out of a
+            // double's range, number_text.hpp); null reads back as NaN.
             [](std::nullptr_t) -> std::optional<double> {
                 return std::numeric_limits<double>::quiet_NaN();
             },

@@ -1,7 +1,7 @@
 // Writes a whole store as one compact JSON document: no whitespace, members in
 // the order of the member tables (document_schema.hpp), indices as unsigned
-// integers, reals in their shortest round-trip digits (number_text.hpp) and
-// non-finite reals as null.
+// integers, reals in their shortest round-trip digits (number_text.hpp),
+// infinities as 1.0e309 and -1.0e309, and NaN as null.
 
 #include <cmath>
 #include <string>
@@ -33,8 +33,13 @@ void write_key(JsonWriter& writer, std::string_view key) {
 // The library's own double formatting differs from the document's layout, so
 // reals go out as ready-made number text.
 void write_real(JsonWriter& writer, double value) {
-    if (!std::isfinite(value)) {
+    if (std::isnan(value)) {
         writer.Null();
+        return;
+    }
+    if (std::isinf(value)) {
+        const std::string_view text = json_infinity_text(value < 0.0);
+        writer.RawValue(text.data(), text.size(), rapidjson::kNumberType);
         return;
     }
     const std::string text = format_json_number(value);

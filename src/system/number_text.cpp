@@ -6,6 +6,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <limits>
 #include <system_error>
 
 namespace ovralis {
@@ -104,6 +105,8 @@ std::string format_json_number(double value) {
     return text;
 }
 
+std::string_view json_infinity_text(bool negative) { return negative ? "-1.0e309" : "1.0e309"; }
+
 std::optional<JsonNumber> read_json_number(std::string_view text) {
     const char* first = text.data();
     const char* last = text.data() + text.size();
@@ -122,6 +125,12 @@ std::optional<JsonNumber> read_json_number(std::string_view text) {
     double value = 0.0;
     if (std::from_chars(first, last, value).ec == std::errc{}) return JsonNumber{value};
     if (below_double_range(text)) return JsonNumber{text.front() == '-' ? -0.0 : 0.0};
+    for (const bool negative : {false, true}) {
+        if (text == json_infinity_text(negative)) {
+            const double infinity = std::numeric_limits<double>::infinity();
+            return JsonNumber{negative ? -infinity : infinity};
+        }
+    }
     return std::nullopt;
 }
 

@@ -19,6 +19,13 @@ namespace ovralis {
 // Zero is "0.0" and negative zero "-0.0". Callers handle NaN and infinities.
 std::string format_json_number(double value);
 
+// The document's spelling of an infinity: "1.0e309" and "-1.0e309", numbers
+// just beyond a double's range, which JSON readers that read numbers as
+// doubles take as infinities, and which read_json_number reads back as
+// exactly these infinities. (RapidJSON's reader refuses exponents above 308
+// minus the fraction digits, so "1e309" or "1e999" would not parse at all.)
+std::string_view json_infinity_text(bool negative);
+
 // What a JSON number text denotes: a non-negative or a negative integer when
 // it has neither fraction nor exponent and fits 64 bits, otherwise a double.
 using JsonNumber = std::variant<std::uint64_t, std::int64_t, double>;
@@ -26,7 +33,7 @@ using JsonNumber = std::variant<std::uint64_t, std::int64_t, double>;
 // Reads a JSON number text (already checked for JSON syntax) to the nearest
 // double with correct rounding, or to an integer as above; "-0" is negative
 // zero. A value too small for a double reads as zero of its sign; nullopt when
-// it is too large for one.
+// it is too large for one, except the infinities' own spellings (above).
 std::optional<JsonNumber> read_json_number(std::string_view text);
 
 // The two number notations of every message and representation:

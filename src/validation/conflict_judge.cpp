@@ -11,7 +11,8 @@
 
 namespace ovralis {
 
-ConflictJudge::ConflictJudge(const System& system, double tol) : system_(system), tol_(tol) {
+ConflictJudge::ConflictJudge(const System& system, double tol, const InterruptPoll& interrupted)
+    : system_(system), tol_(tol), interrupted_(interrupted) {
     const std::size_t n = system.points.size();
     if (n < 2) return;
     Vec2 centroid = Vec2::Zero();
@@ -35,7 +36,7 @@ bool ConflictJudge::holds(const Constraint& c) {
         const bool at_low = holds_in(c, low_);
         if (at_low == holds_in(c, high_)) return at_low;
     }
-    if (!(exact_.scale > 0.0)) exact_ = measure(length_scale(system_));
+    if (!(exact_.scale > 0.0)) exact_ = measure(length_scale(system_, interrupted_));
     return holds_in(c, exact_);
 }
 

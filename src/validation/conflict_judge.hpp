@@ -3,6 +3,7 @@
 // Whether a redundant constraint holds, judged as a solve judges convergence,
 // without the all-pairs length scale wherever that cannot change the answer.
 
+#include "solver/interruption.hpp"
 #include "system/system.hpp"
 
 namespace ovralis {
@@ -21,7 +22,8 @@ namespace ovralis {
 // exact scale, which is computed only for a constraint that lies in between.
 class ConflictJudge {
 public:
-    ConflictJudge(const System& system, double tol);
+    // `interrupted` is polled while the exact scale is computed, if it is.
+    ConflictJudge(const System& system, double tol, const InterruptPoll& interrupted = {});
 
     bool holds(const Constraint& c);
 
@@ -40,6 +42,7 @@ private:
 
     const System& system_;
     double tol_;
+    InterruptPoll interrupted_;
     bool bracketed_ = false;
     Measure low_;
     Measure high_;

@@ -38,10 +38,11 @@ std::vector<std::size_t> dependency_group(const EquationJacobian& jacobian,
 }
 
 void find_redundant(const EquationJacobian& jacobian, const ColumnFactorisation& rows, double tol,
-                    ConstraintAnalysis& out) {
+                    const InterruptPoll& interrupted, ConstraintAnalysis& out) {
     DependentCombinations combinations(rows);
     DependencyShortcuts shortcuts(tol, jacobian.matrix.rows());
     for (std::size_t k = 0; k + 1 < jacobian.first_row.size(); ++k) {
+        if (k % kStepsPerPoll == 0) throw_if_interrupted(interrupted);
         bool dependent = false;
         for (Eigen::Index row = jacobian.first_row[k]; row < jacobian.first_row[k + 1]; ++row) {
             dependent = dependent || !rows.independent[static_cast<std::size_t>(row)];
@@ -52,10 +53,13 @@ void find_redundant(const EquationJacobian& jacobian, const ColumnFactorisation&
     }
 }
 
-void find_conflicting(const System& system, double tol, ConstraintAnalysis& out) {
+void find_conflicting(const System& system, double tol, const InterruptPoll& interrupted,
+                      ConstraintAnalysis& out) {
     if (out.redundant.empty()) return;
-    ConflictJudge judge(system, tol);
-    for (const std::size_t k : out.redundant) {
+    ConflictJudge judge(system, tol, interrupted);
+    for (std::size_t i = 0; i < out.redundant.size(); ++i) {
+        if (i % kStepsPerPoll == 0) throw_if_interrupted(interrupted);
+        const std::size_t k = out.redundant[i];
         if (!judge.holds(system.constraints[k])) out.conflicting.push_back(k);
     }
 }
@@ -145,17 +149,22 @@ const char* constraint_status_text(ConstraintStatus status) {
     return "";
 }
 
-ConstraintAnalysis analyze_constraints(const System& system, double tol) {
+ConstraintAnalysis analyze_constraints(const System& system, double tol,
+                                       const InterruptPoll& interrupted) {
     validate_references(system);
+    throw_if_interrupted(interrupted);
     const EquationJacobian jacobian = equation_jacobian(system);
+    throw_if_interrupted(interrupted);
     ConstraintAnalysis out;
     out.free_variables = static_cast<std::uint64_t>(jacobian.matrix.cols());
     const Eigen::SparseMatrix<double> rows_as_columns = jacobian.matrix.transpose();
     const ColumnFactorisation rows = factorise_columns(rows_as_columns, tol, true);
+    throw_if_interrupted(interrupted);
     out.rank = static_cast<std::uint64_t>(rows.rank);
     out.dof = static_cast<std::int64_t>(out.free_variables) - static_cast<std::int64_t>(out.rank);
-    find_redundant(jacobian, rows, tol, out);
-    find_conflicting(system, tol, out);
+    find_redundant(jacobian, rows, tol, interrupted, out);
+    find_conflicting(system, tol, interrupted, out);
+    throw_if_interrupted(interrupted);
     if (out.dof > 0) find_free_entities(system, jacobian, tol, out);
     out.status = status_of(out);
     return out;

@@ -8,6 +8,7 @@
 #include <map>
 #include <vector>
 
+#include "solver/interruption.hpp"
 #include "system/system.hpp"
 
 namespace ovralis {
@@ -46,6 +47,9 @@ struct ConstraintAnalysis {
 // solver's own test of convergence. An entity is free when one of its
 // parameters (its points' coordinates included) moves along a null vector of
 // the Jacobian by more than `tol` times the vector's largest component.
-ConstraintAnalysis analyze_constraints(const System& system, double tol);
+// `interrupted` is polled between the steps and within the long loops;
+// once it answers true, SolveInterrupted is thrown.
+ConstraintAnalysis analyze_constraints(const System& system, double tol,
+                                       const InterruptPoll& interrupted = {});
 
 }  // namespace ovralis

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <new>
 #include <queue>
 #include <stdexcept>
 
@@ -85,7 +86,10 @@ ColumnFactorisation factorise_columns(const Eigen::SparseMatrix<double>& a, doub
     SuiteSparse_long* order = nullptr;
     const int ordering = keep_order ? SPQR_ORDERING_FIXED : SPQR_ORDERING_DEFAULT;
     SuiteSparseQR<double>(ordering, tol, /*econ=*/0, matrix.get(), &r, &order, common);
-    if (r == nullptr) throw std::runtime_error("sparse QR factorisation failed");
+    if (r == nullptr) {
+        if (common->status == CHOLMOD_OUT_OF_MEMORY) throw std::bad_alloc();
+        throw std::runtime_error("sparse QR factorisation failed");
+    }
     const CholmodSparse r_owner(r, SparseDeleter{common});
     ColumnFactorisation f;
     read_factor(*r, order, a.cols(), f);

@@ -92,7 +92,10 @@ INSTANTIATE_TEST_SUITE_P(
                     ReadCase{"1e-400", 2, 0.0}, ReadCase{"-1e-400", 2, -0.0},
                     ReadCase{"123.456e-99999999999999999999", 2, 0.0},
                     ReadCase{"0.00000e-400", 2, 0.0}, ReadCase{"0e99999999999999999999", 2, 0.0},
-                    // Too large for a double.
+                    // Too large for a double, save the spellings of the infinities.
+                    ReadCase{"1.0e309", 2, std::numeric_limits<double>::infinity()},
+                    ReadCase{"-1.0e309", 2, -std::numeric_limits<double>::infinity()},
+                    ReadCase{"1.00e309", -1, 0.0}, ReadCase{"1e309", -1, 0.0},
                     ReadCase{"1e400", -1, 0.0}, ReadCase{"-0.5e309", -1, 0.0},
                     ReadCase{"1.7976931348623159e308", -1, 0.0},
                     ReadCase{"0.000001e99999999999999999999", -1, 0.0}));

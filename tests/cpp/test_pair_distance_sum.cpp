@@ -89,5 +89,29 @@ TEST(PairDistanceSum, FewerThanTwoPointsHaveNoPairs) {
     EXPECT_EQ(pair_distance_sum(one, one, 3), 0.0);
 }
 
+// Polled on the calling thread between chunks while chunks remain: the
+// answer true stops every thread and throws; a one-chunk sum never polls.
+TEST(PairDistanceSum, StopsWhenThePollSaysSo) {
+    std::vector<double> xs(5000);
+    std::vector<double> ys(5000);
+    for (std::size_t i = 0; i < xs.size(); ++i) {
+        xs[i] = static_cast<double>(i);
+        ys[i] = static_cast<double>(i % 17);
+    }
+    for (const unsigned threads : {1u, 4u}) {
+        int polled = 0;
+        const InterruptPoll stop_on_third = [&] { return ++polled == 3; };
+        EXPECT_THROW(pair_distance_sum(xs, ys, threads, stop_on_third), SolveInterrupted);
+        EXPECT_EQ(polled, 3) << threads;
+        int never = 0;
+        const InterruptPoll keep_going = [&] { return ++never < 0; };
+        EXPECT_EQ(pair_distance_sum(xs, ys, threads, keep_going), pair_distance_sum(xs, ys, 1));
+        EXPECT_GT(never, 0);
+    }
+    const std::vector<double> few{0.0, 1.0, 3.0};
+    const InterruptPoll always = [] { return true; };
+    EXPECT_EQ(pair_distance_sum(few, few, 2, always), pair_distance_sum(few, few, 1));
+}
+
 }  // namespace
 }  // namespace ovralis

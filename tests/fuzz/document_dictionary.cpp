@@ -38,7 +38,7 @@ int main() {
     for (const std::string_view key : keys) {
         std::printf("\"\\\"%.*s\\\"\"\n", static_cast<int>(key.size()), key.data());
     }
-    for (const char* literal : {"null", "true", "false", "-0.0", "1e-10"}) {
+    for (const char* literal : {"null", "true", "false", "-0.0", "1e-10", "1.0e309", "-1.0e309"}) {
         std::printf("\"%s\"\n", literal);
     }
     return 0;

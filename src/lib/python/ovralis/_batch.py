@@ -3,8 +3,9 @@
 from __future__ import annotations
 
 import os
+import threading
 from collections import deque
-from collections.abc import Generator, Iterable
+from collections.abc import Callable, Generator, Iterable
 from concurrent.futures import Executor, Future, ThreadPoolExecutor
 
 import ovralis
@@ -15,15 +16,22 @@ import ovralis
 _MAX_IN_FLIGHT = 1024
 
 
-def solve_document(document: str, max_iter: int, tol: float) -> tuple[str, ovralis.SolveResult]:
+def solve_document(
+    document: str, max_iter: int, tol: float, cancelled: Callable[[], bool] | None = None
+) -> tuple[str, ovralis.SolveResult]:
     """Loads one document, solves it and returns the solved document with its result.
 
     Runs on a worker: a System belongs to the thread that made it, so each worker
-    builds its own from the text.
+    builds its own from the text. A worker thread never sees Ctrl-C, so the
+    caller may pass `cancelled`, which stops the solve (with KeyboardInterrupt)
+    once it answers true.
     """
     system = ovralis.System.from_json(document)
     try:
-        result = system.solve(max_iter=max_iter, tol=tol)
+        if cancelled is None:
+            result = system.solve(max_iter=max_iter, tol=tol)
+        else:
+            result = system._solve_cancellable(cancelled, max_iter=max_iter, tol=tol)
         return system.to_json(), result
     finally:
         # An exception travels to the caller's thread with this frame in its
@@ -38,12 +46,13 @@ def _worker_count() -> int:
     return os.cpu_count() or 1
 
 
-def _submitted(documents: Iterable[str], executor: Executor, max_iter: int, tol: float):
+def _submitted(documents: Iterable[str], executor: Executor, max_iter: int, tol: float,
+               cancelled: Callable[[], bool] | None):
     """Submits the documents one by one, yielding (position, future) as each is queued."""
     for position, document in enumerate(documents):
         if not isinstance(document, str):
             raise TypeError(f"document {position} must be a str, not {type(document).__name__}")
-        yield position, executor.submit(solve_document, document, max_iter, tol)
+        yield position, executor.submit(solve_document, document, max_iter, tol, cancelled)
 
 
 def _result_of(position: int, future: Future) -> tuple[str, ovralis.SolveResult]:
@@ -72,20 +81,27 @@ def solve_documents(
 
     A document that is not valid JSON for a sketch raises ValueError naming its
     position ("document 3: JSON parse error: ..."); documents still queued are
-    cancelled.
+    cancelled. When the caller stops early (an exception such as
+    KeyboardInterrupt, or closing the generator), solves running on threads
+    stop as well, within a few tens of milliseconds.
     """
     own_pool = None
     if executor is None:
         executor = own_pool = ThreadPoolExecutor(max_workers=_worker_count(), thread_name_prefix="ovralis")
+    # Threads share this process, so their solves can be told to stop; work
+    # sent to other processes cannot take the event along.
+    stopping = threading.Event()
+    cancelled = stopping.is_set if isinstance(executor, ThreadPoolExecutor) else None
     pending: deque[tuple[int, Future]] = deque()
     try:
-        for queued in _submitted(documents, executor, max_iter, tol):
+        for queued in _submitted(documents, executor, max_iter, tol, cancelled):
             pending.append(queued)
             if len(pending) >= _MAX_IN_FLIGHT:
                 yield _result_of(*pending.popleft())
         while pending:
             yield _result_of(*pending.popleft())
     finally:
+        stopping.set()
         for _, future in pending:
             future.cancel()
         if own_pool is not None:

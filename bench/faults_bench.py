@@ -1,0 +1,210 @@
+"""Interrupt latency of the long calls, and what every call does when memory runs out.
+
+    PYTHONPATH=build-dev/python .venv/bin/python bench/faults_bench.py [latency] [memory] [batch]
+
+latency: each long call on sketches of 200,000 to 1,000,000 points is sent
+SIGINT (Ctrl-C) 0.3 s after it starts; the table gives the time from the
+signal to the KeyboardInterrupt (or the call's whole time, marked "done", if
+it ended first).
+
+memory: each public call runs in a fresh process on a sketch of 100,000 points
+under a ladder of address-space limits (RLIMIT_AS, above what the process has
+once the sketch is built); the table gives the outcome: ok, MemoryError,
+another exception, or a crash (a signal or an exit such as 127, "cannot
+allocate memory for thread-local data").
+
+batch: solve_documents on four slow documents, Ctrl-C after 0.5 s: the time
+until the call has returned, and the same for the command line's exit.
+"""
+
+import json
+import os
+import signal
+import subprocess
+import sys
+import tempfile
+import textwrap
+import threading
+import time
+
+import ovralis
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+
+
+def strip_document(points, lines=True, constraints=True):
+    """A strip of `points` points, neighbours joined by lines and dimensioned, built as JSON."""
+    base = json.loads(ovralis.System().to_json())
+    base["points"] = [{"x": float(i), "y": float((i * 7919) % 13), "fixed": i == 0} for i in range(points)]
+    if lines:
+        base["lines"] = [{"p1": i, "p2": i + 1} for i in range(points - 1)]
+    if constraints:
+        base["constraints"] = [{"Distance": {"p1": i, "p2": i + 1, "d": 1.0 + i % 3}} for i in range(points - 1)]
+    return json.dumps(base, separators=(",", ":"))
+
+
+def latency_of(call, delay=0.3):
+    """Seconds from SIGINT to the KeyboardInterrupt, or ('done', seconds) when the call ended first."""
+    timer = threading.Timer(delay, os.kill, (os.getpid(), signal.SIGINT))
+    start = time.perf_counter()
+    timer.start()
+    try:
+        call()
+    except KeyboardInterrupt:
+        return f"{time.perf_counter() - start - delay:8.3f} s"
+    finally:
+        timer.cancel()
+        timer.join()
+    elapsed = time.perf_counter() - start
+    try:  # the signal may still be on its way
+        time.sleep(max(0.0, delay - elapsed) + 0.05)
+    except KeyboardInterrupt:
+        pass
+    return f"done {elapsed:6.2f} s"
+
+
+def latency_table(sizes=(200_000, 500_000, 1_000_000)):
+    calls = {
+        "solve": lambda s: s.solve(),
+        "analyze_constraints": lambda s: s.analyze_constraints(),
+        "to_svg": lambda s: s.to_svg(),
+        "verify_solution": lambda s: s.verify_solution(),
+        "spacing (solve, no constraints)": None,
+    }
+    print("interrupt latency (SIGINT 0.3 s after the start)")
+    print(f"{'call':34}" + "".join(f"{n:>16,}" for n in sizes))
+    sketches = {n: ovralis.System.from_json(strip_document(n)) for n in sizes}
+    bare = {n: ovralis.System.from_json(strip_document(n, lines=False, constraints=False)) for n in sizes}
+    for name, call in calls.items():
+        row = []
+        for n in sizes:
+            if call is None:
+                row.append(latency_of(bare[n].solve))
+            else:
+                row.append(latency_of(lambda: call(sketches[n])))
+        print(f"{name:34}" + "".join(f"{cell:>16}" for cell in row), flush=True)
+
+
+MEMORY_CHILD = textwrap.dedent("""
+    import pickle, resource, sys, threading
+    import ovralis
+    path, call, limit = sys.argv[1], sys.argv[2], int(sys.argv[3])
+    with open(path) as f:
+        text = f.read()
+    s = ovralis.System.from_json(text)
+    calls = {
+        "pickle": lambda: pickle.loads(pickle.dumps(s)),
+        "copy": lambda: s.copy(),
+        "to_json": lambda: s.to_json(),
+        "from_json": lambda: ovralis.System.from_json(text),
+        "verify_solution": lambda: s.verify_solution(),
+        "analyze_dof": lambda: s.analyze_dof(),
+        "analyze_constraints": lambda: s.analyze_constraints(),
+        "diagnostics": lambda: s.diagnostics(),
+        "solve": lambda: s.solve(max_iter=3),
+        "drag": lambda: s.drag(5, 3.0, 4.0, max_iter=3),
+        "to_svg": lambda: s.to_svg(),
+        "get_points": lambda: s.get_points(),
+        "on a new thread: verify": "thread",
+    }
+    resource.setrlimit(resource.RLIMIT_AS, (limit, limit))
+    if calls[call] == "thread":
+        errors = []
+        def work():
+            try:
+                s.copy().verify_solution()
+            except BaseException as error:
+                errors.append(error)
+        try:
+            t = threading.Thread(target=work)
+            t.start()
+            t.join()
+        except RuntimeError:
+            raise MemoryError("no thread")
+        if errors:
+            raise errors[0]
+    else:
+        calls[call]()
+""")
+
+MEMORY_CALLS = ["pickle", "copy", "to_json", "from_json", "verify_solution", "analyze_dof", "analyze_constraints",
+                "diagnostics", "solve", "drag", "to_svg", "get_points", "on a new thread: verify"]
+
+
+def resident_after_loading(path):
+    probe = ("import sys, ovralis; ovralis.System.from_json(open(sys.argv[1]).read()); "
+             "print(open('/proc/self/statm').read().split()[0])")
+    out = subprocess.run([sys.executable, "-c", probe, path], capture_output=True, text=True, check=True).stdout
+    return int(out) * os.sysconf("SC_PAGE_SIZE")
+
+
+def outcome(run):
+    if run.returncode == 0:
+        return "ok"
+    if run.returncode < 0:
+        return f"crash {signal.Signals(-run.returncode).name}"
+    last = run.stderr.strip().splitlines()[-1] if run.stderr.strip() else ""
+    if run.returncode == 1 and last.startswith("MemoryError"):
+        return "MemoryError"
+    if run.returncode == 1 and last:
+        return last.split(":")[0][:22]
+    return f"crash exit {run.returncode}"
+
+
+def memory_table(points=100_000, extra_megabytes=(1, 8, 32, 128, 512)):
+    with tempfile.NamedTemporaryFile("w", suffix=".json", delete=False) as f:
+        f.write(strip_document(points))
+        path = f.name
+    try:
+        base = resident_after_loading(path)
+        print(f"\nmemory limits: {points:,} points; address space after loading {base / 2**20:.0f} MiB, limit = that + ")
+        print(f"{'call':26}" + "".join(f"{str(m) + ' MiB':>16}" for m in extra_megabytes))
+        tally = {}
+        for call in MEMORY_CALLS:
+            row = []
+            for extra in extra_megabytes:
+                limit = base + extra * 2**20
+                run = subprocess.run([sys.executable, "-c", MEMORY_CHILD, path, call, str(limit)],
+                                     capture_output=True, text=True, timeout=600)
+                if run.stdout:
+                    row.append("PRINTED!")
+                else:
+                    row.append(outcome(run))
+                tally[row[-1]] = tally.get(row[-1], 0) + 1
+            print(f"{call:26}" + "".join(f"{cell:>16}" for cell in row), flush=True)
+        print("outcomes:", ", ".join(f"{k}: {v}" for k, v in sorted(tally.items())))
+    finally:
+        os.unlink(path)
+
+
+def batch_table(points=60_000, count=4):
+    document = strip_document(points, lines=False)
+    solved = ovralis.solve_documents([document] * count)
+    print(f"\nbatch of {count} documents of {points:,} points, SIGINT after 0.5 s")
+    print(f"solve_documents returned {latency_of(lambda: next(solved), delay=0.5).strip()} after the signal")
+    solved.close()
+    with tempfile.TemporaryDirectory() as folder:
+        inputs = []
+        for i in range(count):
+            inputs.append(os.path.join(folder, f"d{i}.json"))
+            with open(inputs[-1], "w") as f:
+                f.write(document)
+        os.mkdir(os.path.join(folder, "out"))
+        process = subprocess.Popen([sys.executable, "-m", "ovralis", "solve", "-o", os.path.join(folder, "out"),
+                                    *inputs], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        time.sleep(1.5)
+        process.send_signal(signal.SIGINT)
+        start = time.perf_counter()
+        status = process.wait()
+        print(f"command line exited {status} {time.perf_counter() - start:.3f} s after the signal")
+
+
+if __name__ == "__main__":
+    parts = sys.argv[1:] or ["latency", "memory", "batch"]
+    print(f"ovralis from {os.path.dirname(ovralis.__file__)}")
+    if "latency" in parts:
+        latency_table()
+    if "memory" in parts:
+        memory_table()
+    if "batch" in parts:
+        batch_table()
