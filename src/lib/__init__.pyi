@@ -5,7 +5,7 @@ Supports points, lines, circles, arcs with 30+ constraint types.
 Solvers: Levenberg-Marquardt, DogLeg, BFGS, MultiStart, Sparse.
 """
 
-from collections.abc import Generator, Iterable
+from collections.abc import Callable, Generator, Iterable
 from concurrent.futures import Executor
 from typing import Literal, SupportsFloat, SupportsIndex, TypedDict, final
 
@@ -182,6 +182,9 @@ class System:
     def remove_constraint(self, idx: _Index) -> Constraint: ...
     def clear_constraints(self) -> None: ...
     def solve(self, max_iter: _Index = 200, tol: _Real = 1e-8) -> SolveResult: ...
+    def _solve_cancellable(
+        self, cancelled: Callable[[], object], max_iter: _Index = 200, tol: _Real = 1e-8
+    ) -> SolveResult: ...
     def drag(
         self, point: _Index, x: _Real, y: _Real, max_iter: _Index = 200, tol: _Real = 1e-8
     ) -> SolveResult: ...
