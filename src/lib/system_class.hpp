@@ -18,4 +18,7 @@ PyObject* with_shared_store(PyObject* self, const std::function<Ref(const System
 // The same with exclusive access, for methods that change the store.
 PyObject* with_exclusive_store(PyObject* self, const std::function<Ref(System&)>& body);
 
+// A new System object owning `store`, bound to the calling thread.
+Ref wrap_new_system(System&& store);
+
 }  // namespace ovralis::py
