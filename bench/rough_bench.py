@@ -21,7 +21,7 @@ Then every design (which holds exactly, to rounding) is solved as it is:
 `moved` counts those that moved by more than ten times their largest
 constraint error, `touched` those that changed at all.
 
-    python bench/rough_bench.py [seeds]        (default 10)
+    python bench/rough_bench.py [seeds [solver ...]]   (default 10, both solvers)
 """
 
 import sys
@@ -51,8 +51,7 @@ def run_scipy(drawing):
     began = time.perf_counter()
     with warnings.catch_warnings():
         warnings.simplefilter("ignore")
-        found = least_squares(residual, drawing.free_vector(), method="lm",
-                              xtol=1e-15, ftol=1e-15, gtol=1e-15)
+        found = least_squares(residual, drawing.free_vector(), method="lm")
     elapsed = time.perf_counter() - began
     claimed = bool(found.success) and np.abs(found.fun).max(initial=0.0) < 1e-8
     return *drawing.unpack(found.x), claimed, elapsed
@@ -75,11 +74,11 @@ def cases(seeds):
             yield "far intersection", design, far_jittered(design, rng, share)
 
 
-def tally(seeds):
+def tally(seeds, solvers):
     table = {}
     for family, design, drawing in cases(seeds):
         start = np.array(drawing.points)
-        for solver, run in SOLVERS.items():
+        for solver, run in solvers.items():
             points, circle_r, arc_r, claimed, elapsed = run(drawing)
             verdict = drawing.judge(points, circle_r, arc_r, claimed, start)
             for row in (family, "all"):
@@ -117,8 +116,10 @@ def main():
     print(f"{seeds} seeds per family, jittered {', '.join(f'{j:.0%}' for j in JITTERS)}")
     header = f"{'family':20s} {'solver':9s}" + "".join(f"{o:>12s}" for o in OUTCOMES)
     print(header + f"{'imprecise':>10s}{'mean ms':>9s}")
-    table = tally(seeds)
-    for (family, solver), counts in table.items():
+    solvers = {name: SOLVERS[name] for name in sys.argv[2:]} if len(sys.argv) > 2 else SOLVERS
+    table = tally(seeds, solvers)
+    rows = sorted(table.items(), key=lambda item: item[0][0] == "all")
+    for (family, solver), counts in rows:
         mean_ms = 1e3 * counts["seconds"] / counts["cases"]
         print(f"{family:20s} {solver:9s}" + "".join(f"{counts[o]:12d}" for o in OUTCOMES)
               + f"{counts['imprecise']:10d}{mean_ms:9.3f}")

@@ -510,7 +510,7 @@ def _slot(sketch, rng, centre, length, half_width, dimensioned):
 
 
 def _bolt_circle(sketch, rng, centre, pitch, holes, dimensioned):
-    """Holes of one radius on a pitch circle, equally spaced."""
+    """Holes of one radius on a pitch circle, equally spaced by chords."""
     hub = sketch.point(*centre)
     pitch_circle = sketch.circle(hub, pitch)
     phase = rng.uniform(0, 2 * math.pi) if not dimensioned else 0.0
@@ -524,14 +524,15 @@ def _bolt_circle(sketch, rng, centre, pitch, holes, dimensioned):
         sketch.add("point_on_circle", p, pitch_circle)
     for k in range(1, holes):
         sketch.add("equal_radius", circles[0], circles[k])
+        # Each hole a chord from the one before and one from the first, as
+        # a single chord would let a hole fold back onto the one before last.
+        sketch.measured("distance", centres[k - 1], centres[k])
         if k >= 2:
-            sketch.add("equal_length", sketch.line(centres[0], centres[1]),
-                       sketch.line(centres[k - 1], centres[k]))
+            sketch.measured("distance", centres[0], centres[k])
         sketch.turns.append((hub, centres[k - 1], centres[k]))
     if dimensioned:
         sketch.measured("circle_radius", pitch_circle)
         sketch.measured("circle_radius", circles[0])
-        sketch.measured("distance", centres[0], centres[1])
         sketch.add("horizontal", hub, centres[0])
         anchor = sketch.point(0.0, 0.0, fixed=True)
         sketch.measured("distance", anchor, hub)
