@@ -17,8 +17,8 @@
 
 #include <Eigen/SparseCore>
 
-#include "jacobian/normal_structure.hpp"
 #include "jacobian/square_jacobian_factor.hpp"
+#include "solver/row_space_step.hpp"
 
 namespace ovralis {
 namespace {
@@ -32,10 +32,6 @@ constexpr std::uint64_t kMostSteps = 6;
 // would; a slower one says the Jacobian has moved and is worth re-taking.
 constexpr double kRequiredGain = 0.25;
 constexpr double kRequiredReuseGain = 1e-2;
-// The Marquardt damping, relative to each diagonal element of J^T J: small
-// enough that a step is Gauss–Newton to about ten digits, large enough that a
-// rank-deficient J^T J still factorises.
-constexpr double kRelativeDamping = 1e-14;
 // A step below this many ulps of its variable moves nothing.
 constexpr double kRoundingUlps = 4.0;
 // Fresh Gauss–Newton steps taken beyond one that raised the cost, and how
@@ -51,57 +47,32 @@ constexpr double kSquarePivotRatio = 1e-12;
 // The Gauss–Newton step at the latest linearisation point, factorised once
 // there. A square J with a sound LU gives delta = -J^-1 r straight from its
 // factors: accurate to rounding in r however badly J is conditioned, where
-// the normal equations square the condition number and a long chain of
-// dimensions (holes each measured from the last) takes them past what double
-// precision resolves. Otherwise the damped normal equations
-// (J^T J + damping diag(J^T J)) delta = -(J^T r), assembled and factorised
-// in the problem's normal structure.
+// any product of J with its transpose squares the condition number and a
+// long chain of dimensions (holes each measured from the last) takes it past
+// what double precision resolves. Otherwise the least-norm step in J's row
+// space (row_space_step.hpp), which leaves what the constraints do not see
+// where it is.
 class Linearisation {
 public:
-    explicit Linearisation(NormalStructure& structure) : structure_(structure) {}
-
     void relinearise(SparseMatrix jacobian) {
         jacobian.makeCompressed();
         square_ = square_factor_.factorise(jacobian, kSquarePivotRatio);
-        if (square_) return;
-        factorise_normal_equations(jacobian);
-        jacobian_ = std::move(jacobian);
+        if (!square_) row_space_.factorise(jacobian);
     }
 
     // nullopt when the factorisation failed or the step is not finite.
     std::optional<Eigen::VectorXd> step(const Eigen::VectorXd& residual) const {
-        Eigen::VectorXd step;
-        if (square_) {
-            step = -residual;
-            square_factor_.solve(step);
-        } else {
-            if (!factorised_) return std::nullopt;
-            const Eigen::VectorXd gradient = -(jacobian_.transpose() * residual);
-            step = structure_.solve(gradient);
-        }
+        if (!square_) return row_space_.solve(-residual);
+        Eigen::VectorXd step = -residual;
+        square_factor_.solve(step);
         if (!step.allFinite()) return std::nullopt;
         return step;
     }
 
 private:
-    void factorise_normal_equations(const SparseMatrix& jacobian) {
-        structure_.prepare_for(jacobian);
-        SparseMatrix& normal = structure_.normal().assemble(jacobian);
-        for (Eigen::Index i = 0; i < normal.cols(); ++i) {
-            // A column no constraint reads has a zero gradient entry: its unit
-            // damping keeps the matrix regular and gives that variable no step.
-            double& diagonal = normal.coeffRef(i, i);
-            diagonal += kRelativeDamping * (diagonal > 0.0 ? diagonal : 1.0);
-        }
-        // Any pivot that is not NaN will do: the gain test judges the step.
-        factorised_ = structure_.factorize(0.0, -std::numeric_limits<double>::infinity());
-    }
-
-    NormalStructure& structure_;
     SquareJacobianFactor square_factor_;
     bool square_ = false;
-    SparseMatrix jacobian_;  // for the normal equations' right-hand side
-    bool factorised_ = false;
+    RowSpaceSolver row_space_;
 };
 
 bool moves_nothing(const Eigen::VectorXd& x, const Eigen::VectorXd& step, double length_scale) {
@@ -131,7 +102,8 @@ double rounding_cost(const Eigen::VectorXd& x, Eigen::Index residual_entries) {
 // coarse that far out, and the next steps converge quadratically from there.
 // Each step must at least halve the one before, as Newton's do near a
 // solution: steps that do not are wandering off, perhaps towards another
-// solution far away, and the excursion ends there.
+// solution far away, and the excursion ends there. One that collapses
+// something `watch` guards ends it as a failure.
 struct Excursion {
     Eigen::VectorXd x;
     Evaluation at;
@@ -140,7 +112,7 @@ struct Excursion {
 
 Excursion newton_excursion(Problem& problem, Linearisation& linearisation, Eigen::VectorXd x,
                            Evaluation at, double last_step, double length_scale,
-                           std::uint64_t most_steps) {
+                           std::uint64_t most_steps, const CollapseWatch& watch) {
     std::uint64_t steps = 0;
     while (steps < most_steps && at.cost > 0.0) {
         problem.stop_if_interrupted(x);
@@ -151,6 +123,10 @@ Excursion newton_excursion(Problem& problem, Linearisation& linearisation, Eigen
         if (!(norm <= kExcursionContraction * last_step)) break;
         x += *step;
         at = problem.evaluate(x);
+        if (watch.collapsed()) {
+            at.cost = std::numeric_limits<double>::infinity();
+            break;
+        }
         last_step = norm;
         ++steps;
     }
@@ -159,10 +135,18 @@ Excursion newton_excursion(Problem& problem, Linearisation& linearisation, Eigen
 
 }  // namespace
 
-std::uint64_t polish(Problem& problem, double length_scale, std::uint64_t max_steps) {
+std::uint64_t polish(Problem& problem, double length_scale, std::uint64_t max_steps,
+                     const CollapseWatch& watch) {
     Eigen::VectorXd x = problem.start();
     Evaluation current = problem.evaluate(x);
-    Linearisation linearisation(problem.normal_structure());
+    // A point already within rounding of a solution is left where it is: a
+    // step would only trade one rounding error for another, and on an ill
+    // conditioned sketch move a point far out by more than the error.
+    if (current.cost <= rounding_cost(x, current.residual.size())) {
+        problem.move_to(x);
+        return 0;
+    }
+    Linearisation linearisation;
     bool current_linearisation = false;  // taken at some point of this refinement
     bool fresh = false;
     std::uint64_t kept = 0;
@@ -180,6 +164,9 @@ std::uint64_t polish(Problem& problem, double length_scale, std::uint64_t max_st
         const auto step = linearisation.step(current.residual);
         if (!step || moves_nothing(x, *step, length_scale)) break;
         Evaluation there = problem.evaluate(x + *step);
+        // A refinement moves by rounding-sized steps; one that shrinks a
+        // line or a radius to nothing has left the solution it refines.
+        if (watch.collapsed()) break;
         const double gain = fresh ? kRequiredGain : kRequiredReuseGain;
         if (!(there.cost < gain * current.cost)) {
             // At the rounding floor a failed step is the end, whether from an
@@ -191,7 +178,7 @@ std::uint64_t polish(Problem& problem, double length_scale, std::uint64_t max_st
             // land well below the cost it started from.
             const std::uint64_t most_ahead = std::min(kExcursionSteps, most_kept - kept - 1);
             Excursion ahead = newton_excursion(problem, linearisation, x + *step, std::move(there),
-                                               step->norm(), length_scale, most_ahead);
+                                               step->norm(), length_scale, most_ahead, watch);
             if (!(ahead.at.cost < kRequiredGain * current.cost)) break;
             x = std::move(ahead.x);
             current = std::move(ahead.at);

@@ -13,7 +13,9 @@
 #include "solver/solve.hpp"
 
 #include "residual/residual.hpp"
+#include "solver/collapse_watch.hpp"
 #include "solver/convergence_judge.hpp"
+#include "solver/drawing.hpp"
 #include "solver/normalisation.hpp"
 #include "solver/polish.hpp"
 #include "solver/problem.hpp"
@@ -33,12 +35,14 @@ bool satisfies_every_constraint(const System& system, double tol) {
 }
 
 SolveReport run_method(Problem& problem, bool sparse, std::uint64_t max_iter, SolveMethod method,
-                       double tol) {
+                       double tol, const CollapseWatch& watch) {
     switch (method) {
         case SolveMethod::Automatic: {
             if (sparse) return sparse_levenberg_marquardt(problem, max_iter, tol);
+            const Eigen::VectorXd drawing = problem.start();
             const SolveReport report = levenberg_marquardt(problem, max_iter, tol);
-            return recoverable(report) ? recover(problem, report, max_iter, tol) : report;
+            if (!recoverable(report, watch)) return report;
+            return recover(problem, report, drawing, watch, max_iter, tol);
         }
         case SolveMethod::DogLeg: return dogleg(problem, max_iter, tol);
         case SolveMethod::Bfgs: return bfgs(problem, max_iter, tol);
@@ -54,11 +58,14 @@ SolveReport solve_prepared(Problem& problem, System& system, std::uint64_t max_i
         if (satisfies_every_constraint(system, tol)) return {true, SolveOutcome::Converged, 0};
         return {false, SolveOutcome::NoFreeVariablesNotSatisfied, 0};
     }
-    SolveReport report = run_method(problem, system.sparse_solver, max_iter, method, tol);
+    // Normalised, the mean point spacing is the unit.
+    const CollapseWatch watch(system, 1.0);
+    SolveReport report = run_method(problem, system.sparse_solver, max_iter, method, tol, watch);
     // A method tests the residual it iterates on, which leaves out the
     // eliminated kinds; an equality group holding two different fixed values
-    // is only seen by the full residual.
-    if (report.converged && !satisfies_every_constraint(system, tol)) {
+    // is only seen by the full residual. An answer that holds only by
+    // collapsing a line or a radius is no answer.
+    if (report.converged && (!satisfies_every_constraint(system, tol) || watch.collapsed())) {
         report.converged = false;
         report.outcome = SolveOutcome::ConstraintsNotSatisfied;
     }
@@ -71,6 +78,7 @@ SolveReport run_engine(System& system, std::uint64_t max_iter, SolveMethod metho
     build_variables(system);
     Problem problem(system, interrupted);
     const UserValues saved = save_user_values(system);
+    const Drawing drawing(system);
     normalise(system, interrupted);
     const auto back_to_caller_units = [&] {
         unnormalise(system);
@@ -97,8 +105,12 @@ SolveReport run_engine(System& system, std::uint64_t max_iter, SolveMethod metho
     // Refined in the caller's units, so that the answer is exact in the
     // numbers the caller reads, not only before multiplying by the scale.
     if (report.converged && max_iter > 0) {
-        report.iterations += polish(problem, system.scale, max_iter);
+        const CollapseWatch watch(system, system.scale);
+        report.iterations += polish(problem, system.scale, max_iter, watch);
     }
+    // Nothing was stepped: the values the round trip through the scale
+    // rounded are put back, so that a sketch that holds is left as it was.
+    if (report.iterations == 0) drawing.restore_rounded(system);
     // The method's test passed on its residual entries; the claim stands only
     // when the geometry holds too.
     if (report.converged && !geometry_holds(system, tol, system.scale)) {

@@ -1,0 +1,90 @@
+// Which lengths a solve watches, and whether one of them collapsed.
+#include "solver/collapse_watch.hpp"
+
+#include <cmath>
+#include <numeric>
+
+namespace ovralis {
+namespace {
+
+constexpr double kCollapsedShare = 1e-6;
+
+double distance(const System& system, Index a, Index b) {
+    const Point& p = system.points[a];
+    const Point& q = system.points[b];
+    return std::hypot(p.x - q.x, p.y - q.y);
+}
+
+// The points the constraints make one: joined by a coincidence or a zero
+// distance, directly or through others.
+class JoinedPoints {
+public:
+    JoinedPoints(const System& system, double floor) : parent_(system.points.size()) {
+        std::iota(parent_.begin(), parent_.end(), Index{0});
+        for (const Constraint& c : system.constraints) {
+            const bool joins = c.kind == ConstraintKind::Coincident ||
+                               (c.kind == ConstraintKind::Distance && std::abs(c.value[0]) <= floor);
+            if (joins) parent_[root(c.index[0])] = root(c.index[1]);
+        }
+    }
+
+    bool joined(Index a, Index b) { return root(a) == root(b); }
+
+private:
+    Index root(Index i) {
+        while (parent_[i] != i) i = parent_[i] = parent_[parent_[i]];
+        return i;
+    }
+    std::vector<Index> parent_;
+};
+
+// Radii a dimension sets to zero.
+std::vector<bool> zero_radius(const System& system, ConstraintKind kind, std::size_t count,
+                              double floor) {
+    std::vector<bool> zero(count, false);
+    for (const Constraint& c : system.constraints) {
+        if (c.kind == kind && std::abs(c.value[0]) <= floor) zero[c.index[0]] = true;
+    }
+    return zero;
+}
+
+}  // namespace
+
+CollapseWatch::CollapseWatch(const System& system, double unit)
+    : system_(system), floor_(kCollapsedShare * unit) {
+    JoinedPoints joined(system, floor_);
+    const auto watch_pair = [&](Index a, Index b) {
+        if (!joined.joined(a, b) && distance(system, a, b) > floor_) pairs_.push_back({a, b});
+    };
+    for (const Line& line : system.lines) watch_pair(line.p1, line.p2);
+    const std::vector<bool> zero_arc =
+        zero_radius(system, ConstraintKind::ArcRadius, system.arcs.size(), floor_);
+    for (Index i = 0; i < system.arcs.size(); ++i) {
+        const Arc& arc = system.arcs[i];
+        if (zero_arc[i]) continue;
+        watch_pair(arc.center, arc.start);
+        watch_pair(arc.center, arc.end);
+        if (std::abs(arc.radius) > floor_) arcs_.push_back(i);
+    }
+    const std::vector<bool> zero_circle =
+        zero_radius(system, ConstraintKind::CircleRadius, system.circles.size(), floor_);
+    for (Index i = 0; i < system.circles.size(); ++i) {
+        if (!zero_circle[i] && std::abs(system.circles[i].radius) > floor_) circles_.push_back(i);
+    }
+}
+
+bool CollapseWatch::collapsed() const {
+    const System& system = system_;
+    for (const Pair& pair : pairs_) {
+        if (!(distance(system, pair.a, pair.b) > floor_)) return true;
+    }
+    for (const Index i : circles_) {
+        if (!(std::abs(system.circles[i].radius) > floor_)) return true;
+    }
+    for (const Index i : arcs_) {
+        if (!(std::abs(system.arcs[i].radius) > floor_)) return true;
+    }
+    return false;
+}
+
+}  // namespace ovralis

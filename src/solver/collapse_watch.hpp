@@ -1,0 +1,40 @@
+// Lengths a solve must not shrink to nothing unless the constraints ask for it.
+#pragma once
+
+#include <vector>
+
+#include "system/system.hpp"
+
+namespace ovralis {
+
+// A line of zero length satisfies every angle, parallel or tangency of its
+// line; a circle or arc of zero radius satisfies every tangency and every
+// point on it. Such an answer holds only by collapsing. The watch records,
+// at the entities' values when it is made, every line, arc radius (as the
+// distances from its centre to its ends and its radius) and circle radius
+// longer than a floor, and says later whether any of them fell below it.
+// Lengths the constraints themselves set to zero (a coincidence or a
+// distance of zero between the two ends, also through chains of
+// coincidences, or a radius dimension of zero) are not watched.
+class CollapseWatch {
+public:
+    // `unit` is the sketch's length scale in the units the entities hold
+    // now: the floor is a millionth of it. The watch keeps a reference to
+    // `system` and judges whatever its entities hold when asked.
+    CollapseWatch(const System& system, double unit);
+
+    bool collapsed() const;
+
+private:
+    const System& system_;
+    struct Pair {
+        Index a = 0;
+        Index b = 0;
+    };
+    std::vector<Pair> pairs_;
+    std::vector<Index> circles_;
+    std::vector<Index> arcs_;
+    double floor_ = 0.0;
+};
+
+}  // namespace ovralis

@@ -1,0 +1,133 @@
+// The least-norm step, the collapse watch and the restoration of rounded
+// values, each against truth computed here.
+#include <cmath>
+#include <limits>
+#include <random>
+
+#include <gtest/gtest.h>
+#include <Eigen/Dense>
+
+#include "solver/collapse_watch.hpp"
+#include "solver/drawing.hpp"
+#include "solver/row_space_step.hpp"
+#include "support/sketch_builder.hpp"
+
+namespace ovralis {
+namespace {
+
+// A random sparse m x n matrix whose rows 0..rank-1 are random and whose
+// remaining rows repeat combinations of them (redundant constraints).
+Eigen::MatrixXd random_jacobian(int m, int n, int rank, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::uniform_real_distribution<double> value(-1.0, 1.0);
+    std::bernoulli_distribution present(0.4);
+    Eigen::MatrixXd j = Eigen::MatrixXd::Zero(m, n);
+    for (int r = 0; r < rank; ++r) {
+        for (int c = 0; c < n; ++c) j(r, c) = present(rng) ? value(rng) : 0.0;
+        j(r, r % n) += 2.0;  // no empty row
+    }
+    for (int r = rank; r < m; ++r) j.row(r) = j.row(r - rank) + 0.5 * j.row((r + 1) % rank);
+    return j;
+}
+
+struct Shape {
+    int rows;
+    int columns;
+    int rank;
+};
+
+class RowSpaceStepTest : public ::testing::TestWithParam<Shape> {};
+
+// The least-norm least-squares solution is the pseudo-inverse's; its part in
+// J's null space is zero.
+TEST_P(RowSpaceStepTest, IsThePseudoInverseSolution) {
+    const Shape shape = GetParam();
+    const Eigen::MatrixXd dense = random_jacobian(shape.rows, shape.columns, shape.rank, 7);
+    // A right-hand side J times something: consistent, as residuals near a solution are.
+    const Eigen::VectorXd rhs = dense * Eigen::VectorXd::LinSpaced(shape.columns, -1.0, 2.0);
+    const Eigen::VectorXd truth = dense.completeOrthogonalDecomposition().solve(rhs);
+
+    RowSpaceSolver solver;
+    ASSERT_TRUE(solver.factorise(dense.sparseView()));
+    const auto step = solver.solve(rhs);
+    ASSERT_TRUE(step.has_value());
+    EXPECT_LT((*step - truth).norm(), 1e-8 * truth.norm());
+}
+
+INSTANTIATE_TEST_SUITE_P(Shapes, RowSpaceStepTest,
+                         ::testing::Values(Shape{6, 10, 6}, Shape{10, 10, 8}, Shape{14, 9, 9},
+                                           Shape{30, 60, 25}));
+
+// A rounding-level residual on an under-constrained Jacobian gives a
+// rounding-level step: nothing is divided by a vanishing pivot.
+TEST(RowSpaceStep, RoundingResidualGivesRoundingStep) {
+    const Eigen::MatrixXd dense = random_jacobian(12, 40, 12, 3);
+    RowSpaceSolver solver;
+    ASSERT_TRUE(solver.factorise(dense.sparseView()));
+    const Eigen::VectorXd rhs = Eigen::VectorXd::Constant(12, 1e-16);
+    const auto step = solver.solve(rhs);
+    ASSERT_TRUE(step.has_value());
+    EXPECT_LT(step->lpNorm<Eigen::Infinity>(), 1e-14);
+}
+
+// A rectangle drawn as four lines, one corner at the origin.
+Sketch rectangle(double width, double height) {
+    Sketch s;
+    s.line(0, 0, width, 0);
+    s.line(width, 0, width, height);
+    s.line(width, height, 0, height);
+    s.line(0, height, 0, 0);
+    return s;
+}
+
+TEST(CollapseWatch, SeesALineShrunkToNothing) {
+    System system = rectangle(4.0, 3.0);
+    const CollapseWatch watch(system, 5.0);
+    EXPECT_FALSE(watch.collapsed());
+    system.points[3] = Point{4.0 + 1e-7, 1e-7, false};  // the second line's end on its start
+    EXPECT_TRUE(watch.collapsed());
+}
+
+TEST(CollapseWatch, SeesARadiusShrunkToNothing) {
+    Sketch sketch;
+    sketch.circle(0.0, 0.0, 2.0);
+    sketch.arc(5.0, 0.0, 6.0, 0.0, 5.0, 1.0, 1.0);
+    System system = sketch;
+    const CollapseWatch watch(system, 3.0);
+    system.circles[0].radius = 0.0;
+    EXPECT_TRUE(watch.collapsed());
+    system.circles[0].radius = 2.0;
+    system.arcs[0].radius = -1e-9;
+    EXPECT_TRUE(watch.collapsed());
+}
+
+// Ends a coincidence or a zero distance joins, directly or through a chain,
+// may meet.
+TEST(CollapseWatch, LeavesAloneWhatTheConstraintsJoin) {
+    Sketch sketch = rectangle(4.0, 3.0);
+    sketch.constrain(ConstraintKind::Coincident, {0, 5});  // first line's start, through 5
+    sketch.constrain(ConstraintKind::Distance, {5, 1}, {0.0});
+    sketch.point(1.0, 1.0);  // 8
+    sketch.point(2.0, 1.0);  // 9
+    sketch.line(8, 9);
+    sketch.constrain(ConstraintKind::Coincident, {8, 9});
+    System system = sketch;
+    const CollapseWatch watch(system, 5.0);
+    system.points[1] = system.points[0];
+    system.points[9] = system.points[8];
+    EXPECT_FALSE(watch.collapsed());
+}
+
+TEST(Drawing, PutsBackOnlyWhatRoundingChanged) {
+    System system = rectangle(4.1, 3.3);
+    const Drawing drawing(system);
+    const double x = system.points[1].x;
+    system.points[1].x = std::nextafter(x, 10.0);
+    system.points[4].y += 1e-9;
+    drawing.restore_rounded(system);
+    EXPECT_EQ(system.points[1].x, x);
+    EXPECT_EQ(system.points[4].y, 3.3 + 1e-9);
+}
+
+}  // namespace
+}  // namespace ovralis
