@@ -7,6 +7,7 @@
 
 #include "lib/analysis_class.hpp"
 #include "lib/constraint_class.hpp"
+#include "lib/diagnosis_methods.hpp"
 #include "lib/render_methods.hpp"
 #include "lib/result_classes.hpp"
 #include "lib/store_access.hpp"
@@ -616,6 +617,8 @@ std::vector<PyMethodDef>& system_methods() {
                            "        solve reads it: a length relative to the sketch's mean point\n"
                            "        spacing, or an angle in radians (default 1e-8)\n\n"
                            "Returns: ConstraintAnalysis."));
+        m.push_back(method("measure", measure, kMeasureDoc));
+        m.push_back(method("repairs", repairs, kRepairsDoc));
         m.push_back(PyMethodDef{nullptr, nullptr, 0, nullptr});
         return m;
     }();

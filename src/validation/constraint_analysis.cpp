@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <random>
 #include <set>
 
@@ -12,6 +13,7 @@
 
 #include "system/references.hpp"
 #include "validation/conflict_judge.hpp"
+#include "validation/consistent_point.hpp"
 #include "validation/dependency_shortcuts.hpp"
 #include "validation/equation_jacobian.hpp"
 #include "validation/ordered_rank.hpp"
@@ -133,6 +135,34 @@ ConstraintStatus status_of(const ConstraintAnalysis& a) {
     return ConstraintStatus::WellConstrained;
 }
 
+// The rank, the redundant constraints with their groups and the free
+// entities at the entities' current values; no constraint judged conflicting.
+ConstraintAnalysis rank_analysis(const System& system, double tol) {
+    const EquationJacobian jacobian = equation_jacobian(system);
+    ConstraintAnalysis out;
+    out.free_variables = static_cast<std::uint64_t>(jacobian.matrix.cols());
+    const Eigen::SparseMatrix<double> rows_as_columns = jacobian.matrix.transpose();
+    const ColumnFactorisation rows = factorise_columns(rows_as_columns, tol, true);
+    out.rank = static_cast<std::uint64_t>(rows.rank);
+    out.dof = static_cast<std::int64_t>(out.free_variables) - static_cast<std::int64_t>(out.rank);
+    find_redundant(jacobian, rows, tol, out);
+    if (out.dof > 0) find_free_entities(system, jacobian, tol, out);
+    out.status = status_of(out);
+    return out;
+}
+
+// A constraint whose equations have no derivatives at the consistent point
+// (a distance between points that coincide there) depends on nothing there;
+// where it had a group at the current values, that group names what it
+// conflicts with.
+void borrow_empty_groups(const ConstraintAnalysis& here, ConstraintAnalysis& out) {
+    for (const std::size_t k : out.conflicting) {
+        std::vector<std::size_t>& group = out.groups[k];
+        const auto earlier = here.groups.find(k);
+        if (group.empty() && earlier != here.groups.end()) group = earlier->second;
+    }
+}
+
 }  // namespace
 
 const char* constraint_status_text(ConstraintStatus status) {
@@ -147,16 +177,17 @@ const char* constraint_status_text(ConstraintStatus status) {
 
 ConstraintAnalysis analyze_constraints(const System& system, double tol) {
     validate_references(system);
-    const EquationJacobian jacobian = equation_jacobian(system);
-    ConstraintAnalysis out;
-    out.free_variables = static_cast<std::uint64_t>(jacobian.matrix.cols());
-    const Eigen::SparseMatrix<double> rows_as_columns = jacobian.matrix.transpose();
-    const ColumnFactorisation rows = factorise_columns(rows_as_columns, tol, true);
-    out.rank = static_cast<std::uint64_t>(rows.rank);
-    out.dof = static_cast<std::int64_t>(out.free_variables) - static_cast<std::int64_t>(out.rank);
-    find_redundant(jacobian, rows, tol, out);
-    find_conflicting(system, tol, out);
-    if (out.dof > 0) find_free_entities(system, jacobian, tol, out);
+    ConstraintAnalysis here = rank_analysis(system, tol);
+    if (here.redundant.empty() || every_constraint_holds(system, tol)) return here;
+    const std::optional<System> consistent = solved_without(system, here.redundant, tol);
+    if (!consistent) {
+        find_conflicting(system, tol, here);
+        here.status = status_of(here);
+        return here;
+    }
+    ConstraintAnalysis out = rank_analysis(*consistent, tol);
+    find_conflicting(*consistent, tol, out);
+    borrow_empty_groups(here, out);
     out.status = status_of(out);
     return out;
 }
