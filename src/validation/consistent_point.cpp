@@ -11,9 +11,8 @@
 namespace ovralis {
 namespace {
 
-// Enough for the Levenberg–Marquardt run and its continuation on a sketch
-// that is consistent: the start is a solved or a drawn sketch.
-constexpr std::uint64_t kMaxIterations = 500;
+// What System.solve allows by default.
+constexpr std::uint64_t kMaxIterations = 200;
 
 }  // namespace
 

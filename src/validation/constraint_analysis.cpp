@@ -151,16 +151,34 @@ ConstraintAnalysis rank_analysis(const System& system, double tol) {
     return out;
 }
 
-// A constraint whose equations have no derivatives at the consistent point
-// (a distance between points that coincide there) depends on nothing there;
-// where it had a group at the current values, that group names what it
-// conflicts with.
-void borrow_empty_groups(const ConstraintAnalysis& here, ConstraintAnalysis& out) {
-    for (const std::size_t k : out.conflicting) {
-        std::vector<std::size_t>& group = out.groups[k];
-        const auto earlier = here.groups.find(k);
-        if (group.empty() && earlier != here.groups.end()) group = earlier->second;
+// The redundant constraints that disagree with the constraints before them,
+// starting from `at`, a solution of every constraint that is not redundant.
+// In order, a redundant constraint that holds there agrees; one that does
+// not is tried: solved for with the constraints that agree so far, it agrees
+// when that solve converges (the point then moves to that solution). A
+// conflict is judged by whether the constraints can hold together, never by
+// how far one misses at a single point: where an equation meets its solution
+// tangentially (an equal length that forces a line horizontal), a solve ends
+// within the square root of its tolerance of it, and a constraint that agrees
+// can miss there by more than the tolerance.
+std::vector<std::size_t> disagreeing(System at, const std::vector<std::size_t>& redundant,
+                                     double tol) {
+    std::vector<std::size_t> conflicting;
+    std::optional<ConflictJudge> judge(std::in_place, at, tol);
+    for (std::size_t i = 0; i < redundant.size(); ++i) {
+        if (judge->holds(at.constraints[redundant[i]])) continue;
+        std::vector<std::size_t> dropped = conflicting;
+        dropped.insert(dropped.end(), redundant.begin() + static_cast<std::ptrdiff_t>(i) + 1,
+                       redundant.end());
+        if (std::optional<System> agreeing = solved_without(at, dropped, tol)) {
+            judge.reset();  // it measured the point being replaced
+            at = std::move(*agreeing);
+            judge.emplace(at, tol);
+        } else {
+            conflicting.push_back(redundant[i]);
+        }
     }
+    return conflicting;
 }
 
 }  // namespace
@@ -177,17 +195,14 @@ const char* constraint_status_text(ConstraintStatus status) {
 
 ConstraintAnalysis analyze_constraints(const System& system, double tol) {
     validate_references(system);
-    ConstraintAnalysis here = rank_analysis(system, tol);
-    if (here.redundant.empty() || every_constraint_holds(system, tol)) return here;
-    const std::optional<System> consistent = solved_without(system, here.redundant, tol);
-    if (!consistent) {
-        find_conflicting(system, tol, here);
-        here.status = status_of(here);
-        return here;
+    ConstraintAnalysis out = rank_analysis(system, tol);
+    if (!out.redundant.empty() && !every_constraint_holds(system, tol)) {
+        if (std::optional<System> consistent = solved_without(system, out.redundant, tol)) {
+            out.conflicting = disagreeing(std::move(*consistent), out.redundant, tol);
+        } else {
+            find_conflicting(system, tol, out);
+        }
     }
-    ConstraintAnalysis out = rank_analysis(*consistent, tol);
-    find_conflicting(*consistent, tol, out);
-    borrow_empty_groups(here, out);
     out.status = status_of(out);
     return out;
 }
