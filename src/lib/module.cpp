@@ -6,6 +6,7 @@
 #include "lib/constraint_class.hpp"
 #include "lib/follow_result.hpp"
 #include "lib/package_attributes.hpp"
+#include "lib/repair_class.hpp"
 #include "lib/result_classes.hpp"
 #include "lib/system_class.hpp"
 #include "lib/value_classes.hpp"
@@ -66,6 +67,7 @@ Ref create_module() {
         {"DofAnalysis", create_dof_analysis_type},
         {"SolverDiagnostics", create_diagnostics_type},
         {"ConstraintAnalysis", create_constraint_analysis_type},
+        {"Repair", create_repair_type},
     };
     for (const auto& [name, create] : classes) {
         // The module keeps the class alive; the factory's reference is handed over.

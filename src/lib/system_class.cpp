@@ -9,6 +9,7 @@
 #include "lib/analysis_class.hpp"
 #include "lib/cancellable_solve.hpp"
 #include "lib/constraint_class.hpp"
+#include "lib/diagnosis_methods.hpp"
 #include "lib/follow_methods.hpp"
 #include "lib/render_methods.hpp"
 #include "lib/result_classes.hpp"
@@ -630,6 +631,8 @@ std::vector<PyMethodDef>& system_methods() {
                            "        spacing, or an angle in radians (default 1e-8)\n\n"
                            "Returns: ConstraintAnalysis."));
         append_follow_methods(m);
+        m.push_back(method("measure", measure, kMeasureDoc));
+        m.push_back(method("repairs", repairs, kRepairsDoc));
         m.push_back(PyMethodDef{nullptr, nullptr, 0, nullptr});
         return m;
     }();

@@ -194,9 +194,11 @@ const KindOperations point_on_arc_of_ellipse_kind{point_on_arc_of_ellipse_residu
                                                   point_on_arc_of_ellipse_partials,
                                                   point_on_arc_of_ellipse_error};
 const KindOperations ellipse_radmin_kind{ellipse_radmin_residual, ellipse_radmin_partials,
-                                         length_error<ellipse_radmin_residual>};
+                                         length_error<ellipse_radmin_residual>,
+    measured_from_residual<ellipse_radmin_residual>};
 const KindOperations ellipse_focus_distance_kind{ellipse_focus_distance_residual,
                                                  ellipse_focus_distance_partials,
-                                                 length_error<ellipse_focus_distance_residual>};
+                                                 length_error<ellipse_focus_distance_residual>,
+    measured_from_residual<ellipse_focus_distance_residual>};
 
 }  // namespace ovralis::kinds

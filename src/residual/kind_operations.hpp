@@ -7,9 +7,9 @@
 
 namespace ovralis {
 
-// A kind's equation, its derivative and its geometric error, written side by
-// side in the kind's family file (point_line_kinds, circle_arc_kinds,
-// ellipse_kinds).
+// A kind's equation, its derivative, its geometric error and the measure of
+// its dimension, written side by side in the kind's family file
+// (point_line_kinds, circle_arc_kinds, ellipse_kinds).
 struct KindOperations {
     // The residual entries at the entities' current values.
     ConstraintEntries (*residual)(const System&, const Constraint&);
@@ -17,6 +17,11 @@ struct KindOperations {
     void (*differentiate)(const System&, const Constraint&, ConstraintPartials&);
     // Lengths divided by the scale, angles in radians; never negative.
     double (*geometric_error)(const System&, const Constraint&, double length_scale);
+    // The value of the kind's dimension that would make it hold at the
+    // entities' current values (a distance's d, an angle's deg, a radius's r),
+    // in the store's units; NaN where the geometry has none (an angle at a line
+    // without length). Null for a kind without a dimension.
+    double (*measure)(const System&, const Constraint&) = nullptr;
 };
 
 const KindOperations& kind_operations(ConstraintKind kind);

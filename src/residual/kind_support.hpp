@@ -44,6 +44,13 @@ double length_error(const System& s, const Constraint& c, double scale) {
     return std::fabs(Residual(s, c).value[0]) / scale;
 }
 
+// The dimension of a kind whose one residual entry is what the geometry
+// measures minus the constraint's first real: that first real plus the entry.
+template <ConstraintEntries (*Residual)(const System&, const Constraint&)>
+double measured_from_residual(const System& s, const Constraint& c) {
+    return c.value[0] + Residual(s, c).value[0];
+}
+
 // The gradient of one entry with respect to a point's x and y.
 void add_point(ConstraintPartials& out, unsigned entry, Index p, const Vec2& gradient,
                bool constant = false);

@@ -412,10 +412,45 @@ double point_on_line_at_error(const System& s, const Constraint& c, double scale
     return two_entry_error(point_on_line_at_residual(s, c), scale);
 }
 
+// ---- Measures of the dimensions ---------------------------------------------
+// What each dimension is in the current geometry; angles in degrees, as the
+// constraints hold them.
+
+double angle_in_degrees(const Vec2& u, const Vec2& v) {
+    if (has_no_direction(u) || has_no_direction(v)) return std::nan("");
+    return radians_to_degrees(angle_between(u, v));
+}
+
+// Blind to orientation, as the residual is: in [0, 180].
+double angle_measure(const System& s, const Constraint& c) {
+    return angle_in_degrees(line_ref(s, c.index[0]).d, line_ref(s, c.index[1]).d);
+}
+
+double angle_between_points_measure(const System& s, const Constraint& c) {
+    const Vec2 vertex = point_ref(s, c.index[1]).at;
+    return angle_in_degrees(point_ref(s, c.index[0]).at - vertex,
+                            point_ref(s, c.index[2]).at - vertex);
+}
+
+// The distance from the infinite line (from A when the line has no length);
+// a distance is never negative, so the measure is not either.
+double point_line_distance_measure(const System& s, const Constraint& c) {
+    return distance_to_line(point_ref(s, c.index[0]).at, line_ref(s, c.index[1]));
+}
+
+// The t of the point's foot on the line.
+double point_on_line_at_measure(const System& s, const Constraint& c) {
+    const LineRef line = line_ref(s, c.index[1]);
+    const double n = squared_norm(line.d);
+    if (n < kMinSquaredLength) return std::nan("");
+    return dot(point_ref(s, c.index[0]).at - line.a.at, line.d) / n;
+}
+
 }  // namespace
 
 const KindOperations distance_kind{distance_residual, distance_partials,
-                                   length_error<distance_residual>};
+                                   length_error<distance_residual>,
+                                   measured_from_residual<distance_residual>};
 const KindOperations horizontal_kind{horizontal_residual, horizontal_partials,
                                      length_error<horizontal_residual>};
 const KindOperations vertical_kind{vertical_residual, vertical_partials,
@@ -426,20 +461,22 @@ const KindOperations point_on_line_kind{point_on_line_residual, point_on_line_pa
 const KindOperations parallel_kind{parallel_residual, parallel_partials, parallel_error};
 const KindOperations perpendicular_kind{perpendicular_residual, perpendicular_partials,
                                         perpendicular_error};
-const KindOperations angle_kind{angle_residual, angle_partials, angle_error};
+const KindOperations angle_kind{angle_residual, angle_partials, angle_error, angle_measure};
 const KindOperations equal_length_kind{equal_length_residual, equal_length_partials,
                                        length_error<equal_length_residual>};
 const KindOperations fixed_point_kind{fixed_point_residual, fixed_point_partials,
                                       fixed_point_error};
 const KindOperations angle_between_points_kind{
-    angle_between_points_residual, angle_between_points_partials, angle_between_points_error};
+    angle_between_points_residual, angle_between_points_partials, angle_between_points_error,
+    angle_between_points_measure};
 const KindOperations midpoint_kind{midpoint_residual, midpoint_partials, midpoint_error};
 const KindOperations symmetry_kind{symmetry_residual, symmetry_partials, symmetry_error};
 const KindOperations point_line_distance_kind{
-    point_line_distance_residual, point_line_distance_partials, point_line_distance_error};
+    point_line_distance_residual, point_line_distance_partials, point_line_distance_error,
+    point_line_distance_measure};
 const KindOperations line_line_intersection_kind{
     line_line_intersection_residual, line_line_intersection_partials, line_line_intersection_error};
 const KindOperations point_on_line_at_kind{point_on_line_at_residual, point_on_line_at_partials,
-                                           point_on_line_at_error};
+                                           point_on_line_at_error, point_on_line_at_measure};
 
 }  // namespace ovralis::kinds

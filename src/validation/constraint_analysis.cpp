@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <random>
 #include <set>
 
@@ -12,6 +13,7 @@
 
 #include "system/references.hpp"
 #include "validation/conflict_judge.hpp"
+#include "validation/consistent_point.hpp"
 #include "validation/dependency_shortcuts.hpp"
 #include "validation/equation_jacobian.hpp"
 #include "validation/ordered_rank.hpp"
@@ -137,6 +139,57 @@ ConstraintStatus status_of(const ConstraintAnalysis& a) {
     return ConstraintStatus::WellConstrained;
 }
 
+// The rank, the redundant constraints with their groups and the free
+// entities at the entities' current values; no constraint judged conflicting.
+ConstraintAnalysis rank_analysis(const System& system, double tol,
+                                 const InterruptPoll& interrupted) {
+    throw_if_interrupted(interrupted);
+    const EquationJacobian jacobian = equation_jacobian(system);
+    throw_if_interrupted(interrupted);
+    ConstraintAnalysis out;
+    out.free_variables = static_cast<std::uint64_t>(jacobian.matrix.cols());
+    const Eigen::SparseMatrix<double> rows_as_columns = jacobian.matrix.transpose();
+    const ColumnFactorisation rows = factorise_columns(rows_as_columns, tol, true);
+    throw_if_interrupted(interrupted);
+    out.rank = static_cast<std::uint64_t>(rows.rank);
+    out.dof = static_cast<std::int64_t>(out.free_variables) - static_cast<std::int64_t>(out.rank);
+    find_redundant(jacobian, rows, tol, interrupted, out);
+    throw_if_interrupted(interrupted);
+    if (out.dof > 0) find_free_entities(system, jacobian, tol, out);
+    out.status = status_of(out);
+    return out;
+}
+
+// The redundant constraints that disagree with the constraints before them,
+// starting from `at`, a solution of every constraint that is not redundant.
+// In order, a redundant constraint that holds there agrees; one that does
+// not is tried: solved for with the constraints that agree so far, it agrees
+// when that solve converges (the point then moves to that solution). A
+// conflict is judged by whether the constraints can hold together, never by
+// how far one misses at a single point: where an equation meets its solution
+// tangentially (an equal length that forces a line horizontal), a solve ends
+// within the square root of its tolerance of it, and a constraint that agrees
+// can miss there by more than the tolerance.
+std::vector<std::size_t> disagreeing(System at, const std::vector<std::size_t>& redundant,
+                                     double tol, const InterruptPoll& interrupted) {
+    std::vector<std::size_t> conflicting;
+    std::optional<ConflictJudge> judge(std::in_place, at, tol);
+    for (std::size_t i = 0; i < redundant.size(); ++i) {
+        if (judge->holds(at.constraints[redundant[i]])) continue;
+        std::vector<std::size_t> dropped = conflicting;
+        dropped.insert(dropped.end(), redundant.begin() + static_cast<std::ptrdiff_t>(i) + 1,
+                       redundant.end());
+        if (std::optional<System> agreeing = solved_without(at, dropped, tol, interrupted)) {
+            judge.reset();  // it measured the point being replaced
+            at = std::move(*agreeing);
+            judge.emplace(at, tol);
+        } else {
+            conflicting.push_back(redundant[i]);
+        }
+    }
+    return conflicting;
+}
+
 }  // namespace
 
 const char* constraint_status_text(ConstraintStatus status) {
@@ -152,20 +205,15 @@ const char* constraint_status_text(ConstraintStatus status) {
 ConstraintAnalysis analyze_constraints(const System& system, double tol,
                                        const InterruptPoll& interrupted) {
     validate_references(system);
-    throw_if_interrupted(interrupted);
-    const EquationJacobian jacobian = equation_jacobian(system);
-    throw_if_interrupted(interrupted);
-    ConstraintAnalysis out;
-    out.free_variables = static_cast<std::uint64_t>(jacobian.matrix.cols());
-    const Eigen::SparseMatrix<double> rows_as_columns = jacobian.matrix.transpose();
-    const ColumnFactorisation rows = factorise_columns(rows_as_columns, tol, true);
-    throw_if_interrupted(interrupted);
-    out.rank = static_cast<std::uint64_t>(rows.rank);
-    out.dof = static_cast<std::int64_t>(out.free_variables) - static_cast<std::int64_t>(out.rank);
-    find_redundant(jacobian, rows, tol, interrupted, out);
-    find_conflicting(system, tol, interrupted, out);
-    throw_if_interrupted(interrupted);
-    if (out.dof > 0) find_free_entities(system, jacobian, tol, out);
+    ConstraintAnalysis out = rank_analysis(system, tol, interrupted);
+    if (!out.redundant.empty() && !every_constraint_holds(system, tol)) {
+        if (std::optional<System> consistent =
+                solved_without(system, out.redundant, tol, interrupted)) {
+            out.conflicting = disagreeing(std::move(*consistent), out.redundant, tol, interrupted);
+        } else {
+            find_conflicting(system, tol, interrupted, out);
+        }
+    }
     out.status = status_of(out);
     return out;
 }

@@ -42,9 +42,16 @@ struct ConstraintAnalysis {
 // that combination is unique over the independent rows, so no constraint of a
 // group can be dropped. Where it spells out an earlier redundant constraint's
 // own combination, that constraint stands in for it (DependencyShortcuts): the
-// group stays minimal and names the nearby constraints, not a whole chain. A redundant constraint conflicts when its geometric
-// error, in the solve's length scale, exceeds geometric_tolerance(tol), the
-// solver's own test of convergence. An entity is free when one of its
+// group stays minimal and names the nearby constraints, not a whole chain.
+// A redundant constraint conflicts when it cannot hold together with the
+// constraints before it that do not conflict. Unless every constraint holds
+// already, the sketch is solved without the redundant ones (solved_without,
+// from the current values); then, in order, a redundant constraint agrees
+// when it holds there (its geometric error, in the solve's length scale, is
+// within geometric_tolerance(tol), the solver's own test of convergence) or
+// when the sketch solves with it added to those that agree so far. Where the
+// first solve fails, a redundant constraint conflicts when it does not hold
+// at the current values. An entity is free when one of its
 // parameters (its points' coordinates included) moves along a null vector of
 // the Jacobian by more than `tol` times the vector's largest component.
 // `interrupted` is polled between the steps and within the long loops;

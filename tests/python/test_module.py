@@ -11,6 +11,7 @@ import ovralis
 CLASSES = [
     "Point", "Line", "Circle", "Arc", "Constraint",
     "System", "SolveResult", "FollowResult", "DofAnalysis", "SolverDiagnostics", "ConstraintAnalysis",
+    "Repair",
 ]
 
 CONSTRUCTORS = [

@@ -131,6 +131,8 @@ def analyze_command(args: argparse.Namespace) -> int:
             status = lines[0]
             complete += status in ("fully_constrained", "well_constrained")
             progress.print(f"{path}: " + ", ".join(lines))
+            for line in checked(path, lambda: diagnosis_lines(system)):
+                progress.print(f"    {line}")
             progress.advance(path.name)
     return summarise(complete, len(args.inputs), "fully constrained")
 
@@ -148,6 +150,24 @@ def analysis_lines(system: ovralis.System) -> list[str]:
         indices = getattr(analysis, label)
         if indices:
             lines.append(f"{label} constraints {' '.join(map(str, indices))}")
+    return lines
+
+
+def diagnosis_lines(system: ovralis.System) -> list[str]:
+    """For a sketch that does not solve: each conflict with its group, then the repairs."""
+    repairs = getattr(system, "repairs", None)
+    if repairs is None:
+        return []
+    found = repairs()
+    if not found:
+        return []
+    analysis = system.analyze_constraints()
+    lines = [f"conflict: constraint {k} ({system.get_constraint(k).kind()}) with constraints "
+             f"{' '.join(map(str, analysis.groups[k]))}" for k in analysis.conflicting]
+    for repair in found:
+        named = f"constraint {repair.constraint} ({system.get_constraint(repair.constraint).kind()})"
+        action = f"remove {named}" if repair.action == "remove" else f"set {named} to {repair.value:.6g}"
+        lines.append(f"repair: {action}, moves the drawing {repair.movement:.3g}")
     return lines
 
 

@@ -1,0 +1,102 @@
+// Repairs of a sketch that does not solve, each tried on a copy.
+
+#include "validation/repairs.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <set>
+
+#include "residual/dimension_measure.hpp"
+#include "residual/plane_geometry.hpp"
+#include "solver/solve.hpp"
+#include "system/references.hpp"
+#include "validation/constraint_analysis.hpp"
+#include "validation/consistent_point.hpp"
+
+namespace ovralis {
+namespace {
+
+// The largest distance a point moves, or a radius changes, from `before` to
+// `after` (the same entities).
+double movement_between(const System& before, const System& after) {
+    double largest = 0.0;
+    for (std::size_t i = 0; i < before.points.size(); ++i) {
+        largest = std::max(largest,
+                           hypot_norm(position(after.points[i]) - position(before.points[i])));
+    }
+    for (std::size_t i = 0; i < before.circles.size(); ++i) {
+        largest = std::max(largest, std::fabs(after.circles[i].radius - before.circles[i].radius));
+    }
+    for (std::size_t i = 0; i < before.arcs.size(); ++i) {
+        largest = std::max(largest, std::fabs(after.arcs[i].radius - before.arcs[i].radius));
+    }
+    for (std::size_t i = 0; i < before.ellipses.size(); ++i) {
+        largest = std::max(largest, std::fabs(after.ellipses[i].radmin - before.ellipses[i].radmin));
+    }
+    return largest;
+}
+
+// The conflicting constraints and their groups, ascending.
+std::set<std::size_t> named_in_conflict(const ConstraintAnalysis& analysis) {
+    std::set<std::size_t> named(analysis.conflicting.begin(), analysis.conflicting.end());
+    for (const std::size_t k : analysis.conflicting) {
+        const auto group = analysis.groups.find(k);
+        if (group != analysis.groups.end()) named.insert(group->second.begin(), group->second.end());
+    }
+    return named;
+}
+
+// Where to look: what the analysis names at the entities' values, else at
+// the end of the failed solve (a conflict of inequalities, such as a triangle
+// whose sides cannot meet, shows only where the sketch is flattened), else
+// every constraint.
+std::set<std::size_t> candidates(const System& system, const System& failed, double tol) {
+    std::set<std::size_t> named = named_in_conflict(analyze_constraints(system, tol));
+    if (named.empty()) named = named_in_conflict(analyze_constraints(failed, tol));
+    if (named.empty()) {
+        for (std::size_t k = 0; k < system.constraints.size(); ++k) named.insert(k);
+    }
+    return named;
+}
+
+// The repair that concerns constraint k, or nullopt when none makes the sketch solve.
+std::optional<Repair> repair_of(const System& system, std::size_t k, std::uint64_t max_iter,
+                                double tol) {
+    System without = system;
+    without.constraints.erase(without.constraints.begin() + static_cast<std::ptrdiff_t>(k));
+    if (!solve(without, max_iter, tol).converged) return std::nullopt;
+    const Constraint& c = system.constraints[k];
+    if (has_dimension(c.kind)) {
+        Constraint changed = c;
+        changed.value[0] = measure_dimension(without, c);
+        System applied = without;
+        applied.constraints = system.constraints;
+        applied.constraints[k] = changed;
+        if (std::isfinite(changed.value[0]) && solve(applied, max_iter, tol).converged) {
+            return Repair{false, k, changed.value[0], movement_between(system, applied)};
+        }
+    }
+    return Repair{true, k, std::nullopt, movement_between(system, without)};
+}
+
+}  // namespace
+
+std::vector<Repair> find_repairs(const System& system, std::size_t limit, std::uint64_t max_iter,
+                                 double tol) {
+    validate_references(system);
+    System trial = system;
+    if (limit == 0 || solve(trial, max_iter, tol).converged) return {};
+    std::vector<Repair> repairs;
+    for (const std::size_t k : candidates(system, trial, tol)) {
+        if (const std::optional<Repair> repair = repair_of(system, k, max_iter, tol)) {
+            repairs.push_back(*repair);
+        }
+    }
+    std::stable_sort(repairs.begin(), repairs.end(), [](const Repair& a, const Repair& b) {
+        return a.movement < b.movement;
+    });
+    if (repairs.size() > limit) repairs.resize(limit);
+    return repairs;
+}
+
+}  // namespace ovralis
