@@ -17,6 +17,10 @@ struct KindOperations {
     void (*differentiate)(const System&, const Constraint&, ConstraintPartials&);
     // Lengths divided by the scale, angles in radians; never negative.
     double (*geometric_error)(const System&, const Constraint&, double length_scale);
+    // The residual entries' derivatives with respect to value[slot], for a
+    // field bound to an expression; only kinds with real fields have one.
+    ConstraintEntries (*field_derivative)(const System&, const Constraint&, unsigned slot) =
+        nullptr;
 };
 
 const KindOperations& kind_operations(ConstraintKind kind);

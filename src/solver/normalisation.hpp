@@ -17,7 +17,8 @@ double length_scale(const System& system);
 // Sets system.scale to length_scale(system) and divides every length by it: point
 // coordinates, circle and arc radii, ellipse and arc-of-ellipse radmin, and
 // the length-valued parameters of the constraints (d, r, len, and the x and y
-// of FixedPoint).
+// of FixedPoint). Design variables keep the caller's units: system.length_unit
+// tells expressions the scale until unnormalise sets it back to 1.
 void normalise(System& system);
 
 // Multiplies the same lengths by system.scale.
