@@ -25,6 +25,14 @@ struct Token {
     std::size_t position = 0;
 };
 
+// 'text', built by appending (GCC 12 misjudges a literal + string chain).
+std::string quoted(std::string_view text) {
+    std::string out(1, '\'');
+    out.append(text);
+    out.push_back('\'');
+    return out;
+}
+
 const NamedOperation* find_named(std::string_view name) {
     for (const NamedOperation& named : named_operations()) {
         if (named.name == name) return &named;
@@ -43,7 +51,8 @@ public:
         out_ = &expression;
         sum();
         if (!at_symbol(ending)) {
-            fail(ending == "=" ? "expected '='" : "unexpected " + describe(token_));
+            fail(ending == "=" ? std::string("expected '='")
+                               : std::string("unexpected ").append(describe(token_)));
         }
         return expression;
     }
@@ -73,10 +82,7 @@ private:
             ++cursor_;
             token_ = {TokenKind::Symbol, text_.substr(start, 1), start};
         } else {
-            std::string what = "unexpected character '";
-            what.push_back(c);
-            what.push_back('\'');
-            fail_at(start, what);
+            fail_at(start, std::string("unexpected character ").append(quoted({&c, 1})));
         }
     }
 
@@ -107,27 +113,30 @@ private:
     }
 
     void expect(std::string_view symbol) {
-        if (!at_symbol(symbol)) fail("expected '" + std::string(symbol) + "'");
+        if (!at_symbol(symbol)) fail(std::string("expected ").append(quoted(symbol)));
         advance();
     }
 
     static std::string describe(const Token& token) {
         if (token.kind == TokenKind::End) return "end of text";
-        return "'" + std::string(token.text) + "'";
+        return quoted(token.text);
     }
 
     // ---- errors -------------------------------------------------------------
 
+    // An "expected ..." message says what was found instead.
     [[noreturn]] void fail(const std::string& what) const {
-        if (token_.kind == TokenKind::End && what.rfind("expected", 0) == 0) {
-            fail_at(token_.position, what + ", found end of text");
+        if (what.rfind("expected", 0) == 0) {
+            fail_at(token_.position, std::string(what).append(", found ").append(describe(token_)));
         }
         fail_at(token_.position, what);
     }
 
     [[noreturn]] void fail_at(std::size_t position, const std::string& what) const {
-        throw InvalidArgument(what + " at position " + std::to_string(position + 1) + "\n  " +
-                              std::string(text_) + "\n  " + std::string(position, ' ') + "^");
+        std::string message(what);
+        message.append(" at position ").append(std::to_string(position + 1)).append("\n  ");
+        message.append(text_).append("\n  ").append(position, ' ').push_back('^');
+        throw InvalidArgument(message);
     }
 
     // ---- the grammar --------------------------------------------------------
@@ -194,7 +203,7 @@ private:
                 break;
             case TokenKind::End: break;
         }
-        fail("expected a number, a name or '(', found " + describe(token_));
+        fail("expected a number, a name or '('");
     }
 
     std::uint32_t number() {
@@ -215,7 +224,9 @@ private:
         const NamedOperation* named = find_named(name.text);
         if (named == nullptr) {
             const std::optional<std::uint32_t> variable = lookup_(name.text);
-            if (!variable) fail_at(name.position, "unknown variable '" + std::string(name.text) + "'");
+            if (!variable) {
+                fail_at(name.position, std::string("unknown variable ").append(quoted(name.text)));
+            }
             ExpressionNode node;
             node.op = Operation::Variable;
             node.operand[0] = *variable;
@@ -227,7 +238,7 @@ private:
             return emit(node);
         }
         if (!at_symbol("(")) {
-            fail("expected '(' after " + std::string(name.text));
+            fail(std::string("expected '(' after ").append(name.text));
         }
         advance();
         return named->measure ? measure(*named) : function(*named);

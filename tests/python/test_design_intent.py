@@ -110,7 +110,7 @@ def test_a_parametric_plate_moves_every_hole_to_its_pitch(pitch):
     assert s.solve().converged
     for i, centre in enumerate(centres):
         assert s.get_point(centre) == pytest.approx((pitch / 2 + i * pitch, 4.5), abs=1e-9)
-        assert s.get_circle(i).radius == pytest.approx(pitch / 4, abs=1e-12)
+        assert s.get_circle(i)[1] == pytest.approx(pitch / 4, abs=1e-12)
     assert s.get_point(2) == pytest.approx((20.0, 9.0), abs=1e-9)
 
 
@@ -119,7 +119,7 @@ def test_a_free_variable_is_solved_for():
     s.add_variable("w", 7.0, fixed=False)
     s.bind(0, "d", "w")
     s.add_distance_constraint(0, 2, 10.0)  # the diagonal
-    assert s.analyze_dof().dof == 0
+    assert s.analyze_dof().degrees_of_freedom == 0
     assert s.solve().converged
     assert s.get_variable("w")[0] == pytest.approx(8.0, abs=1e-9)
     assert s.get_point(2) == pytest.approx((8.0, 6.0), abs=1e-9)
@@ -152,11 +152,11 @@ def test_free_variables_and_equations_count_in_the_degrees_of_freedom():
     s.add_variable("c", 3.0, fixed=False)
     s.add_equation("b = 2 * a")
     after = s.analyze_dof()
-    assert after.free_vars == before.free_vars + 2
-    assert after.equations == before.equations + 1
-    assert after.dof == before.dof + 1
+    assert after.free_variables == before.free_variables + 2
+    assert after.constraint_equations == before.constraint_equations + 1
+    assert after.degrees_of_freedom == before.degrees_of_freedom + 1
     s.set_variable("c", fixed=True)
-    assert s.analyze_dof().dof == before.dof
+    assert s.analyze_dof().degrees_of_freedom == before.degrees_of_freedom
 
 
 # ---- the language's errors ---------------------------------------------------
@@ -174,7 +174,7 @@ def test_free_variables_and_equations_count_in_the_degrees_of_freedom():
         ("distance(0.5, 1)", "distance takes entity indices (whole numbers) at position 10"),
         ("1e+", "malformed exponent in number at position 2"),
         ("2 3", "unexpected '3' at position 3"),
-        ("sin 30", "expected '(' after sin at position 5"),
+        ("sin 30", "expected '(' after sin, found '30' at position 5"),
         ("", "expected a number, a name or '(', found end of text at position 1"),
         ("1e999", "number out of range at position 1"),
     ],
@@ -374,7 +374,7 @@ def test_a_document_without_design_intent_is_written_as_before():
         ("bindings", [{"constraint": 50, "field": "d", "expression": "1"}], "bindings[0]: Constraint index 50 out of range"),
         ("bindings", [{"constraint": 0, "field": "d", "expression": "1 +"}], "bindings[0]: expected a number"),
         ("bindings", [{"constraint": 0, "field": "q", "expression": "1"}], "bindings[0]: Distance has no real field 'q'"),
-        ("equations", ["w = "], "equations[0]: expected a number"),
+        ("equations", ["1 = "], "equations[0]: expected a number"),
         ("equations", [7], "equations[0]: expected a string"),
     ],
 )
@@ -393,4 +393,43 @@ def test_copies_and_pickles_are_bit_exact():
         assert other.variables() == s.variables()
         assert other.bindings() == s.bindings()
         assert other.equations() == s.equations()
-        assert [other.get_constraint(k) for k in range(6)] == [s.get_constraint(k) for k in range(6)]
+
+
+# ---- pictures and the command line -----------------------------------------------
+
+
+def test_a_bound_dimension_is_labelled_with_its_expression_and_value():
+    s = rectangle(10, 4)
+    s.add_variable("w", 6.25)
+    s.bind(0, "d", "2*w")
+    s.add_fixed_point_constraint(3, 0.0, 4.0)
+    s.bind(6, "y", "w - 2.25")
+    svg = s.to_svg()
+    assert ">d = 2*w (12.5)</text>" in svg
+    assert ">x = 0, y = w - 2.25 (4)</text>" in svg
+    assert ">4</text>" in svg  # the unbound height keeps its plain label
+
+
+def test_the_command_line_sets_variables_before_solving(tmp_path):
+    import subprocess
+    import sys
+
+    s = rectangle(10, 4)
+    s.add_variable("w", 10.0)
+    s.add_variable("h", 4.0)
+    s.bind(0, "d", "w")
+    s.bind(1, "d", "h")
+    (tmp_path / "plate.json").write_text(s.to_json())
+
+    def run(*args):
+        return subprocess.run([sys.executable, "-m", "ovralis", *args], cwd=tmp_path, text=True,
+                              capture_output=True)
+
+    assert run("solve", "plate.json", "--set", "w=30", "--set", "h=12").returncode == 0
+    solved = ovralis.System.from_json((tmp_path / "plate.solved.json").read_text())
+    assert solved.get_point(2) == pytest.approx((30.0, 12.0), abs=1e-9)
+    assert solved.variables() == {"w": (30.0, True), "h": (12.0, True)}
+    unknown = run("solve", "plate.json", "--set", "q=1")
+    assert unknown.returncode == 2
+    assert "plate.json: --set q: unknown variable 'q'" in unknown.stderr
+    assert run("solve", "plate.json", "--set", "w").returncode == 2
