@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "expression/bound_fields.hpp"
 #include "jacobian/constraint_derivatives.hpp"
 #include "jacobian/jacobian.hpp"
 #include "residual/residual.hpp"
@@ -14,27 +15,50 @@ namespace {
 
 // Calls visit(row, column, value, constant) for every partial derivative of
 // every constraint that takes rows in the solver's residual form, with the
-// parameter mapped to its column; held parameters are passed over. Both
-// analytic producers are this walk; they differ only in where a value goes.
+// parameter mapped to its column; held parameters are passed over. A bound
+// field adds its chain through its expression to its constraint's rows, and
+// the design-intent equations' rows follow the constraints'. Both analytic
+// producers are this walk; they differ only in where a value goes.
 template <typename Visit>
 void for_each_derivative(const System& system, Visit&& visit) {
     const bool skip_eliminated = solver_residual_form(system) == ResidualForm::Reduced;
     const auto columns = static_cast<Eigen::Index>(system.layout.variables.size());
+    const auto visit_parameter = [&](Eigen::Index row, Parameter parameter, double value,
+                                     bool constant) {
+        const std::optional<Eigen::Index> column = column_of(system.layout, parameter);
+        if (!column) return;
+        if (*column < 0 || *column >= columns) {
+            throw InternalError("Jacobian column " + std::to_string(*column) +
+                                " outside the variable vector");
+        }
+        visit(row, *column, value, constant);
+    };
     ConstraintPartials partials;
+    std::vector<BoundPartial> bound;
+    auto binding = system.bindings.begin();
     Eigen::Index row = 0;
-    for (const Constraint& constraint : system.constraints) {
+    for (Index k = 0; k < system.constraints.size(); ++k) {
+        const Constraint& constraint = system.constraints[k];
         if (skip_eliminated && is_eliminated(constraint)) continue;
         differentiate(system, constraint, partials);
         for (const Partial& partial : partials) {
-            const std::optional<Eigen::Index> column = column_of(system.layout, partial.parameter);
-            if (!column) continue;
-            if (*column < 0 || *column >= columns) {
-                throw InternalError("Jacobian column " + std::to_string(*column) +
-                                    " outside the variable vector");
-            }
-            visit(row + partial.entry, *column, partial.value, partial.constant);
+            visit_parameter(row + partial.entry, partial.parameter, partial.value, partial.constant);
+        }
+        // Bindings are sorted by constraint: one cursor walks them alongside.
+        while (binding != system.bindings.end() && binding->constraint < k) ++binding;
+        for (; binding != system.bindings.end() && binding->constraint == k; ++binding) {
+            bound.clear();
+            bound_field_partials(system, *binding, bound);
+            for (const BoundPartial& p : bound) visit_parameter(row + p.entry, p.parameter, p.value, false);
         }
         row += equation_count(constraint);
+    }
+    std::vector<ExpressionPartial> equation;
+    for (const Equation& e : system.equations) {
+        equation.clear();
+        equation_partials(system, e, equation);
+        for (const ExpressionPartial& p : equation) visit_parameter(row, p.parameter, p.value, false);
+        ++row;
     }
 }
 

@@ -41,7 +41,8 @@ Eigen::MatrixXd central_difference_jacobian(System& system, const Eigen::VectorX
                                             Eigen::Index rows);
 
 // The Jacobian a solver iterates with, compressed: analytic when the store's
-// analytic_jacobian flag is set, central differences otherwise. Central
+// analytic_jacobian flag is set or the store holds design intent (bindings,
+// equations, free variables), central differences otherwise. Central
 // differences re-evaluate only the constraints that depend on each column,
 // which gives the same values as the dense producer at the cost of the
 // non-zeros.

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "expression/bound_fields.hpp"
 #include "jacobian/central_difference.hpp"
 #include "jacobian/column_dependencies.hpp"
 #include "jacobian/jacobian.hpp"
@@ -91,7 +92,10 @@ Eigen::SparseMatrix<double> solver_jacobian(System& system, const Eigen::VectorX
 Eigen::SparseMatrix<double> solver_jacobian(System& system, const Eigen::VectorXd& x,
                                             Eigen::Index rows,
                                             std::optional<ColumnDependencies>& dependencies) {
-    if (system.analytic_jacobian) return analytic_sparse_jacobian(system, rows);
+    // Expressions are differentiated exactly, never by differences.
+    if (system.analytic_jacobian || has_design_intent(system)) {
+        return analytic_sparse_jacobian(system, rows);
+    }
     if (!dependencies) dependencies = difference_dependencies(system, rows);
     return central_difference_sparse(system, x, rows, *dependencies);
 }

@@ -32,6 +32,8 @@ void set_error_from_current_exception() {
         // The indicator is already set by the call that failed.
     } catch (const InvalidReference& error) {
         PyErr_SetString(PyExc_ValueError, error.what());
+    } catch (const InvalidArgument& error) {
+        PyErr_SetString(PyExc_ValueError, error.what());
     } catch (const DocumentError& error) {
         PyErr_SetString(PyExc_ValueError,
                         (std::string("JSON parse error: ") + error.what()).c_str());

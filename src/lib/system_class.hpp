@@ -14,6 +14,8 @@ PyTypeObject* create_system_type();
 // same thread check and call guard as the class's own methods; for System
 // methods whose bodies live in other files.
 PyObject* with_shared_store(PyObject* self, const std::function<Ref(const System&)>& body);
+// The same with exclusive access, for methods that change the store.
+PyObject* with_exclusive_store(PyObject* self, const std::function<Ref(System&)>& body);
 
 // The same with exclusive access, for methods that change the store.
 PyObject* with_exclusive_store(PyObject* self, const std::function<Ref(System&)>& body);

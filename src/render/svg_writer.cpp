@@ -305,6 +305,35 @@ std::optional<Vec2> ellipse_top(const System& system, Index ellipse) {
     return ellipse_point(*e, e->rotation + std::numbers::pi / 2.0);
 }
 
+// A bound constraint's label names each real field, a bound one with its
+// expression and value: "d = 2*w (12.5)", "x = a (3), y = 2".
+std::string bound_label_text(const System& system, Index k) {
+    const Constraint& c = system.constraints[k];
+    const KindInfo& info = kind_info(c.kind);
+    std::string text;
+    for (std::uint8_t f = 0; f < info.field_count; ++f) {
+        const FieldSpec& field = info.fields[f];
+        if (field.type != FieldType::Real) continue;
+        if (!text.empty()) text += ", ";
+        text.append(field.name).append(" = ");
+        const auto bound = std::find_if(system.bindings.begin(), system.bindings.end(),
+                                        [&](const Binding& b) {
+                                            return b.constraint == k && b.slot == field.slot;
+                                        });
+        if (bound == system.bindings.end()) {
+            text += value_text(c.value[field.slot]);
+        } else {
+            text.append(bound->text).append(" (").append(value_text(c.value[field.slot])).append(")");
+        }
+    }
+    return text;
+}
+
+bool is_bound(const System& system, Index k) {
+    return std::any_of(system.bindings.begin(), system.bindings.end(),
+                       [k](const Binding& b) { return b.constraint == k; });
+}
+
 // The label of a dimensional constraint; nothing for the purely geometric kinds.
 std::optional<Label> dimension_label(const System& system, const Constraint& c) {
     const auto& i = c.index;
@@ -567,8 +596,10 @@ std::string to_svg(const System& system, const SvgOptions& options,
         out += "<g font-family=\"sans-serif\" font-size=\"12\" text-anchor=\"middle\">\n";
         for (Index k = 0; k < system.constraints.size(); ++k) {
             poll_at(k, interrupted);
-            if (const auto l = dimension_label(system, system.constraints[k]))
+            if (auto l = dimension_label(system, system.constraints[k])) {
+                if (is_bound(system, k)) l->text = bound_label_text(system, k);
                 svg.label(*l, label_inks[k]);
+            }
         }
         out += "</g>\n";
     }

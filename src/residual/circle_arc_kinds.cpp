@@ -382,6 +382,20 @@ double arc_sweep_angle_measure(const System& s, const Constraint& c) {
     return radians_to_degrees(wrapped_sweep(*turn));
 }
 
+// ---- Derivatives with respect to the real fields ------------------------------
+
+// Residuals of the form measure - value[0].
+ConstraintEntries minus_one(const System&, const Constraint&, unsigned) { return one_entry(-1.0); }
+
+// d/dphi of sin(turn) cos(phi) - cos(turn) sin(phi), phi in degrees.
+ConstraintEntries arc_sweep_angle_field_derivative(const System& s, const Constraint& c,
+                                                   unsigned) {
+    const std::optional<Turn> turn = arc_turn(arc_ref(s, c.index[0]));
+    if (!turn) return one_entry(0.0);
+    const double phi = degrees_to_radians(c.value[0]);
+    return one_entry(-(turn->sine * std::sin(phi) + turn->cosine * std::cos(phi)) * kPi / 180.0);
+}
+
 }  // namespace
 
 const KindOperations point_on_circle_kind{point_on_circle_residual, point_on_circle_partials,
@@ -396,9 +410,7 @@ const KindOperations circle_circle_tangent_internal_kind{CircleCircleInternalTan
 const KindOperations equal_radius_kind{equal_radius_residual, equal_radius_partials,
                                        length_error<equal_radius_residual>};
 const KindOperations concentric_kind{concentric_residual, concentric_partials, concentric_error};
-const KindOperations circle_radius_kind{circle_radius_residual, circle_radius_partials,
-                                        length_error<circle_radius_residual>,
-    measured_from_residual<circle_radius_residual>};
+const KindOperations circle_radius_kind{circle_radius_residual, circle_radius_partials, length_error<circle_radius_residual>, measured_from_residual<circle_radius_residual>, minus_one};
 const KindOperations point_on_arc_kind{point_on_arc_residual, point_on_arc_partials,
                                        length_error<point_on_arc_residual>};
 const KindOperations line_arc_tangent_kind{line_arc_tangent_residual, line_arc_tangent_partials,
@@ -413,22 +425,14 @@ const KindOperations arc_circle_tangent_kind{ArcCircleTangency::residual,
 const KindOperations arc_circle_tangent_internal_kind{ArcCircleInternalTangency::residual,
                                                       ArcCircleInternalTangency::partials,
                                                       ArcCircleInternalTangency::error};
-const KindOperations arc_radius_kind{arc_radius_residual, arc_radius_partials,
-                                     length_error<arc_radius_residual>,
-    measured_from_residual<arc_radius_residual>};
-const KindOperations arc_sweep_angle_kind{arc_sweep_angle_residual, arc_sweep_angle_partials,
-                                          arc_sweep_angle_error, arc_sweep_angle_measure};
+const KindOperations arc_radius_kind{arc_radius_residual, arc_radius_partials, length_error<arc_radius_residual>, measured_from_residual<arc_radius_residual>, minus_one};
+const KindOperations arc_sweep_angle_kind{arc_sweep_angle_residual, arc_sweep_angle_partials, arc_sweep_angle_error, arc_sweep_angle_measure, arc_sweep_angle_field_derivative};
 const KindOperations line_arc_start_tangent_kind{
     line_arc_start_tangent_residual, line_arc_start_tangent_partials, line_arc_start_tangent_error};
 const KindOperations line_arc_end_tangent_kind{
     line_arc_end_tangent_residual, line_arc_end_tangent_partials, line_arc_end_tangent_error};
-const KindOperations c2c_distance_kind{c2c_distance_residual, c2c_distance_partials,
-                                       length_error<c2c_distance_residual>,
-    measured_from_residual<c2c_distance_residual>};
-const KindOperations p2c_distance_kind{p2c_distance_residual, p2c_distance_partials,
-                                       length_error<p2c_distance_residual>,
-    measured_from_residual<p2c_distance_residual>};
-const KindOperations arc_length_kind{arc_length_residual, arc_length_partials, arc_length_error,
-                                     measured_from_residual<arc_length_residual>};
+const KindOperations c2c_distance_kind{c2c_distance_residual, c2c_distance_partials, length_error<c2c_distance_residual>, measured_from_residual<c2c_distance_residual>, minus_one};
+const KindOperations p2c_distance_kind{p2c_distance_residual, p2c_distance_partials, length_error<p2c_distance_residual>, measured_from_residual<p2c_distance_residual>, minus_one};
+const KindOperations arc_length_kind{arc_length_residual, arc_length_partials, arc_length_error, measured_from_residual<arc_length_residual>, minus_one};
 
 }  // namespace ovralis::kinds

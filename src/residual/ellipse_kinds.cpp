@@ -180,6 +180,9 @@ double ellipse_tangent_line_error(const System& s, const Constraint& c, double s
     return std::fabs(ellipse_tangent_line_residual(s, c).value[0]) / (2.0 * scale);
 }
 
+// Residuals of the form measure - value[0]: their derivative with respect to it.
+ConstraintEntries minus_one(const System&, const Constraint&, unsigned) { return one_entry(-1.0); }
+
 }  // namespace
 
 const KindOperations point_on_ellipse_kind{point_on_ellipse_residual, point_on_ellipse_partials,
@@ -195,10 +198,10 @@ const KindOperations point_on_arc_of_ellipse_kind{point_on_arc_of_ellipse_residu
                                                   point_on_arc_of_ellipse_error};
 const KindOperations ellipse_radmin_kind{ellipse_radmin_residual, ellipse_radmin_partials,
                                          length_error<ellipse_radmin_residual>,
-    measured_from_residual<ellipse_radmin_residual>};
+    measured_from_residual<ellipse_radmin_residual>, minus_one};
 const KindOperations ellipse_focus_distance_kind{ellipse_focus_distance_residual,
                                                  ellipse_focus_distance_partials,
                                                  length_error<ellipse_focus_distance_residual>,
-    measured_from_residual<ellipse_focus_distance_residual>};
+    measured_from_residual<ellipse_focus_distance_residual>, minus_one};
 
 }  // namespace ovralis::kinds

@@ -22,6 +22,10 @@ struct KindOperations {
     // in the store's units; NaN where the geometry has none (an angle at a line
     // without length). Null for a kind without a dimension.
     double (*measure)(const System&, const Constraint&) = nullptr;
+    // The residual entries' derivatives with respect to value[slot], for a
+    // field bound to an expression; only kinds with real fields have one.
+    ConstraintEntries (*field_derivative)(const System&, const Constraint&, unsigned slot) =
+        nullptr;
 };
 
 const KindOperations& kind_operations(ConstraintKind kind);

@@ -446,11 +446,46 @@ double point_on_line_at_measure(const System& s, const Constraint& c) {
     return dot(point_ref(s, c.index[0]).at - line.a.at, line.d) / n;
 }
 
+// ---- Derivatives with respect to the real fields ------------------------------
+// What a bound field needs: d(entries)/d(value[slot]), the rest of its chain
+// coming from the field's expression.
+
+// Residuals of the form measure - value[0].
+ConstraintEntries minus_one(const System&, const Constraint&, unsigned) { return one_entry(-1.0); }
+
+ConstraintEntries angle_field_derivative(const System& s, const Constraint& c, unsigned) {
+    if (norm(line_ref(s, c.index[0]).d) < kMinLength || norm(line_ref(s, c.index[1]).d) < kMinLength) {
+        return one_entry(0.0);
+    }
+    return one_entry(std::sin(degrees_to_radians(c.value[0])) * kPi / 180.0);
+}
+
+ConstraintEntries fixed_point_field_derivative(const System&, const Constraint&, unsigned slot) {
+    return slot == 0 ? two_entries(-1.0, 0.0) : two_entries(0.0, -1.0);
+}
+
+ConstraintEntries angle_between_points_field_derivative(const System& s, const Constraint& c,
+                                                        unsigned) {
+    const Vec2 vertex = point_ref(s, c.index[1]).at;
+    const bool degenerate = norm(point_ref(s, c.index[0]).at - vertex) < kMinLength ||
+                            norm(point_ref(s, c.index[2]).at - vertex) < kMinLength;
+    return one_entry(degenerate ? 0.0 : -kPi / 180.0);
+}
+
+ConstraintEntries point_line_distance_field_derivative(const System&, const Constraint& c,
+                                                       unsigned) {
+    return one_entry(-2.0 * c.value[0]);
+}
+
+ConstraintEntries point_on_line_at_field_derivative(const System& s, const Constraint& c,
+                                                    unsigned) {
+    const LineRef line = line_ref(s, c.index[1]);
+    return two_entries(-(line.b.at.x() - line.a.at.x()), -(line.b.at.y() - line.a.at.y()));
+}
+
 }  // namespace
 
-const KindOperations distance_kind{distance_residual, distance_partials,
-                                   length_error<distance_residual>,
-                                   measured_from_residual<distance_residual>};
+const KindOperations distance_kind{distance_residual, distance_partials, length_error<distance_residual>, measured_from_residual<distance_residual>, minus_one};
 const KindOperations horizontal_kind{horizontal_residual, horizontal_partials,
                                      length_error<horizontal_residual>};
 const KindOperations vertical_kind{vertical_residual, vertical_partials,
@@ -461,22 +496,16 @@ const KindOperations point_on_line_kind{point_on_line_residual, point_on_line_pa
 const KindOperations parallel_kind{parallel_residual, parallel_partials, parallel_error};
 const KindOperations perpendicular_kind{perpendicular_residual, perpendicular_partials,
                                         perpendicular_error};
-const KindOperations angle_kind{angle_residual, angle_partials, angle_error, angle_measure};
+const KindOperations angle_kind{angle_residual, angle_partials, angle_error, angle_measure, angle_field_derivative};
 const KindOperations equal_length_kind{equal_length_residual, equal_length_partials,
                                        length_error<equal_length_residual>};
-const KindOperations fixed_point_kind{fixed_point_residual, fixed_point_partials,
-                                      fixed_point_error};
-const KindOperations angle_between_points_kind{
-    angle_between_points_residual, angle_between_points_partials, angle_between_points_error,
-    angle_between_points_measure};
+const KindOperations fixed_point_kind{fixed_point_residual, fixed_point_partials, fixed_point_error, nullptr, fixed_point_field_derivative};
+const KindOperations angle_between_points_kind{angle_between_points_residual, angle_between_points_partials, angle_between_points_error, angle_between_points_measure, angle_between_points_field_derivative};
 const KindOperations midpoint_kind{midpoint_residual, midpoint_partials, midpoint_error};
 const KindOperations symmetry_kind{symmetry_residual, symmetry_partials, symmetry_error};
-const KindOperations point_line_distance_kind{
-    point_line_distance_residual, point_line_distance_partials, point_line_distance_error,
-    point_line_distance_measure};
+const KindOperations point_line_distance_kind{point_line_distance_residual, point_line_distance_partials, point_line_distance_error, point_line_distance_measure, point_line_distance_field_derivative};
 const KindOperations line_line_intersection_kind{
     line_line_intersection_residual, line_line_intersection_partials, line_line_intersection_error};
-const KindOperations point_on_line_at_kind{point_on_line_at_residual, point_on_line_at_partials,
-                                           point_on_line_at_error, point_on_line_at_measure};
+const KindOperations point_on_line_at_kind{point_on_line_at_residual, point_on_line_at_partials, point_on_line_at_error, point_on_line_at_measure, point_on_line_at_field_derivative};
 
 }  // namespace ovralis::kinds

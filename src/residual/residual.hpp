@@ -30,7 +30,8 @@ ResidualForm solver_residual_form(const System& system);
 // Number of entries of the vector in the given form.
 Eigen::Index residual_size(const System& system, ResidualForm form);
 
-// Assembles the residual vector in constraint order into `out`, resizing it.
+// Assembles the residual vector in constraint order, then the design-intent
+// equations' rows, into `out`, resizing it.
 void evaluate_residuals(const System& system, ResidualForm form, Eigen::VectorXd& out);
 Eigen::VectorXd residual_vector(const System& system, ResidualForm form);
 

@@ -1,9 +1,11 @@
 // The residual vector: one entry per constraint equation, constraint by
-// constraint in list order, in the full or the reduced form.
+// constraint in list order, in the full or the reduced form, then one entry
+// per design-intent equation (left - right) in its order.
 
 #include <algorithm>
 #include <cmath>
 
+#include "expression/bound_fields.hpp"
 #include "residual/kind_operations.hpp"
 #include "residual/residual.hpp"
 
@@ -22,6 +24,7 @@ void for_each_entry(const System& system, ResidualForm form, Visit&& visit) {
         const ConstraintEntries entries = constraint_residual(system, c);
         for (unsigned e = 0; e < entries.count; ++e) visit(entries.value[e]);
     }
+    for (const Equation& equation : system.equations) visit(equation_residual(system, equation));
 }
 
 }  // namespace
@@ -44,7 +47,7 @@ Eigen::Index residual_size(const System& system, ResidualForm form) {
     for (const Constraint& c : system.constraints) {
         if (contributes(c, form)) size += equation_count(c);
     }
-    return size;
+    return size + static_cast<Eigen::Index>(system.equations.size());
 }
 
 void evaluate_residuals(const System& system, ResidualForm form, Eigen::VectorXd& out) {

@@ -14,6 +14,7 @@
 #include <cmath>
 #include <limits>
 
+#include "expression/bound_fields.hpp"
 #include "residual/geometric_error.hpp"
 
 namespace ovralis {
@@ -42,7 +43,9 @@ bool geometry_holds(const System& system, double tol, double length_scale) {
     return std::all_of(system.constraints.begin(), system.constraints.end(),
                        [&](const Constraint& c) {
                            return std::abs(geometric_error(system, c, length_scale)) <= tolerance;
-                       });
+                       }) &&
+           std::all_of(system.equations.begin(), system.equations.end(),
+                       [&](const Equation& e) { return equation_error(system, e) <= tolerance; });
 }
 
 }  // namespace ovralis

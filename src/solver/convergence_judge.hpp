@@ -13,7 +13,8 @@ namespace ovralis {
 double geometric_tolerance(const System& system, double tol, double length_scale);
 
 // True when every constraint, the eliminated kinds included, has a geometric
-// error within geometric_tolerance. A NaN error fails, so a collapsed line,
+// error within geometric_tolerance, and so has every design-intent equation
+// (its relative error, equation_error). A NaN error fails, so a collapsed line,
 // whose direction is undefined, satisfies no Parallel or Perpendicular.
 bool geometry_holds(const System& system, double tol, double length_scale);
 

@@ -58,11 +58,13 @@ void normalise(System& system, const InterruptPoll& interrupted) {
     system.scale = length_scale(system, interrupted);
     const double scale = system.scale;
     for_each_length(system, [scale](double& value) { value /= scale; });
+    system.length_unit = scale;
 }
 
 void unnormalise(System& system) {
     const double scale = system.scale;
     for_each_length(system, [scale](double& value) { value *= scale; });
+    system.length_unit = 1.0;
 }
 
 }  // namespace ovralis

@@ -19,7 +19,9 @@ double length_scale(const System& system, const InterruptPoll& interrupted = {})
 // Sets system.scale to length_scale(system) and divides every length by it: point
 // coordinates, circle and arc radii, ellipse and arc-of-ellipse radmin, and
 // the length-valued parameters of the constraints (d, r, len, and the x and y
-// of FixedPoint). An interruption leaves the system as it was.
+// of FixedPoint). Design variables keep the caller's units: system.length_unit
+// tells expressions the scale until unnormalise sets it back to 1. An
+// interruption leaves the system as it was.
 void normalise(System& system, const InterruptPoll& interrupted = {});
 
 // Multiplies the same lengths by system.scale.

@@ -7,6 +7,7 @@
 #include <rapidjson/reader.h>
 
 #include "system/document.hpp"
+#include "system/document_design_intent.hpp"
 #include "system/document_event_handler.hpp"
 #include "system/document_messages.hpp"
 #include "system/errors.hpp"
@@ -40,6 +41,7 @@ System from_json(std::string_view text) {
                             position_text(text, stream.Tell()));
     }
     System system = handler.take_system();
+    read_design_intent(text, system);
     system.analytic_jacobian = false;
     return system;
 }

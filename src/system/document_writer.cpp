@@ -15,6 +15,7 @@
 
 #include "system/catalogue.hpp"
 #include "system/document.hpp"
+#include "system/document_design_intent.hpp"
 #include "system/document_schema.hpp"
 #include "system/json_allocator.hpp"
 #include "system/number_text.hpp"
@@ -103,7 +104,14 @@ std::string to_json(const System& system) {
         std::visit([&](auto pointer) { write_value(writer, system.*pointer); }, member);
     }
     writer.EndObject();
-    return std::string(buffer.GetString(), buffer.GetSize());
+    std::string text(buffer.GetString(), buffer.GetSize());
+    if (has_design_records(system)) {
+        // The optional members go in before the closing brace.
+        text.pop_back();
+        text += design_intent_members(system);
+        text += '}';
+    }
+    return text;
 }
 
 }  // namespace ovralis

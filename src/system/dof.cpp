@@ -30,14 +30,16 @@ const char* dof_status_text(DofStatus status) {
     return "";
 }
 
-// Counts from the fixed flags alone: neither the variable layout nor the
+// Counts from the fixed flags alone (free design variables are unknowns and
+// design-intent equations are equations): neither the variable layout nor the
 // constraints' references are consulted, so redundancy goes unnoticed.
 DofAnalysis analyze_dof(const System& system) {
     DofAnalysis analysis;
     analysis.free_vars = 2 * count_free(system.points) + count_free(system.circles) +
                          count_free(system.arcs) + count_free(system.ellipses) +
-                         count_free(system.arcs_of_ellipse);
+                         count_free(system.arcs_of_ellipse) + count_free(system.design_variables);
     for (const Constraint& c : system.constraints) analysis.equations += equation_count(c);
+    analysis.equations += system.equations.size();
     analysis.dof = static_cast<std::int64_t>(analysis.free_vars) -
                    static_cast<std::int64_t>(analysis.equations);
     analysis.status = status_of(analysis.dof);

@@ -2,6 +2,7 @@
 
 #include <initializer_list>
 
+#include "system/design_intent_edits.hpp"
 #include "system/errors.hpp"
 
 namespace ovralis {
@@ -52,6 +53,7 @@ void validate_references(const System& system) {
             }
         }
     }
+    validate_design_intent_references(system);
 }
 
 }  // namespace ovralis

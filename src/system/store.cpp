@@ -6,6 +6,8 @@
 #include <string>
 #include <tuple>
 
+#include "expression/bound_fields.hpp"
+#include "system/design_intent_edits.hpp"
 #include "system/errors.hpp"
 #include "system/references.hpp"
 
@@ -19,8 +21,16 @@ auto& checked_get(List& list, EntityKind kind, Index index) {
     return list[index];
 }
 
-// Removes, in one stable pass, every constraint that names entity `index` of `kind`.
+// Removes, in one stable pass, every constraint that names entity `index` of
+// `kind`; the bindings follow.
 void drop_constraints_naming(System& system, EntityKind kind, Index index) {
+    if (!system.bindings.empty()) {
+        std::vector<bool> removed(system.constraints.size());
+        for (std::size_t k = 0; k < removed.size(); ++k) {
+            removed[k] = references(system.constraints[k], kind, index);
+        }
+        forget_constraints(system, removed);
+    }
     std::erase_if(system.constraints,
                   [&](const Constraint& c) { return references(c, kind, index); });
 }
@@ -67,6 +77,7 @@ std::size_t remove_entity(System& system, std::vector<T>& list, EntityKind kind,
     const std::size_t removed = start - system.constraints.size();
     list.erase(list.begin() + static_cast<std::ptrdiff_t>(index));
     renumber_constraints(system, kind, index);
+    forget_entity(system, kind, index);
     return removed;
 }
 
@@ -137,6 +148,7 @@ void set_point(System& system, Index index, double x, double y, std::optional<bo
     point.x = x;
     point.y = y;
     point.fixed = fixed.value_or(point.fixed);
+    refresh_bound_fields(system);
 }
 
 void set_circle(System& system, Index index, std::optional<double> radius,
@@ -144,17 +156,24 @@ void set_circle(System& system, Index index, std::optional<double> radius,
     Circle& circle = checked_get(system.circles, EntityKind::Circle, index);
     circle.radius = radius.value_or(circle.radius);
     circle.fixed = fixed.value_or(circle.fixed);
+    refresh_bound_fields(system);
 }
 
 void set_arc(System& system, Index index, std::optional<double> radius, std::optional<bool> fixed) {
     Arc& arc = checked_get(system.arcs, EntityKind::Arc, index);
     arc.radius = radius.value_or(arc.radius);
     arc.fixed = fixed.value_or(arc.fixed);
+    refresh_bound_fields(system);
 }
 
 void set_constraint(System& system, Index index, const Constraint& constraint) {
     require_constraint(system, index);
+    // A bound field stays bound while its kind stays; another kind has other fields.
+    if (constraint.kind != system.constraints[index].kind) {
+        std::erase_if(system.bindings, [&](const Binding& b) { return b.constraint == index; });
+    }
     system.constraints[index] = constraint;
+    refresh_bound_fields(system);
 }
 
 std::size_t remove_point(System& system, Index k) {
@@ -173,6 +192,7 @@ std::size_t remove_point(System& system, Index k) {
         for (auto& entity : list) lower_points_above(entity, k);
     });
     renumber_constraints(system, EntityKind::Point, k);
+    forget_entity(system, EntityKind::Point, k);
     return start - direct;
 }
 
@@ -191,10 +211,16 @@ std::size_t remove_arc(System& system, Index index) {
 Constraint remove_constraint(System& system, Index index) {
     require_constraint(system, index);
     const Constraint removed = system.constraints[index];
+    std::vector<bool> gone(system.constraints.size());
+    gone[index] = true;
+    forget_constraints(system, gone);
     system.constraints.erase(system.constraints.begin() + static_cast<std::ptrdiff_t>(index));
     return removed;
 }
 
-void clear_constraints(System& system) { system.constraints.clear(); }
+void clear_constraints(System& system) {
+    system.constraints.clear();
+    system.bindings.clear();
+}
 
 }  // namespace ovralis

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "system/catalogue.hpp"
+#include "system/design_intent.hpp"
 #include "system/entities.hpp"
 #include "system/variable_layout.hpp"
 
@@ -20,6 +21,12 @@ struct System {
     std::vector<ArcOfEllipse> arcs_of_ellipse;
     std::vector<Constraint> constraints;  // in residual order
 
+    // Design intent: variables in creation order, bindings ordered by
+    // constraint then field, equations in residual order after the constraints.
+    std::vector<DesignVariable> design_variables;
+    std::vector<Binding> bindings;
+    std::vector<Equation> equations;
+
     // Persisted settings.
     bool clamp_radii = true;
     double min_radius = 1e-10;
@@ -30,6 +37,9 @@ struct System {
     double scale = 1.0;
     bool analytic_jacobian = true;
     bool sparse_solver = false;
+    // The caller's length per stored length: the solve's scale while lengths
+    // are normalised, 1 otherwise. Expressions measure in the caller's units.
+    double length_unit = 1.0;
 };
 
 }  // namespace ovralis

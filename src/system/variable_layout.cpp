@@ -18,6 +18,7 @@
 #include <string>
 #include <utility>
 
+#include "expression/bound_fields.hpp"
 #include "system/errors.hpp"
 #include "system/references.hpp"
 #include "system/system.hpp"
@@ -29,7 +30,10 @@ constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 
 std::size_t kind_slot(ParamKind kind) { return static_cast<std::size_t>(kind); }
 
-bool is_radius(ParamKind kind) { return kind != ParamKind::PointX && kind != ParamKind::PointY; }
+bool is_radius(ParamKind kind) {
+    return kind != ParamKind::PointX && kind != ParamKind::PointY &&
+           kind != ParamKind::DesignVariable;
+}
 
 // The entity list that holds parameters of this kind.
 EntityKind owner_of(ParamKind kind) {
@@ -40,19 +44,29 @@ EntityKind owner_of(ParamKind kind) {
         case ParamKind::ArcRadius: return EntityKind::Arc;
         case ParamKind::EllipseRadmin: return EntityKind::Ellipse;
         case ParamKind::ArcOfEllipseRadmin: return EntityKind::ArcOfEllipse;
+        case ParamKind::DesignVariable: break;
     }
     return EntityKind::Point;
 }
 
-void throw_missing_entity(EntityKind kind, Index entity, std::size_t count) {
-    throw InternalError(out_of_range_message(kind, entity) + " for a list of " +
-                        std::to_string(count));
+// How many parameters of this kind the store holds: one per entity of its
+// list, or one per design variable.
+std::size_t parameter_count(const System& system, ParamKind kind) {
+    if (kind == ParamKind::DesignVariable) return system.design_variables.size();
+    return entity_count(system, owner_of(kind));
+}
+
+void throw_missing_entity(ParamKind kind, Index entity, std::size_t count) {
+    const std::string missing = kind == ParamKind::DesignVariable
+                                    ? "Variable position " + std::to_string(entity)
+                                    : out_of_range_message(owner_of(kind), entity);
+    throw InternalError(missing + " for a list of " + std::to_string(count));
 }
 
 // A parameter naming a missing entity means the layout no longer matches the store.
 void require_entity(const System& system, Parameter p) {
-    const std::size_t count = entity_count(system, owner_of(p.kind));
-    if (p.entity >= count) throw_missing_entity(owner_of(p.kind), p.entity, count);
+    const std::size_t count = parameter_count(system, p.kind);
+    if (p.entity >= count) throw_missing_entity(p.kind, p.entity, count);
 }
 
 // The same check for every parameter of the layout at once: each names an
@@ -61,10 +75,10 @@ void require_entity(const System& system, Parameter p) {
 // once and then move values without a check per parameter.
 void require_layout_fits(const System& system) {
     for (std::size_t k = 0; k < kParamKindCount; ++k) {
-        const EntityKind owner = owner_of(static_cast<ParamKind>(k));
+        const auto kind = static_cast<ParamKind>(k);
         const std::size_t columns = system.layout.columns[k].size();
-        const std::size_t count = entity_count(system, owner);
-        if (columns > count) throw_missing_entity(owner, columns - 1, count);
+        const std::size_t count = parameter_count(system, kind);
+        if (columns > count) throw_missing_entity(kind, columns - 1, count);
     }
 }
 
@@ -78,6 +92,7 @@ auto& scalar_of(Store& system, Parameter p) {
         case ParamKind::CircleRadius: return system.circles[p.entity].radius;
         case ParamKind::ArcRadius: return system.arcs[p.entity].radius;
         case ParamKind::EllipseRadmin: return system.ellipses[p.entity].radmin;
+        case ParamKind::DesignVariable: return system.design_variables[p.entity].value;
         case ParamKind::ArcOfEllipseRadmin: break;
     }
     return system.arcs_of_ellipse[p.entity].radmin;
@@ -91,6 +106,7 @@ bool is_fixed(const System& system, Parameter p) {
         case ParamKind::ArcRadius: return system.arcs[p.entity].fixed;
         case ParamKind::EllipseRadmin: return system.ellipses[p.entity].fixed;
         case ParamKind::ArcOfEllipseRadmin: return system.arcs_of_ellipse[p.entity].fixed;
+        case ParamKind::DesignVariable: return system.design_variables[p.entity].fixed;
     }
     return false;
 }
@@ -103,7 +119,7 @@ public:
         std::size_t next = 2 * system.points.size();
         for (std::size_t k = kind_slot(ParamKind::CircleRadius); k < kParamKindCount; ++k) {
             start_[k] = next;
-            next += entity_count(system, owner_of(static_cast<ParamKind>(k)));
+            next += parameter_count(system, static_cast<ParamKind>(k));
         }
         total_ = next;
     }
@@ -117,7 +133,8 @@ public:
             case ParamKind::CircleRadius:
             case ParamKind::ArcRadius:
             case ParamKind::EllipseRadmin:
-            case ParamKind::ArcOfEllipseRadmin: break;
+            case ParamKind::ArcOfEllipseRadmin:
+            case ParamKind::DesignVariable: break;
         }
         return start_[kind_slot(p.kind)] + p.entity;
     }
@@ -258,6 +275,7 @@ void copy_into_members(System& system) {
     for (const auto& [member, source] : system.layout.copies) {
         scalar_of(system, member) = scalar_of(std::as_const(system), source);
     }
+    refresh_bound_fields(system);
 }
 
 }  // namespace
@@ -284,7 +302,7 @@ void build_variables(System& system) {
     layout.variables.clear();
     layout.copies.clear();
     for (std::size_t k = 0; k < kParamKindCount; ++k) {
-        layout.columns[k].assign(entity_count(system, owner_of(static_cast<ParamKind>(k))),
+        layout.columns[k].assign(parameter_count(system, static_cast<ParamKind>(k)),
                                  VariableLayout::kNoColumn);
     }
 

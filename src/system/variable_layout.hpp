@@ -23,9 +23,11 @@ enum class ParamKind : std::uint8_t {
     ArcRadius,
     EllipseRadmin,
     ArcOfEllipseRadmin,
+    // A free design variable; `entity` is its position in the variable list.
+    DesignVariable,
 };
 
-inline constexpr std::size_t kParamKindCount = 6;
+inline constexpr std::size_t kParamKindCount = 7;
 
 struct Parameter {
     ParamKind kind;
@@ -69,10 +71,11 @@ double scatter_value(const System& system, ParamKind kind, double value);
 Eigen::VectorXd gather(const System& system);
 
 // Writes x into the entities (clamping radii when clamp_radii is set), then
-// propagates. x must hold at least as many entries as there are variables.
+// propagates (which also brings every bound field up to date). x must hold at least as many entries as there are variables.
 void scatter(System& system, const Eigen::VectorXd& x);
 
-// Makes every eliminated equality hold by copying each group's value to its members.
+// Makes every eliminated equality hold by copying each group's value to its
+// members, then gives every bound constraint field its expression's value.
 void propagate(System& system);
 
 }  // namespace ovralis

@@ -24,6 +24,7 @@ double& value_of(System& s, Parameter p) {
         case ParamKind::ArcRadius: return s.arcs[p.entity].radius;
         case ParamKind::EllipseRadmin: return s.ellipses[p.entity].radmin;
         case ParamKind::ArcOfEllipseRadmin: return s.arcs_of_ellipse[p.entity].radmin;
+        case ParamKind::DesignVariable: return s.design_variables[p.entity].value;
     }
     throw std::logic_error("parameter kind");
 }

@@ -42,6 +42,7 @@ double read(const System& s, Parameter p) {
         case P::ArcRadius: return s.arcs[p.entity].radius;
         case P::EllipseRadmin: return s.ellipses[p.entity].radmin;
         case P::ArcOfEllipseRadmin: return s.arcs_of_ellipse[p.entity].radmin;
+        case P::DesignVariable: return s.design_variables[p.entity].value;
     }
     return 0.0;
 }

@@ -83,12 +83,25 @@ def output_paths(inputs: list[Path], output: Path | None, beside: str, inside: s
 # ---- commands ----
 
 
+def with_variables_set(path: Path, assignments: list[tuple[str, float]]) -> str:
+    """The document at `path` with each named variable given its value."""
+    if not assignments:
+        return read_text(path)
+    system = read_system(path)
+    for name, value in assignments:
+        try:
+            system.set_variable(name, value)
+        except ValueError as error:
+            raise InputError(f"{path}: --set {name}: {error}") from None
+    return system.to_json()
+
+
 def solve_command(args: argparse.Namespace) -> int:
     targets = output_paths(args.inputs, args.output, ".solved.json", ".json")
     executor = ThreadPoolExecutor(max_workers=args.jobs) if args.jobs else None
     converged = 0
     with Progress("solving", len(args.inputs)) as progress:
-        documents = (read_text(path) for path in args.inputs)
+        documents = (with_variables_set(path, args.set) for path in args.inputs)
         solved = ovralis.solve_documents(documents, max_iter=args.max_iter, tol=args.tol, executor=executor)
         try:
             for path, target in zip(args.inputs, targets):
@@ -213,6 +226,16 @@ def positive_int(text: str) -> int:
     return value
 
 
+def assignment(text: str) -> tuple[str, float]:
+    name, equals, value = text.partition("=")
+    if not equals or not name.strip():
+        raise argparse.ArgumentTypeError(f"expected NAME=VALUE, got {text!r}")
+    try:
+        return name.strip(), float(value)
+    except ValueError:
+        raise argparse.ArgumentTypeError(f"{value!r} is not a number") from None
+
+
 def parser() -> argparse.ArgumentParser:
     root = argparse.ArgumentParser(
         prog="ovralis", description="Solve, verify, analyse and draw 2D constraint sketches stored as JSON.",
@@ -234,6 +257,8 @@ def parser() -> argparse.ArgumentParser:
     solve.add_argument("--tol", type=float, default=1e-8, help="convergence tolerance (default 1e-8)")
     solve.add_argument("-j", "--jobs", type=positive_int,
                        help="documents solved at once (default: one per CPU)")
+    solve.add_argument("--set", type=assignment, action="append", default=[], metavar="NAME=VALUE",
+                       help="give a variable of every document a value before solving (repeatable)")
 
     verify = command("verify", verify_command, "Check the solution stored in each document.")
     verify.add_argument("--tolerance", type=float, default=1e-6, help="largest residual allowed (default 1e-6)")

@@ -1,0 +1,180 @@
+#include "system/document_design_intent.hpp"
+
+#include <cmath>
+
+#include <rapidjson/document.h>
+#include <rapidjson/stringbuffer.h>
+#include <rapidjson/writer.h>
+
+#include "system/design_intent_edits.hpp"
+#include "system/errors.hpp"
+#include "system/number_text.hpp"
+
+namespace ovralis {
+namespace {
+
+using Writer = rapidjson::Writer<rapidjson::StringBuffer>;
+
+void key(Writer& writer, std::string_view name) {
+    writer.Key(name.data(), static_cast<rapidjson::SizeType>(name.size()));
+}
+
+void text_value(Writer& writer, std::string_view text) {
+    writer.String(text.data(), static_cast<rapidjson::SizeType>(text.size()));
+}
+
+// The member `name` of the top-level object as a JSON array of its own.
+template <typename Items, typename WriteItem>
+void write_member(std::string& out, std::string_view name, const Items& items, WriteItem write) {
+    if (items.empty()) return;
+    rapidjson::StringBuffer buffer;
+    Writer writer(buffer);
+    writer.StartArray();
+    for (const auto& item : items) write(writer, item);
+    writer.EndArray();
+    out += ",\"";
+    out += name;
+    out += "\":";
+    out.append(buffer.GetString(), buffer.GetSize());
+}
+
+[[noreturn]] void refuse(std::string_view member, rapidjson::SizeType item, const std::string& why) {
+    throw DocumentError(std::string(member) + "[" + std::to_string(item) + "]: " + why);
+}
+
+const rapidjson::Value& member_of(const rapidjson::Value& object, const char* name,
+                                  std::string_view list, rapidjson::SizeType item) {
+    const auto found = object.FindMember(name);
+    if (found == object.MemberEnd()) refuse(list, item, std::string("missing member \"") + name + "\"");
+    return found->value;
+}
+
+std::string_view string_member(const rapidjson::Value& object, const char* name,
+                               std::string_view list, rapidjson::SizeType item) {
+    const rapidjson::Value& value = member_of(object, name, list, item);
+    if (!value.IsString()) refuse(list, item, std::string("\"") + name + "\" must be a string");
+    return {value.GetString(), value.GetStringLength()};
+}
+
+// The object items of a top-level array member, each checked to have exactly `members` members.
+const rapidjson::Value* array_member(const rapidjson::Document& document, const char* name) {
+    const auto found = document.FindMember(name);
+    if (found == document.MemberEnd()) return nullptr;
+    if (!found->value.IsArray()) throw DocumentError(std::string("\"") + name + "\" must be an array");
+    return &found->value;
+}
+
+void require_object(const rapidjson::Value& item, std::string_view list, rapidjson::SizeType i,
+                    rapidjson::SizeType members) {
+    if (!item.IsObject() || item.MemberCount() != members) {
+        refuse(list, i, "expected an object of " + std::to_string(members) + " members");
+    }
+}
+
+void read_variables(const rapidjson::Value& list, System& system) {
+    for (rapidjson::SizeType i = 0; i < list.Size(); ++i) {
+        const rapidjson::Value& item = list[i];
+        require_object(item, "variables", i, 3);
+        const std::string_view name = string_member(item, "name", "variables", i);
+        const rapidjson::Value& value = member_of(item, "value", "variables", i);
+        const rapidjson::Value& fixed = member_of(item, "fixed", "variables", i);
+        if (!value.IsNumber()) refuse("variables", i, "\"value\" must be a number");
+        if (!fixed.IsBool()) refuse("variables", i, "\"fixed\" must be true or false");
+        try {
+            add_variable(system, name, value.GetDouble(), fixed.GetBool());
+        } catch (const InvalidArgument& error) {
+            refuse("variables", i, error.what());
+        }
+    }
+}
+
+void read_bindings(const rapidjson::Value& list, System& system) {
+    for (rapidjson::SizeType i = 0; i < list.Size(); ++i) {
+        const rapidjson::Value& item = list[i];
+        require_object(item, "bindings", i, 3);
+        const rapidjson::Value& constraint = member_of(item, "constraint", "bindings", i);
+        if (!constraint.IsUint64()) refuse("bindings", i, "\"constraint\" must be an index");
+        const std::string_view field = string_member(item, "field", "bindings", i);
+        const std::string_view expression = string_member(item, "expression", "bindings", i);
+        try {
+            restore_binding(system, constraint.GetUint64(), field, expression);
+        } catch (const InvalidArgument& error) {
+            refuse("bindings", i, error.what());
+        } catch (const InvalidReference& error) {
+            refuse("bindings", i, error.what());
+        }
+    }
+}
+
+void read_equations(const rapidjson::Value& list, System& system) {
+    for (rapidjson::SizeType i = 0; i < list.Size(); ++i) {
+        const rapidjson::Value& item = list[i];
+        if (!item.IsString()) refuse("equations", i, "expected a string");
+        try {
+            add_equation(system, {item.GetString(), item.GetStringLength()});
+        } catch (const InvalidArgument& error) {
+            refuse("equations", i, error.what());
+        } catch (const InvalidReference& error) {
+            refuse("equations", i, error.what());
+        }
+    }
+}
+
+}  // namespace
+
+bool has_design_records(const System& system) {
+    return !system.design_variables.empty() || !system.bindings.empty() ||
+           !system.equations.empty();
+}
+
+std::string design_intent_members(const System& system) {
+    std::string out;
+    write_member(out, "variables", system.design_variables,
+                 [](Writer& writer, const DesignVariable& v) {
+                     writer.StartObject();
+                     key(writer, "name");
+                     text_value(writer, v.name);
+                     key(writer, "value");
+                     const std::string number = format_json_number(v.value);
+                     writer.RawValue(number.data(), number.size(), rapidjson::kNumberType);
+                     key(writer, "fixed");
+                     writer.Bool(v.fixed);
+                     writer.EndObject();
+                 });
+    write_member(out, "bindings", system.bindings, [&](Writer& writer, const Binding& b) {
+        writer.StartObject();
+        key(writer, "constraint");
+        writer.Uint64(b.constraint);
+        key(writer, "field");
+        text_value(writer, bound_field_name(system, b));
+        key(writer, "expression");
+        text_value(writer, b.text);
+        writer.EndObject();
+    });
+    write_member(out, "equations", system.equations,
+                 [](Writer& writer, const Equation& e) { text_value(writer, e.text); });
+    return out;
+}
+
+void read_design_intent(std::string_view text, System& system) {
+    // Most documents have none of the members: only those that name one are read twice.
+    const auto names = [&](std::string_view member) {
+        return text.find(member) != std::string_view::npos;
+    };
+    if (!names("\"variables\"") && !names("\"bindings\"") && !names("\"equations\"")) return;
+    rapidjson::Document document;
+    document.Parse<rapidjson::kParseFullPrecisionFlag | rapidjson::kParseIterativeFlag>(
+        text.data(), text.size());
+    if (document.HasParseError() || !document.IsObject()) return;  // the first reading judged it
+    if (const rapidjson::Value* list = array_member(document, "variables")) {
+        read_variables(*list, system);
+    }
+    if (const rapidjson::Value* list = array_member(document, "bindings")) {
+        read_bindings(*list, system);
+    }
+    if (const rapidjson::Value* list = array_member(document, "equations")) {
+        read_equations(*list, system);
+    }
+}
+
+}  // namespace ovralis
