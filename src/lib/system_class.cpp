@@ -7,6 +7,7 @@
 
 #include "lib/analysis_class.hpp"
 #include "lib/constraint_class.hpp"
+#include "lib/drawing_methods.hpp"
 #include "lib/render_methods.hpp"
 #include "lib/result_classes.hpp"
 #include "lib/store_access.hpp"
@@ -616,6 +617,7 @@ std::vector<PyMethodDef>& system_methods() {
                            "        solve reads it: a length relative to the sketch's mean point\n"
                            "        spacing, or an angle in radians (default 1e-8)\n\n"
                            "Returns: ConstraintAnalysis."));
+        append_drawing_methods(m);
         m.push_back(PyMethodDef{nullptr, nullptr, 0, nullptr});
         return m;
     }();
@@ -626,6 +628,10 @@ std::vector<PyMethodDef>& system_methods() {
 
 PyObject* with_shared_store(PyObject* self, const std::function<Ref(const System&)>& body) {
     return with_store<Access::Shared>(self, [&](System& store) { return body(store); });
+}
+
+PyObject* with_exclusive_store(PyObject* self, const std::function<Ref(System&)>& body) {
+    return with_store<Access::Exclusive>(self, [&](System& store) { return body(store); });
 }
 
 PyTypeObject* create_system_type() {

@@ -15,4 +15,7 @@ PyTypeObject* create_system_type();
 // methods whose bodies live in other files.
 PyObject* with_shared_store(PyObject* self, const std::function<Ref(const System&)>& body);
 
+// The same with exclusive access, for methods in other files that change the store.
+PyObject* with_exclusive_store(PyObject* self, const std::function<Ref(System&)>& body);
+
 }  // namespace ovralis::py
