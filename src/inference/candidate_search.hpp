@@ -7,6 +7,7 @@
 
 #include "inference/candidate_list.hpp"
 #include "inference/drawing_index.hpp"
+#include "inference/figures.hpp"
 
 namespace ovralis::inference {
 
@@ -14,6 +15,7 @@ struct SearchContext {
     const System& system;
     const DrawingFrame& frame;
     DrawingIndex& index;
+    const Figures& figures;
     CandidateList& out;
     double length_tol;  // tol times the drawing's size
     double angle_tol;   // tol, in radians
@@ -24,14 +26,14 @@ struct SearchContext {
 void search_incidences(SearchContext& context);
 
 // Horizontal, vertical, parallel, perpendicular and collinear lines, and
-// pairs of points symmetric about a line.
+// pairs of points symmetric about a line; all but the first two within one figure.
 void search_directions(SearchContext& context);
 
 // Lines tangent to circles and arcs, and circles and arcs tangent to each
 // other, at shared ends or anywhere along them.
 void search_tangencies(SearchContext& context);
 
-// Lines of equal length and circles of equal radius.
+// Lines of equal length and circles of equal radius, within one figure.
 void search_equalities(SearchContext& context);
 
 // A constraint of `kind` naming the given entities, with no real fields.

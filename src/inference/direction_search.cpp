@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <tuple>
+#include <utility>
 #include <unordered_map>
 
 #include "inference/candidate_search.hpp"
@@ -68,20 +70,25 @@ private:
 
 struct LineDirections {
     std::vector<Direction> of_line;
-    std::vector<Index> by_angle;  // line indices sorted by angle, then rank
+    std::vector<Index> figure;    // per line
+    std::vector<Index> by_angle;  // line indices sorted by figure, angle, then rank
+    std::vector<bool> along_axis;  // per line: horizontal or vertical, and those relations are wanted
 };
 
 LineDirections line_directions(const SearchContext& c, const Vec2& centre) {
     const System& s = c.system;
     LineDirections out;
-    for (const Line& l : s.lines) {
-        out.of_line.push_back(direction_of(point_at(s, l.p1), point_at(s, l.p2), centre));
+    const bool axes_wanted = c.out.wants(Relation::Horizontal) && c.out.wants(Relation::Vertical);
+    for (Index i = 0; i < s.lines.size(); ++i) {
+        const Vec2 a = point_at(s, s.lines[i].p1), b = point_at(s, s.lines[i].p2);
+        out.of_line.push_back(direction_of(a, b, centre));
+        out.figure.push_back(c.figures.of_line(s, i));
+        out.along_axis.push_back(axes_wanted && (std::fabs(b.y() - a.y()) <= c.length_tol ||
+                                                 std::fabs(b.x() - a.x()) <= c.length_tol));
+        out.by_angle.push_back(i);
     }
-    for (Index i = 0; i < s.lines.size(); ++i) out.by_angle.push_back(i);
-    std::sort(out.by_angle.begin(), out.by_angle.end(), [&](Index a, Index b) {
-        const double x = out.of_line[a].angle, y = out.of_line[b].angle;
-        return x < y || (x == y && c.frame.line_rank[a] < c.frame.line_rank[b]);
-    });
+    auto key = [&](Index i) { return std::make_tuple(out.figure[i], out.of_line[i].angle, c.frame.line_rank[i]); };
+    std::sort(out.by_angle.begin(), out.by_angle.end(), [&](Index a, Index b) { return key(a) < key(b); });
     return out;
 }
 
@@ -92,41 +99,55 @@ void axis_aligned(SearchContext& c) {
     }
 }
 
-// Runs of lines whose angles follow within the tolerance are chained
-// pairwise; the first and last lines meet across the wrap at pi.
+// Two lines along the axes are parallel or perpendicular through their
+// horizontal and vertical relations already (added or implied), so they are
+// not offered as pairs: that keeps the pairs of a large drawing drawn on the
+// axes, most of all, from tying far-apart lines together.
+void offer_pair(SearchContext& c, const LineDirections& d, Relation relation, ConstraintKind kind, Index a, Index b) {
+    if (d.along_axis[a] && d.along_axis[b]) return;
+    c.out.offer(relation, relation_constraint(kind, a, b));
+}
+
+// Runs of lines of one figure whose angles follow within the tolerance are
+// chained pairwise; a figure's first and last lines meet across the wrap at pi.
 void parallel_runs(SearchContext& c, const LineDirections& d) {
     const auto& order = d.by_angle;
-    for (std::size_t k = 1; k < order.size(); ++k) {
-        c.out.offer(Relation::Parallel,
-                    relation_constraint(ConstraintKind::Parallel, order[k - 1], order[k]));
-    }
-    if (order.size() > 2) {
-        c.out.offer(Relation::Parallel,
-                    relation_constraint(ConstraintKind::Parallel, order.back(), order.front()));
+    std::size_t first = 0;
+    for (std::size_t k = 1; k <= order.size(); ++k) {
+        if (k < order.size() && d.figure[order[k]] == d.figure[order[first]]) {
+            offer_pair(c, d, Relation::Parallel, ConstraintKind::Parallel, order[k - 1], order[k]);
+            continue;
+        }
+        if (k - first > 2) offer_pair(c, d, Relation::Parallel, ConstraintKind::Parallel, order[k - 1], order[first]);
+        first = k;
     }
 }
 
-// Lines meeting at a point, and for each direction the nearest direction a
-// quarter turn away.
+// Lines meeting at a point, and for each direction of a figure the nearest
+// direction a quarter turn away in the same figure.
 void perpendicular_pairs(SearchContext& c, const LineDirections& d) {
     for (const auto& lines : c.index.lines_at_point) {
         for (std::size_t i = 0; i < lines.size(); ++i) {
             for (std::size_t j = i + 1; j < lines.size(); ++j) {
-                c.out.offer(Relation::Perpendicular,
-                            relation_constraint(ConstraintKind::Perpendicular, lines[i], lines[j]));
+                offer_pair(c, d, Relation::Perpendicular, ConstraintKind::Perpendicular, lines[i], lines[j]);
             }
         }
     }
     const auto& order = d.by_angle;
     for (std::size_t k = 0; k < order.size(); ++k) {
-        if (k > 0 && d.of_line[order[k]].angle - d.of_line[order[k - 1]].angle <= c.angle_tol) continue;
-        double target = d.of_line[order[k]].angle + 0.5 * kPi;
+        const Index line = order[k];
+        if (k > 0 && d.figure[order[k - 1]] == d.figure[line] &&
+            d.of_line[line].angle - d.of_line[order[k - 1]].angle <= c.angle_tol) {
+            continue;
+        }
+        double target = d.of_line[line].angle + 0.5 * kPi;
         if (target >= kPi) target -= kPi;
-        const auto first = std::lower_bound(order.begin(), order.end(), target - c.angle_tol,
-                                            [&](Index line, double a) { return d.of_line[line].angle < a; });
-        if (first != order.end()) {
-            c.out.offer(Relation::Perpendicular,
-                        relation_constraint(ConstraintKind::Perpendicular, order[k], *first));
+        const auto key = std::make_pair(d.figure[line], target - c.angle_tol);
+        const auto found = std::lower_bound(order.begin(), order.end(), key, [&](Index other, const auto& k2) {
+            return std::make_pair(d.figure[other], d.of_line[other].angle) < k2;
+        });
+        if (found != order.end() && d.figure[*found] == d.figure[line]) {
+            offer_pair(c, d, Relation::Perpendicular, ConstraintKind::Perpendicular, line, *found);
         }
     }
 }
@@ -145,6 +166,7 @@ void collinear_and_symmetric(SearchContext& c, const LineDirections& d, const Ve
             const Index own = c.frame.line_rank[i];
             Index next = i;
             index.near(d.of_line[i], [&](Index j) {
+                if (d.figure[j] != d.figure[i]) return;
                 const Index rank = c.frame.line_rank[j];
                 if (rank > own && (next == i || rank < c.frame.line_rank[next])) next = j;
             });
@@ -155,12 +177,13 @@ void collinear_and_symmetric(SearchContext& c, const LineDirections& d, const Ve
     }
     if (!c.out.wants(Relation::Symmetric)) return;
     auto mirrored_about = [&](Index a, Index b, Index own_line) {
+        const Index figure = c.figures.of_point[a];
         const Vec2 pa = point_at(s, a), pb = point_at(s, b);
         if (!(squared_norm(pb - pa) > 0.0)) return;
         const Vec2 m = 0.5 * (pa + pb);
         const Direction bisector = direction_of(m, m + perp(pb - pa), centre);
         index.near(bisector, [&](Index axis) {
-            if (axis == own_line) return;
+            if (axis == own_line || d.figure[axis] != figure) return;
             c.out.offer(Relation::Symmetric, relation_constraint(ConstraintKind::Symmetry, a, b, axis));
         });
     };

@@ -16,8 +16,9 @@ std::vector<Constraint> holding_candidates(const System& system, const Inference
     const DrawingFrame frame = measure_drawing(system);
     const double length_tol = options.tol * frame.size;
     DrawingIndex index(system, frame, length_tol);
+    const Figures figures = find_figures(system, frame);
     CandidateList list(system, frame, options.tol, options.relations);
-    SearchContext context{system, frame, index, list, length_tol, options.tol};
+    SearchContext context{system, frame, index, figures, list, length_tol, options.tol};
     search_incidences(context);
     search_directions(context);
     search_tangencies(context);
