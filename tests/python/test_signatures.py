@@ -78,6 +78,12 @@ SYSTEM_METHODS = [
      "Move a point as close to (x, y) as the constraints allow."),
     ("analyze_constraints", "(self, /, tol=1e-08)",
      "Find redundant and conflicting constraints and what can still move."),
+    ("infer_constraints", "(self, /, tol=1e-06, kinds=None)",
+     "Add the relations that hold in the drawing; returns the added indices."),
+    ("autodimension", "(self, /, datum=None)",
+     "Add dimensions until nothing is left free; returns the added indices."),
+    ("to_dxf", "(self, /, target, *, dimensions=True)",
+     "Write the sketch as a DXF drawing (needs ezdxf: pip install ovralis[dxf])."),
 ]
 
 
