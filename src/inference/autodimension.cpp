@@ -97,6 +97,26 @@ void add_shape_dimensions(const System& s, const DrawingFrame& frame, std::vecto
     }
 }
 
+// Each point's distance from the lines that meet at the datum (its edges), as
+// a drawing dimensions positions from the edges of its datum corner.
+void add_edge_baselines(const System& s, const DrawingFrame& frame, Index datum, std::vector<Constraint>& out) {
+    std::vector<Index> edges;
+    for (Index i = 0; i < s.lines.size(); ++i) {
+        if (s.lines[i].p1 == datum || s.lines[i].p2 == datum) edges.push_back(i);
+    }
+    std::sort(edges.begin(), edges.end(), [&](Index a, Index b) { return frame.line_rank[a] < frame.line_rank[b]; });
+    const double tiny = kIndependenceMargin * frame.size;
+    for (const Index p : points_by_distance(s, frame, datum, true)) {
+        for (const Index edge : edges) {
+            const Vec2 a = at(s, s.lines[edge].p1), d = at(s, s.lines[edge].p2) - a;
+            if (!(norm(d) > tiny)) continue;
+            const double distance = std::fabs(cross(d, at(s, p) - a)) / norm(d);
+            if (distance <= tiny) continue;  // on the edge: a relation's business, not a dimension's
+            out.push_back(dimension(ConstraintKind::PointLineDistance, {p, edge, 0}, {distance, 0.0}));
+        }
+    }
+}
+
 void add_baseline(const System& s, const DrawingFrame& frame, Index from, std::vector<Constraint>& out) {
     for (const Index p : points_by_distance(s, frame, from, true)) {
         out.push_back(dimension(ConstraintKind::Distance, {from, p, 0}, {norm(at(s, p) - at(s, from)), 0.0}));
@@ -143,6 +163,7 @@ std::vector<Index> autodimension(System& s, Index datum) {
 
     std::vector<Constraint> dimensions;
     add_shape_dimensions(s, frame, dimensions);
+    add_edge_baselines(s, frame, datum, dimensions);
     add_baseline(s, frame, datum, dimensions);
     if (second) add_baseline(s, frame, *second, dimensions);
     for (const Index p : points_by_distance(s, frame, datum, true)) dimensions.push_back(fixed_where_it_is(s, p));

@@ -22,7 +22,8 @@ std::optional<Index> lowest_left_point(const System& system);
 // 3. the radii of circles and arcs;
 // 4. the lengths of lines;
 // 5. the angles between lines that meet and are not parallel;
-// 6. each point's distance from the datum, then from the second datum (one
+// 6. each point's distance from the lines that meet at the datum (its
+//    edges), then from the datum itself, then from the second datum (one
 //    baseline convention), nearest first;
 // 7. any point still free fixed where it is.
 // Returns the added constraints' positions, ascending. Indices must be valid.
