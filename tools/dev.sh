@@ -54,7 +54,7 @@ install_python_packages() {
         "$PYTHON" -m venv "$VENV"
     fi
     "$VENV/bin/python" -m pip install --quiet --disable-pip-version-check pytest numpy scipy mypy "dask[distributed]" \
-        cairosvg pillow hypothesis
+        cairosvg pillow hypothesis ezdxf
     "$VENV/bin/python" -m pip install --quiet --disable-pip-version-check .
 }
 

@@ -7,7 +7,8 @@ Solvers: Levenberg-Marquardt, DogLeg, BFGS, MultiStart, Sparse.
 
 from collections.abc import Callable, Generator, Iterable
 from concurrent.futures import Executor
-from typing import Literal, SupportsFloat, SupportsIndex, TypedDict, final
+from os import PathLike
+from typing import IO, Literal, SupportsFloat, SupportsIndex, TypedDict, final
 
 # Entity indices accept any integer-like object (numpy integers too) and must
 # not be negative; reals accept anything with __float__.
@@ -62,6 +63,7 @@ __all__ = [
     "arc_radius_constraint",
     "arc_sweep_angle_constraint",
     "solve_documents",
+    "from_dxf",
 ]
 
 class InternalError(BaseException):
@@ -239,6 +241,10 @@ class System:
     def add_equation(self, text: str) -> int: ...
     def remove_equation(self, idx: _Index) -> str: ...
     def equations(self) -> list[str]: ...
+    # Drawings: inference and dimensions run in the core; to_dxf needs ezdxf.
+    def infer_constraints(self, tol: _Real = 1e-6, kinds: Iterable[str] | None = None) -> list[int]: ...
+    def autodimension(self, datum: _Index | None = None) -> list[int]: ...
+    def to_dxf(self, target: str | PathLike[str] | IO[str], *, dimensions: bool = True) -> None: ...
 
 @final
 class SolveResult:
@@ -374,3 +380,12 @@ def arc_sweep_angle_constraint(arc: _Index, deg: _Real) -> Constraint: ...
 def solve_documents(
     documents: Iterable[str], *, max_iter: int = 200, tol: float = 1e-8, executor: Executor | None = None
 ) -> Generator[tuple[str, SolveResult], None, None]: ...
+
+# Reading DXF drawings (implemented in ovralis._dxf; needs ezdxf).
+def from_dxf(
+    source: str | PathLike[str] | IO[str],
+    *,
+    layers: Iterable[str] | None = None,
+    infer: bool = True,
+    tol: float = 1e-6,
+) -> System: ...

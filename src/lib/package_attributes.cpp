@@ -15,6 +15,7 @@ struct LazyName {
 // concurrent.futures; the submodule is loaded when its name is first read.
 constexpr LazyName kLazyNames[] = {
     {"solve_documents", "ovralis._batch"},
+    {"from_dxf", "ovralis._dxf"},
 };
 
 // The module's __getattr__, called only for names missing from the module's

@@ -11,6 +11,7 @@
 #include "lib/constraint_class.hpp"
 #include "lib/design_intent_methods.hpp"
 #include "lib/diagnosis_methods.hpp"
+#include "lib/drawing_methods.hpp"
 #include "lib/follow_methods.hpp"
 #include "lib/render_methods.hpp"
 #include "lib/result_classes.hpp"
@@ -635,6 +636,7 @@ std::vector<PyMethodDef>& system_methods() {
         m.push_back(method("measure", measure, kMeasureDoc));
         m.push_back(method("repairs", repairs, kRepairsDoc));
         append_design_intent_methods(m);
+        append_drawing_methods(m);
         m.push_back(PyMethodDef{nullptr, nullptr, 0, nullptr});
         return m;
     }();

@@ -23,4 +23,7 @@ PyObject* with_exclusive_store(PyObject* self, const std::function<Ref(System&)>
 // A new System object owning `store`, bound to the calling thread.
 Ref wrap_new_system(System&& store);
 
+// The same with exclusive access, for methods in other files that change the store.
+PyObject* with_exclusive_store(PyObject* self, const std::function<Ref(System&)>& body);
+
 }  // namespace ovralis::py

@@ -84,6 +84,12 @@ SYSTEM_METHODS = [
      "The values of constraint index's dimension that follow() reaches from here."),
     ("alternatives", "(self, /, limit=8)",
      "Other solutions of the same constraints near this one, nearest first."),
+    ("infer_constraints", "(self, /, tol=1e-06, kinds=None)",
+     "Add the relations that hold in the drawing; returns the added indices."),
+    ("autodimension", "(self, /, datum=None)",
+     "Add dimensions until nothing is left free; returns the added indices."),
+    ("to_dxf", "(self, /, target, *, dimensions=True)",
+     "Write the sketch as a DXF drawing (needs ezdxf: pip install ovralis[dxf])."),
 ]
 
 

@@ -269,6 +269,9 @@ def parser() -> argparse.ArgumentParser:
     render = command("render", render_command, "Draw each document as SVG.")
     render.add_argument("-o", "--output", type=Path, metavar="OUT.svg",
                         help="output file for one input, or directory for several (default: IN.svg beside each)")
+
+    from ovralis._cli_dxf import add_drawing_commands
+    add_drawing_commands(commands)
     return root
 
 
