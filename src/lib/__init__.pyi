@@ -60,6 +60,7 @@ __all__ = [
     "arc_radius_constraint",
     "arc_sweep_angle_constraint",
     "solve_documents",
+    "SketchWidget",
 ]
 
 class InternalError(BaseException):
@@ -214,6 +215,7 @@ class System:
         margin: _Real = 24.0,
         labels: bool = True,
         analysis: object | None = None,
+        bounds: tuple[_Real, _Real, _Real, _Real] | None = None,
     ) -> str: ...
     def _repr_svg_(self) -> str: ...
 
@@ -324,3 +326,11 @@ def arc_sweep_angle_constraint(arc: _Index, deg: _Real) -> Constraint: ...
 def solve_documents(
     documents: Iterable[str], *, max_iter: int = 200, tol: float = 1e-8, executor: Executor | None = None
 ) -> Generator[tuple[str, SolveResult], None, None]: ...
+
+class SketchWidget:
+    """The live sketch view in a notebook (an anywidget; pip install ovralis[widget])."""
+    status: str
+    height: int
+    def __init__(self, system: System, **kwargs: object) -> None: ...
+    @property
+    def system(self) -> System: ...

@@ -12,9 +12,11 @@ struct LazyName {
 };
 
 // Importing these at start-up would make every `import ovralis` pay for
-// concurrent.futures; the submodule is loaded when its name is first read.
+// concurrent.futures or a notebook's widget library; the submodule is loaded
+// when its name is first read.
 constexpr LazyName kLazyNames[] = {
     {"solve_documents", "ovralis._batch"},
+    {"SketchWidget", "ovralis._widget"},
 };
 
 // The module's __getattr__, called only for names missing from the module's
