@@ -67,3 +67,22 @@ def constraints_hold(s, tol=1e-7):
         if abs(math.dist(s.get_point(c.p1), s.get_point(c.p2)) - c.d) > tol:
             return False
     return True
+
+
+def bracket():
+    """An L-shaped bracket dimensioned all round, with a hole whose centre is still free:
+    two degrees of freedom. Constraint k's marks must all be in view."""
+    s = ovralis.System()
+    corners = [(0, 0), (8, 0), (8, 2), (3, 2), (3, 6), (0, 6)]
+    p = [s.add_point(x, y, fixed=(i == 0)) for i, (x, y) in enumerate(corners)]
+    for i in range(6):
+        s.add_line(p[i], p[(i + 1) % 6])
+    for i in range(6):
+        (s.add_horizontal_constraint if i % 2 == 0 else s.add_vertical_constraint)(p[i], p[(i + 1) % 6])
+    s.add_distance_constraint(p[0], p[1], 8.0)
+    s.add_distance_constraint(p[1], p[2], 2.0)
+    s.add_distance_constraint(p[4], p[5], 3.0)
+    s.add_distance_constraint(p[5], p[0], 6.0)
+    s.add_circle(s.add_point(1.5, 4.2), 0.8)
+    s.add_circle_radius_constraint(0, 0.8)
+    return s

@@ -19,7 +19,7 @@ from pathlib import Path
 import pytest
 
 import ovralis
-from sketch_views import (ELBOW, PIVOT, TIP, conflicting_triangle, constraints_hold, elbow_for, linkage, side_of_elbow,
+from sketch_views import (ELBOW, PIVOT, TIP, bracket, conflicting_triangle, constraints_hold, elbow_for, linkage, side_of_elbow,
                           triangle)
 
 playwright = pytest.importorskip("playwright.sync_api")
@@ -152,9 +152,23 @@ def test_dragging_a_point_moves_it_along_its_constraints(page_on):
     assert moved.get_point(ELBOW) == pytest.approx(elbow_for(tip, side), abs=1e-7)
     assert moved.get_point(PIVOT) == (0.0, 0.0)
     assert constraints_hold(moved)
+
+
+def test_what_a_person_sees_every_mark_in_view_and_the_free_hole(page_on):
+    _, page = page_on(bracket())
+    hole = bracket().num_points() - 1
+    page.drag(bracket().get_point(hole), (1.2, 4.6))
+    page.page.keyboard.press("f")
+    page.page.keyboard.press("e")
+    page.settle()
+    assert page.page.inner_text("[data-status]") == "2 degrees of freedom · under constrained"
+    assert page.ink(f'[data-point="{hole}"]') == FREE_INK
+    canvas = page.page.locator(".ovralis-canvas").bounding_box()
+    for k in range(bracket().num_constraints()):
+        box = page.page.locator(f'[data-constraint="{k}"]').first.bounding_box()
+        assert canvas["x"] <= box["x"] and box["x"] + box["width"] <= canvas["x"] + canvas["width"], k
+        assert canvas["y"] <= box["y"] and box["y"] + box["height"] <= canvas["y"] + canvas["height"], k
     if SCREENSHOTS:
-        page.page.click('[data-action="free"]')
-        page.settle()
         page.page.screenshot(path=str(Path(SCREENSHOTS) / "live_view.png"))
 
 
@@ -285,6 +299,8 @@ def test_the_widget_front_end_drags_and_edits_the_callers_system(browser):
     assert s.get_point(TIP) == pytest.approx(tip, abs=1e-9)
     assert s.get_point(ELBOW) == pytest.approx(elbow_for(tip, side), abs=1e-7)
     assert constraints_hold(s)
+    page.page.click('[data-action="fit"]')  # the elbow swung out of the first view
+    page.settle()
     page.type_dimension(0, 0.9)
     assert s.get_constraint(0).d == 0.9 and constraints_hold(s)
     page.page.click(".ovralis-canvas")  # the widget takes keys only when focused
