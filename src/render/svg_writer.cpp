@@ -853,10 +853,12 @@ bool has_annotations(const System& system, const SvgOptions& options) {
     return false;
 }
 
-// The band kept for annotations, never more than a quarter of the space inside the margin.
+// The band kept for annotations, never more than an eighth of the space inside the margin.
 double annotation_band(const System& system, const SvgOptions& options) {
     if (!has_annotations(system, options)) return 0.0;
-    return std::min(kAnnotationBand, (options.width - 2.0 * options.margin) / 4.0);
+    double band = std::min(kAnnotationBand, (options.width - 2.0 * options.margin) / 8.0);
+    if (options.height) band = std::min(band, (*options.height - 2.0 * options.margin) / 8.0);
+    return band;
 }
 
 void draw_annotations(std::string& out, const System& system, const View& view, Pixel middle,

@@ -104,7 +104,7 @@ class SketchServer(ThreadingHTTPServer):
 
     @property
     def url(self) -> str:
-        host, port = self.server_address[:2]
+        host, port = self.socket.getsockname()[:2]
         return f"http://{host}:{port}/"
 
 

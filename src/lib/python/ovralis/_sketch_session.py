@@ -25,7 +25,7 @@ from __future__ import annotations
 import math
 from collections.abc import Callable
 from types import SimpleNamespace
-from typing import Any
+from typing import Any, cast
 
 import ovralis
 
@@ -56,7 +56,8 @@ def dimension_field(constraint: ovralis.Constraint) -> str:
 def with_value(constraint: ovralis.Constraint, value: float) -> ovralis.Constraint:
     """The same constraint with its dimension set to `value`."""
     field = dimension_field(constraint)
-    rebuild, (kind, *values) = constraint.__reduce__()
+    # A constraint's pickling state is its kind and its fields, in field order.
+    rebuild, (kind, *values) = cast("tuple[Any, tuple[Any, ...]]", constraint.__reduce__())
     position = list(constraint.fields()).index(field)
     values[position] = value
     return rebuild(kind, *values)
@@ -92,8 +93,8 @@ def drawing_bounds(system: ovralis.System) -> list[float]:
     finite = [(x, y) for x, y in zip(xs, ys) if math.isfinite(x) and math.isfinite(y)]
     if not finite:
         return [-1.0, -1.0, 1.0, 1.0]
-    xs, ys = zip(*finite)
-    return [min(xs), min(ys), max(xs), max(ys)]
+    return [min(x for x, _ in finite), min(y for _, y in finite),
+            max(x for x, _ in finite), max(y for _, y in finite)]
 
 
 class SketchSession:

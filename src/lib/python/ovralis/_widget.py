@@ -10,14 +10,14 @@ the caller's own, edited in place.
 
 from __future__ import annotations
 
-from importlib import resources
+from importlib import resources, util
 from typing import Any
 
-try:
-    import anywidget
-    import traitlets
-except ImportError as error:
-    raise ImportError("ovralis.SketchWidget needs anywidget: pip install ovralis[widget]") from error
+if util.find_spec("anywidget") is None:
+    raise ImportError("ovralis.SketchWidget needs anywidget: pip install ovralis[widget]")
+
+import anywidget
+import traitlets
 
 import ovralis
 from ovralis._sketch_session import SketchSession
