@@ -110,6 +110,9 @@ class SketchServer(ThreadingHTTPServer):
 
 class SketchRequestHandler(BaseHTTPRequestHandler):
     server: SketchServer
+    # Keep-alive: a drag sends a request per frame, and a new connection for
+    # each would cost more than the answer.
+    protocol_version = "HTTP/1.1"
 
     def do_GET(self) -> None:
         name = "index.html" if self.path in ("/", "/index.html") else self.path.removeprefix("/static/")
