@@ -308,4 +308,6 @@ def test_the_widget_front_end_drags_and_edits_the_callers_system(browser):
     page.settle()
     assert s.get_constraint(0).d == 1.0
     assert widget.status == page.page.inner_text("[data-status]")
+    if SCREENSHOTS:
+        page.page.locator("#widget").screenshot(path=str(Path(SCREENSHOTS) / "live_widget.png"))
     page.close()

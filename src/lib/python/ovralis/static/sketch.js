@@ -11,6 +11,9 @@
 const GRAB_RADIUS = 10; // pixels from a point's centre that still grab it
 const ZOOM_PER_WHEEL_PIXEL = 0.0015;
 const FIT_MARGIN = 0.12; // of the view kept free around the drawing when fitting
+// Requests whose outcome the message line reports even when it has nothing to say.
+const EDITS = new Set(["set_dimension", "undo", "redo", "save", "end_drag"]);
+const HINT = "Drag a point to move it · double-click a dimension to type a value";
 
 const TOOLBAR = `
   <button type="button" data-action="undo" title="Undo (Ctrl+Z)">Undo</button>
@@ -21,7 +24,7 @@ const TOOLBAR = `
   <button type="button" data-action="conflicts" aria-pressed="false"
           title="Colour conflicting constraints and their groups (C)">Conflicts</button>
   <button type="button" data-action="fit" title="Fit the drawing to the view (F)">Fit</button>
-  <span class="ovralis-separator"></span>
+  <span class="ovralis-separator" data-before="save"></span>
   <button type="button" data-action="save" title="Save the document (Ctrl+S)">Save</button>
   <span class="ovralis-status" data-status></span>`;
 
@@ -72,14 +75,17 @@ export function mountSketch(root, send, options = {}) {
   root.innerHTML = `
     <div class="ovralis-toolbar">${TOOLBAR}</div>
     <div class="ovralis-canvas"></div>
-    <div class="ovralis-message" data-message></div>
+    <div class="ovralis-message" data-message>${HINT}</div>
     <input class="ovralis-editor" type="text" inputmode="decimal" hidden>`;
   const canvas = root.querySelector(".ovralis-canvas");
   const statusLine = root.querySelector("[data-status]");
   const messageLine = root.querySelector("[data-message]");
   const editor = root.querySelector(".ovralis-editor");
   const button = (action) => root.querySelector(`[data-action="${action}"]`);
-  if (!canSave) button("save").hidden = true;
+  if (!canSave) {
+    button("save").hidden = true;
+    root.querySelector('[data-before="save"]').hidden = true;
+  }
   if (options.height) canvas.style.height = `${options.height}px`;
 
   const view = { cx: 0, cy: 0, scale: 1, width: 1, height: 1 };
@@ -134,7 +140,7 @@ export function mountSketch(root, send, options = {}) {
     button("redo").disabled = reply.redo === 0;
     button("free").setAttribute("aria-pressed", String(reply.free));
     button("conflicts").setAttribute("aria-pressed", String(reply.conflicts));
-    if (reply.message || request.type !== "drag") {
+    if (reply.message || EDITS.has(request.type)) {
       messageLine.textContent = reply.message;
       messageLine.classList.toggle("ovralis-refused", !reply.ok);
     }
