@@ -110,7 +110,7 @@ def main():
         try:
             url = re.search(r"http://\S+/", server.stdout.readline()).group(0)
             with sync_playwright() as p:
-                browser = p.chromium.launch(executable_path=CHROMIUM, args=["--no-sandbox"])
+                browser = p.chromium.launch(executable_path=CHROMIUM, args=["--no-sandbox", "--disable-dev-shm-usage"])
                 page = browser.new_page(viewport={"width": 1200, "height": 400})
                 page.goto(url)
                 page.wait_for_function("() => window.ovralisSketch && window.ovralisSketch.idle()")

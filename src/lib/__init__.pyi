@@ -60,7 +60,6 @@ __all__ = [
     "arc_radius_constraint",
     "arc_sweep_angle_constraint",
     "solve_documents",
-    "SketchWidget",
 ]
 
 class InternalError(BaseException):
@@ -327,6 +326,7 @@ def solve_documents(
     documents: Iterable[str], *, max_iter: int = 200, tol: float = 1e-8, executor: Executor | None = None
 ) -> Generator[tuple[str, SolveResult], None, None]: ...
 
+# Loaded on first use and left out of __all__: it needs the optional anywidget.
 class SketchWidget:
     """The live sketch view in a notebook (an anywidget; pip install ovralis[widget])."""
     status: str

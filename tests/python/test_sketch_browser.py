@@ -40,7 +40,7 @@ def chromium_path():
 @pytest.fixture(scope="module")
 def browser():
     with playwright.sync_playwright() as p:
-        browser = p.chromium.launch(executable_path=chromium_path(), args=["--no-sandbox"])
+        browser = p.chromium.launch(executable_path=chromium_path(), args=["--no-sandbox", "--disable-dev-shm-usage"])
         yield browser
         browser.close()
 

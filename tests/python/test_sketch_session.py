@@ -190,6 +190,12 @@ def test_the_widget_front_end_is_the_shared_view_with_its_notebook_host():
     assert state["height"] == 420 and "1 degree of freedom" in state["status"]
 
 
+def test_the_widget_is_loaded_on_first_use_and_not_star_exported():
+    assert "SketchWidget" not in ovralis.__all__
+    from ovralis import SketchWidget
+    assert SketchWidget is ovralis.SketchWidget
+
+
 def test_the_widget_needs_a_system():
     with pytest.raises(TypeError, match="ovralis.System"):
         ovralis.SketchWidget("sketch.json")
