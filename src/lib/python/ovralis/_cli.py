@@ -165,6 +165,8 @@ def render_command(args: argparse.Namespace) -> int:
 
 
 def serve_command(args: argparse.Namespace) -> int:
+    import webbrowser
+
     from ovralis._serve import SketchServer
 
     system = read_system(args.input)
@@ -173,6 +175,8 @@ def serve_command(args: argparse.Namespace) -> int:
     except OSError as error:
         raise InputError(f"cannot listen on {args.host}:{args.port}: {error.strerror or error}") from None
     print(f"serving {args.input} at {server.url} (Ctrl+C to stop)", flush=True)
+    if args.open:
+        webbrowser.open(server.url)
     server.serve_until_interrupted()
     return EXIT_OK
 
@@ -245,6 +249,7 @@ def parser() -> argparse.ArgumentParser:
     serve.add_argument("--port", type=int, default=8765, help="port to listen on (default 8765; 0 picks a free one)")
     serve.add_argument("--host", default="127.0.0.1",
                        help="address to listen on (default 127.0.0.1: this machine only)")
+    serve.add_argument("--open", action="store_true", help="open the page in the default web browser")
     serve.set_defaults(run=serve_command)
     return root
 
