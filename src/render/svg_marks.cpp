@@ -2,6 +2,7 @@
 
 #include "render/svg_marks.hpp"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <numbers>
@@ -91,7 +92,30 @@ std::string xml_escaped(std::string_view text) {
     return out;
 }
 
-void value_text(std::string& out, Pixel center, std::string_view text, const char* ink) {
+Pixel ValuePlaces::take(Pixel preferred, Pixel away, std::string_view text) {
+    constexpr int kTries = 6;
+    const Pixel half{text_width(text) / 2.0, kTextHeight / 2.0};
+    // One step moves the box by its own extent along `away`.
+    const double step = 2.0 * (std::abs(away.x) * half.x + std::abs(away.y) * half.y) + 2.0;
+    for (int attempt = 0; attempt < kTries; ++attempt) {
+        const Pixel center = preferred + (step * attempt) * away;
+        const Box box{center - half, center + half};
+        const bool free = std::none_of(taken_.begin(), taken_.end(), [&](const Box& other) {
+            return box.low.x < other.high.x && other.low.x < box.high.x &&
+                   box.low.y < other.high.y && other.low.y < box.high.y;
+        });
+        if (free) {
+            taken_.push_back(box);
+            return center;
+        }
+    }
+    taken_.push_back({preferred - half, preferred + half});
+    return preferred;
+}
+
+void value_text(std::string& out, ValuePlaces& places, Pixel preferred, Pixel away,
+                std::string_view text, const char* ink) {
+    const Pixel center = places.take(preferred, unit(away), text);
     const double width = text_width(text);
     out += "<rect x=\"" + number(center.x - width / 2.0) + "\" y=\"" +
            number(center.y - kTextHeight / 2.0) + "\" width=\"" + number(width) + "\" height=\"" +
@@ -100,7 +124,7 @@ void value_text(std::string& out, Pixel center, std::string_view text, const cha
            ink + "\" stroke=\"none\">" + xml_escaped(text) + "</text>\n";
 }
 
-void linear_dimension(std::string& out, Pixel a, Pixel b, Pixel normal, double offset,
+void linear_dimension(std::string& out, ValuePlaces& places, Pixel a, Pixel b, Pixel normal, double offset,
                       std::string_view text, const char* ink) {
     const Pixel n = unit(normal);
     const Pixel from = a + offset * n;
@@ -111,10 +135,10 @@ void linear_dimension(std::string& out, Pixel a, Pixel b, Pixel normal, double o
     segment(out, from, to);
     arrowhead(out, from, from - to, ink);
     arrowhead(out, to, to - from, ink);
-    value_text(out, 0.5 * (from + to) + (4.0 + clearance(text, n)) * n, text, ink);
+    value_text(out, places, 0.5 * (from + to) + (4.0 + clearance(text, n)) * n, n, text, ink);
 }
 
-void angle_dimension(std::string& out, Pixel center, double radius, double from, double sweep,
+void angle_dimension(std::string& out, ValuePlaces& places, Pixel center, double radius, double from, double sweep,
                      std::string_view text, const char* ink) {
     const auto on_arc = [&](double angle) {
         return center + Pixel{radius * std::cos(angle), radius * std::sin(angle)};
@@ -133,15 +157,16 @@ void angle_dimension(std::string& out, Pixel center, double radius, double from,
     arrowhead(out, end, tangent(from + sweep), ink);
     const double middle = from + sweep / 2.0;
     const Pixel outward{std::cos(middle), std::sin(middle)};
-    value_text(out, center + (radius + 4.0 + clearance(text, outward)) * outward, text, ink);
+    value_text(out, places, center + (radius + 4.0 + clearance(text, outward)) * outward, outward,
+               text, ink);
 }
 
-void radius_leader(std::string& out, Pixel center, Pixel rim, std::string_view text,
+void radius_leader(std::string& out, ValuePlaces& places, Pixel center, Pixel rim, std::string_view text,
                    const char* ink) {
     const Pixel outward = unit(rim - center);
     segment(out, center, rim);
     arrowhead(out, rim, outward, ink);
-    value_text(out, rim + (4.0 + clearance(text, outward)) * outward, text, ink);
+    value_text(out, places, rim + (4.0 + clearance(text, outward)) * outward, outward, text, ink);
 }
 
 void glyph(std::string& out, Glyph kind, Pixel center, const char* ink) {

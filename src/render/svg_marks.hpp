@@ -7,6 +7,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace ovralis::svg {
 
@@ -32,24 +33,42 @@ inline constexpr double kValueOffset = 10.0;
 // looks the same whatever fonts the viewer has.
 enum class Glyph { Horizontal, Vertical, Perpendicular, Parallel, Tangent, Equal };
 
-// A value text centred on `center`, on a white ground.
-void value_text(std::string& out, Pixel center, std::string_view text, const char* ink);
+// The boxes of the values drawn so far, so that a new value steps aside from them.
+class ValuePlaces {
+public:
+    // The first centre from `preferred`, stepping along the unit `away`, whose box
+    // meets no earlier value's (or `preferred` when none within a few steps is
+    // free); the box is then taken.
+    Pixel take(Pixel preferred, Pixel away, std::string_view text);
+
+private:
+    struct Box {
+        Pixel low;
+        Pixel high;
+    };
+    std::vector<Box> taken_;
+};
+
+// A value text centred on `center` (or stepped along `away` from it, clear of
+// earlier values), on a white ground.
+void value_text(std::string& out, ValuePlaces& places, Pixel center, Pixel away,
+                std::string_view text, const char* ink);
 
 // An aligned dimension of the segment a-b: extension lines from both ends,
 // the dimension line `offset` pixels along the unit `normal` with an arrowhead
 // at each end, and the value beyond it.
-void linear_dimension(std::string& out, Pixel a, Pixel b, Pixel normal, double offset,
+void linear_dimension(std::string& out, ValuePlaces& places, Pixel a, Pixel b, Pixel normal, double offset,
                       std::string_view text, const char* ink);
 
 // An arc about `center` of `radius` pixels from direction angle `from` turning
 // by `sweep` (screen radians, clockwise positive as y points down), arrowheads
 // at both ends and the value outside its middle.
-void angle_dimension(std::string& out, Pixel center, double radius, double from, double sweep,
+void angle_dimension(std::string& out, ValuePlaces& places, Pixel center, double radius, double from, double sweep,
                      std::string_view text, const char* ink);
 
 // A leader from `center` to `rim` with an arrowhead on the rim and the value
 // just outside it.
-void radius_leader(std::string& out, Pixel center, Pixel rim, std::string_view text,
+void radius_leader(std::string& out, ValuePlaces& places, Pixel center, Pixel rim, std::string_view text,
                    const char* ink);
 
 void glyph(std::string& out, Glyph kind, Pixel center, const char* ink);

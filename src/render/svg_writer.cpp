@@ -432,6 +432,7 @@ std::vector<const char*> constraint_inks(const System& system, const SvgHighligh
 constexpr double kGlyphOffset = 13.0;   // pixels from the entity to the glyph's centre
 constexpr double kGlyphSpacing = 18.0;  // pixels between glyphs sharing one entity
 constexpr double kAngleRadius = 32.0;   // pixels from the vertex to an angle's arc
+constexpr Pixel kUp{0.0, -1.0};         // the way a plain value steps aside (y down)
 // Room kept inside the margin for dimensions standing off the drawing's edge.
 constexpr double kAnnotationBand = 40.0;
 
@@ -519,7 +520,8 @@ private:
             default: break;
         }
         if (const auto l = dimension_label(system_, c)) {
-            svg::value_text(out_, pixel(l->anchor) + Pixel{0.0, -12.0}, l->text, ink);
+            svg::value_text(out_, places_, pixel(l->anchor) + Pixel{0.0, -12.0}, kUp, l->text,
+                            ink);
             return true;
         }
         return false;
@@ -539,9 +541,10 @@ private:
                   const char* ink) {
         if (!a || !b) return false;
         if (pixel_length(*b - *a) < 1.0) {
-            svg::value_text(out_, *a + Pixel{0.0, -14.0}, text, ink);
+            svg::value_text(out_, places_, *a + Pixel{0.0, -14.0}, kUp, text, ink);
         } else {
-            svg::linear_dimension(out_, *a, *b, outward(*a, *b), svg::kDimensionOffset, text, ink);
+            svg::linear_dimension(out_, places_, *a, *b, outward(*a, *b), svg::kDimensionOffset,
+                                  text, ink);
         }
         return true;
     }
@@ -555,7 +558,8 @@ private:
         const Pixel along = pixel_unit(l->second - l->first);
         const Pixel foot = l->first + dot(*p - l->first, along) * along;
         if (pixel_length(*p - foot) < 1.0) return distance(p, p, text, ink);
-        svg::linear_dimension(out_, *p, foot, perpendicular(pixel_unit(foot - *p)), 0.0, text, ink);
+        svg::linear_dimension(out_, places_, *p, foot, perpendicular(pixel_unit(foot - *p)), 0.0,
+                              text, ink);
         return true;
     }
 
@@ -563,7 +567,7 @@ private:
     void angle(Pixel vertex, Pixel from, Pixel to, const std::string& text, const char* ink) {
         const double start = std::atan2(from.y, from.x);
         const double sweep = std::remainder(std::atan2(to.y, to.x) - start, kTwoPi);
-        svg::angle_dimension(out_, vertex, kAngleRadius, start, sweep, text, ink);
+        svg::angle_dimension(out_, places_, vertex, kAngleRadius, start, sweep, text, ink);
     }
 
     bool vertex_angle(Index a, Index b, Index c, const std::string& text, const char* ink) {
@@ -602,7 +606,7 @@ private:
                 return true;
             }
         }
-        svg::value_text(out_, middle2 + Pixel{0.0, -14.0}, text, ink);
+        svg::value_text(out_, places_, middle2 + Pixel{0.0, -14.0}, kUp, text, ink);
         return true;
     }
 
@@ -613,7 +617,7 @@ private:
         const auto [center, r] = *round;
         const Pixel rim = center + r * Pixel{std::cos(direction), std::sin(direction)};
         if (r < 2.0) return distance(center, center, text, ink);
-        svg::radius_leader(out_, center, rim, text, ink);
+        svg::radius_leader(out_, places_, center, rim, text, ink);
         return true;
     }
 
@@ -739,6 +743,7 @@ private:
     const View& view_;
     Pixel middle_;
     std::string out_;
+    svg::ValuePlaces places_;
     std::map<std::pair<int, Index>, int> slots_;
     std::map<std::pair<Index, Index>, Index> line_between_;  // (lower, higher) point -> line
 };

@@ -317,3 +317,32 @@ def test_bounds_show_the_given_box_at_the_given_size():
 def test_bad_bounds_are_refused(bounds, error):
     with pytest.raises(error):
         sketch().to_svg(bounds=bounds)
+
+
+def dense_plate(holes_per_side):
+    """A plate whose holes are each dimensioned from the left and bottom edges, with radii:
+    many values competing for room."""
+    s = ovralis.System()
+    corners = [s.add_point(x, y, fixed=True) for x, y in [(0, 0), (20, 0), (20, 14), (0, 14)]]
+    bottom, _, _, left = (s.add_line(corners[i], corners[(i + 1) % 4]) for i in range(4))
+    for i in range(holes_per_side):
+        for j in range(holes_per_side):
+            x, y = 2 + 16 * i / holes_per_side + 0.7 * j, 2 + 10 * j / holes_per_side + 0.5 * i
+            centre = s.add_point(x, y)
+            circle = s.add_circle(centre, 0.8)
+            s.add_point_line_distance_constraint(centre, left, x)
+            s.add_point_line_distance_constraint(centre, bottom, y)
+            s.add_circle_radius_constraint(circle, 0.8)
+    return s
+
+
+@pytest.mark.parametrize("holes_per_side", [2, 4])
+def test_values_step_aside_from_each_other(holes_per_side):
+    root = ET.fromstring(dense_plate(holes_per_side).to_svg(width=600))
+    grounds = [tuple(float(r.get(k)) for k in ("x", "y", "width", "height"))
+               for g in root.iter(SVG + "g") if g.get("data-constraint")
+               for r in g.findall(SVG + "rect") if r.get("fill") == "white"]
+    assert len(grounds) == 3 * holes_per_side**2
+    for i, (x, y, w, h) in enumerate(grounds):
+        for (x2, y2, w2, h2) in grounds[i + 1:]:
+            assert not (x < x2 + w2 and x2 < x + w and y < y2 + h2 and y2 < y + h)
