@@ -55,7 +55,7 @@ install_python_packages() {
         "$PYTHON" -m venv "$VENV"
     fi
     "$VENV/bin/python" -m pip install --quiet --disable-pip-version-check pytest numpy scipy mypy "dask[distributed]" \
-        cairosvg pillow anywidget playwright
+        cairosvg pillow anywidget playwright nbclient nbformat ipykernel
     "$VENV/bin/python" -m pip install --quiet --disable-pip-version-check .
 }
 
