@@ -4,6 +4,7 @@
 #include "lib/analysis_class.hpp"
 #include "lib/call_guard.hpp"
 #include "lib/constraint_class.hpp"
+#include "lib/follow_result.hpp"
 #include "lib/package_attributes.hpp"
 #include "lib/result_classes.hpp"
 #include "lib/system_class.hpp"
@@ -61,6 +62,7 @@ Ref create_module() {
         {"Constraint", create_constraint_type},
         {"System", create_system_type},
         {"SolveResult", create_solve_result_type},
+        {"FollowResult", create_follow_result_type},
         {"DofAnalysis", create_dof_analysis_type},
         {"SolverDiagnostics", create_diagnostics_type},
         {"ConstraintAnalysis", create_constraint_analysis_type},

@@ -12,6 +12,7 @@
 
 #include "lib/arguments.hpp"
 #include "lib/type_helpers.hpp"
+#include "solver/follow.hpp"
 #include "solver/solve.hpp"
 #include "system/dof.hpp"
 #include "system/entities.hpp"
@@ -56,6 +57,12 @@ struct StateFields<SolveResult> {
     static constexpr auto list =
         std::tuple{&SolveResult::converged, &SolveResult::iterations, &SolveResult::max_residual,
                    &SolveResult::residual_cost};
+};
+template <>
+struct StateFields<FollowResult> {
+    static constexpr auto list =
+        std::tuple{&FollowResult::converged, &FollowResult::iterations, &FollowResult::steps,
+                   &FollowResult::max_residual, &FollowResult::reached};
 };
 template <>
 struct StateFields<DofAnalysis> {

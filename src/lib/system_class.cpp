@@ -1,5 +1,6 @@
 #include "lib/system_class.hpp"
 
+#include <cmath>
 #include <new>
 #include <string>
 #include <utility>
@@ -7,6 +8,7 @@
 
 #include "lib/analysis_class.hpp"
 #include "lib/constraint_class.hpp"
+#include "lib/follow_methods.hpp"
 #include "lib/render_methods.hpp"
 #include "lib/result_classes.hpp"
 #include "lib/store_access.hpp"
@@ -366,6 +368,9 @@ PyObject* drag(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject
         const Index point = a.index(0);
         const double x = a.real(1);
         const double y = a.real(2);
+        if (!std::isfinite(x) || !std::isfinite(y)) {
+            raise(PyExc_ValueError, "drag: the target (x, y) must be finite");
+        }
         const std::uint64_t max_iter = a.present(3) ? a.index(3) : 200;
         const double tol = a.real_or(4, 1e-8);
         const SolveResult result = without_gil_interruptible([&](const InterruptPoll& interrupted) {
@@ -605,6 +610,10 @@ std::vector<PyMethodDef>& system_methods() {
                            "point behaves in an interactive editor. When the constraints cannot\n"
                            "be satisfied, the sketch is left exactly as it was and the result\n"
                            "says not converged.\n\n"
+                           "The sketch follows the point along a continuous path, so it never\n"
+                           "jumps to another solution (a mirrored triangle) on the way. A target\n"
+                           "out of reach ends at the closest point the constraints allow.\n"
+                           "A target that is not finite raises ValueError.\n\n"
                            "Returns: SolveResult with convergence info."));
         m.push_back(method("analyze_constraints", analyze_constraints,
                            "analyze_constraints($self, tol=1e-8)\n--\n\n"
@@ -616,6 +625,7 @@ std::vector<PyMethodDef>& system_methods() {
                            "        solve reads it: a length relative to the sketch's mean point\n"
                            "        spacing, or an angle in radians (default 1e-8)\n\n"
                            "Returns: ConstraintAnalysis."));
+        append_follow_methods(m);
         m.push_back(PyMethodDef{nullptr, nullptr, 0, nullptr});
         return m;
     }();
@@ -627,6 +637,12 @@ std::vector<PyMethodDef>& system_methods() {
 PyObject* with_shared_store(PyObject* self, const std::function<Ref(const System&)>& body) {
     return with_store<Access::Shared>(self, [&](System& store) { return body(store); });
 }
+
+PyObject* with_exclusive_store(PyObject* self, const std::function<Ref(System&)>& body) {
+    return with_store<Access::Exclusive>(self, [&](System& store) { return body(store); });
+}
+
+Ref wrap_new_system(System&& store) { return wrap_system(std::move(store)); }
 
 PyTypeObject* create_system_type() {
     static PyType_Slot slots[] = {

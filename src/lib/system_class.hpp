@@ -15,4 +15,10 @@ PyTypeObject* create_system_type();
 // methods whose bodies live in other files.
 PyObject* with_shared_store(PyObject* self, const std::function<Ref(const System&)>& body);
 
+// The same with exclusive access, for methods that change the store.
+PyObject* with_exclusive_store(PyObject* self, const std::function<Ref(System&)>& body);
+
+// A new System object owning `store`, bound to the calling thread.
+Ref wrap_new_system(System&& store);
+
 }  // namespace ovralis::py

@@ -1,28 +1,33 @@
-// The drag is a sequence of weighted projections. At the current point x_k
-// with residual F and Jacobian J, the next point is the one nearest to a
-// reference point x_ref (the start, with the dragged point at its target)
-// that satisfies the linearised constraints F + J (x - x_k) = 0, "nearest"
-// measured with weights W:
+// A drag in three stages.
 //
-//     x_{k+1} = x_ref - W^-1 J^T lambda,
-//     (J W^-1 J^T + mu I) lambda = F + J (x_ref - x_k).
+//  1. The path. The dragged point is pulled by a FixedPoint constraint at the
+//     target, and the sketch follows that edit (follow.hpp): the pull's
+//     value moves from where the point is to the target along a continuous
+//     path, every other free value moving as little as it can at each step,
+//     so the sketch never jumps to another branch of solutions where a
+//     continuous path to the target exists.
+//  2. The least movement. From the path's end, weighted projections move the
+//     sketch to the configuration nearest the start that still has the point
+//     at its target. At the current point x_k with residual F and Jacobian
+//     J, the next point is the one nearest to a reference point x_ref (the
+//     start, with the dragged point at its target) that satisfies the
+//     linearised constraints F + J (x - x_k) = 0, with the dragged point's
+//     coordinates pinned (weight W^-1 = 0), everything else weighted alike:
 //
-// The fixed point of this iteration satisfies the constraints and is the
-// nearest such point to x_ref. Two weightings are tried in turn:
-//   1. the dragged point pinned at its target (W^-1 = 0 on its coordinates),
-//      everything else weighted alike: the point follows exactly and the rest
-//      moves least;
-//   2. when the target cannot be reached, a least-squares solve of the
-//      constraints together with "the point is at the target" pulls the
-//      sketch as far towards the target as the constraints resist, and
-//      minimum-norm corrections from there put every constraint back with
-//      the least further movement.
-// The small mu keeps the system solvable when constraints are redundant.
-// The projection onto a fixed reference converges only linearly where the
-// constraints curve strongly (a chain pulled nearly straight); after
-// kFixedReferenceSteps steps the reference follows x, which turns the steps
-// into minimum-norm Newton corrections that converge fast and move the
-// sketch only a little further.
+//         x_{k+1} = x_ref - W^-1 J^T lambda,
+//         (J W^-1 J^T + mu I) lambda = F + J (x_ref - x_k).
+//
+//     The small mu keeps the system solvable when constraints are redundant.
+//     The projection onto a fixed reference converges only linearly where
+//     the constraints curve strongly (a chain pulled nearly straight); after
+//     kFixedReferenceSteps steps the reference follows x, which turns the
+//     steps into minimum-norm Newton corrections that converge fast. The
+//     path's end already lies on the right branch and within the second
+//     order of the answer, so the projection stays there.
+//  3. The target out of reach. Where the path stops (a linkage stretched
+//     straight, a point on a circle pulled off it), the sketch moves from the
+//     path's end to the configuration that brings the point as close to the
+//     target as the constraints allow (closest_point.hpp), exactly.
 
 #include "solver/drag.hpp"
 
@@ -32,9 +37,12 @@
 #include <Eigen/SparseCholesky>
 
 #include "residual/residual.hpp"
+#include "solver/closest_point.hpp"
 #include "solver/convergence_judge.hpp"
+#include "solver/follow.hpp"
 #include "solver/normalisation.hpp"
 #include "solver/problem.hpp"
+#include "solver/user_values.hpp"
 #include "system/references.hpp"
 #include "system/store.hpp"
 #include "system/variable_layout.hpp"
@@ -51,6 +59,11 @@ struct DragTarget {
     double x = 0.0;
     double y = 0.0;
 };
+
+DragTarget target_of(const System& system, Index point, double x, double y) {
+    return {column_of(system.layout, {ParamKind::PointX, point}),
+            column_of(system.layout, {ParamKind::PointY, point}), x, y};
+}
 
 Eigen::VectorXd reference_point(const Eigen::VectorXd& start, const DragTarget& target) {
     Eigen::VectorXd reference = start;
@@ -76,67 +89,95 @@ std::optional<Eigen::VectorXd> project(Problem& problem, const Eigen::VectorXd& 
     return Eigen::VectorXd(reference - weighted.transpose() * multipliers);
 }
 
-// Iterates the projection until the step stops changing x; true when the
-// entities then satisfy every constraint.
-bool run_projection(Problem& problem, System& system, const Eigen::VectorXd& start,
-                    const Eigen::VectorXd& reference, const Eigen::VectorXd& inverse_weights,
-                    std::uint64_t fixed_reference_steps, std::uint64_t max_iter, double tol,
-                    double scale, std::uint64_t& iterations) {
+// Iterates the projection from the point the entities hold until the step
+// stops changing x; true when the entities then satisfy every constraint.
+// Otherwise the entities are back where they started.
+bool run_projection(Problem& problem, System& system, const Eigen::VectorXd& reference,
+                    const Eigen::VectorXd& inverse_weights, std::uint64_t max_iter, double tol,
+                    std::uint64_t& iterations) {
+    const Eigen::VectorXd start = problem.start();
     Eigen::VectorXd x = start;
     for (std::uint64_t k = 0; k < max_iter; ++k) {
         problem.stop_if_interrupted(x);
-        const Eigen::VectorXd& towards = k < fixed_reference_steps ? reference : x;
+        const Eigen::VectorXd& towards = k < kFixedReferenceSteps ? reference : x;
         const std::optional<Eigen::VectorXd> next = project(problem, x, towards, inverse_weights);
         ++iterations;
-        if (!next) return false;
+        if (!next) break;
         const double step = (*next - x).lpNorm<Eigen::Infinity>();
         x = *next;
-        if (step <= 1e-13 * std::max(scale, x.lpNorm<Eigen::Infinity>())) break;
+        if (step <= 1e-13 * std::max(system.scale, x.lpNorm<Eigen::Infinity>())) break;
     }
     problem.move_to(x);
-    return geometry_holds(system, tol, scale);
+    if (geometry_holds(system, tol, system.scale)) return true;
+    problem.move_to(start);
+    return false;
 }
 
-// Stage 1: the point pinned at its target, the rest moved least.
-bool drag_pinned(System& system, Index point, double x, double y, std::uint64_t max_iter,
-                 double tol, const InterruptPoll& interrupted, std::uint64_t& iterations) {
-    build_variables(system);
-    propagate(system);
-    Problem problem(system, interrupted);
-    const double scale = length_scale(system);
-    if (problem.variable_count() == 0) return geometry_holds(system, tol, scale);
-    const DragTarget target{column_of(system.layout, {ParamKind::PointX, point}),
-                            column_of(system.layout, {ParamKind::PointY, point}), x, y};
-    const Eigen::VectorXd start = problem.start();
-    Eigen::VectorXd pinned = Eigen::VectorXd::Ones(start.size());
-    if (target.x_column) pinned[*target.x_column] = 0.0;
-    if (target.y_column) pinned[*target.y_column] = 0.0;
-    return run_projection(problem, system, start, reference_point(start, target), pinned,
-                          kFixedReferenceSteps, max_iter, tol, scale, iterations);
-}
-
-// Stage 2, for a target out of reach: pulled towards it, then corrected.
-bool drag_towards(System& system, Index point, double x, double y, std::uint64_t max_iter,
-                  double tol, const InterruptPoll& interrupted, std::uint64_t& iterations) {
-    Constraint pull{ConstraintKind::FixedPoint, {point, 0, 0}, {x, y}};
-    system.constraints.push_back(pull);
-    SolveReport pulled;
+// Stage 1: the path with the point pulled from where it is to the target.
+// The store ends at the path's end; true when that end has the point there.
+bool follow_the_pull(System& system, Index point, double x, double y, std::uint64_t max_iter,
+                     double tol, const InterruptPoll& interrupted, std::uint64_t& iterations) {
+    system.constraints.push_back({ConstraintKind::FixedPoint, {point, 0, 0}, {x, y}});
+    PathSettings settings;
+    settings.max_steps = max_iter;
+    FollowedPath followed;
     try {
-        pulled = solve_engine(system, max_iter, SolveMethod::Automatic, tol, interrupted);
+        followed = follow_path(system, settings, tol, interrupted);
     } catch (...) {
         system.constraints.pop_back();
         throw;
     }
     system.constraints.pop_back();
-    iterations += pulled.iterations;
+    iterations += followed.path.iterations;
+    return followed.holds;
+}
+
+// Stage 2, in the caller's units: from the path's end to the configuration
+// nearest the start with the point at the target.
+void move_least(System& system, const System& start, Index point, double x, double y,
+                std::uint64_t max_iter, double tol, const InterruptPoll& interrupted,
+                std::uint64_t& iterations) {
     build_variables(system);
     propagate(system);
     Problem problem(system, interrupted);
-    const double scale = length_scale(system);
-    if (problem.variable_count() == 0) return geometry_holds(system, tol, scale);
-    const Eigen::VectorXd start = problem.start();
-    return run_projection(problem, system, start, start, Eigen::VectorXd::Ones(start.size()), 0,
-                          max_iter, tol, scale, iterations);
+    if (problem.variable_count() == 0) return;
+    const DragTarget target = target_of(system, point, x, y);
+    System start_copy = start;
+    build_variables(start_copy);
+    propagate(start_copy);
+    const Eigen::VectorXd reference = reference_point(gather(start_copy), target);
+    Eigen::VectorXd pinned = Eigen::VectorXd::Ones(reference.size());
+    if (target.x_column) pinned[*target.x_column] = 0.0;
+    if (target.y_column) pinned[*target.y_column] = 0.0;
+    run_projection(problem, system, reference, pinned, max_iter, tol, iterations);
+}
+
+// Stage 3, in the normalised units: the point as close to the target as the
+// constraints allow. True when that configuration was found and holds.
+bool move_closest(System& system, Index point, double x, double y, std::uint64_t max_iter,
+                  double tol, const InterruptPoll& interrupted) {
+    build_variables(system);
+    Problem problem(system, interrupted);
+    if (problem.variable_count() > kClosestPointVariables) return false;
+    const UserValues saved = save_user_values(system);
+    normalise(system);
+    bool found = false;
+    try {
+        propagate(system);
+        const DragTarget target = target_of(system, point, x, y);
+        found = problem.variable_count() == 0 ||
+                move_to_closest_point(problem, target.x_column.value_or(-1),
+                                      target.y_column.value_or(-1), x / system.scale,
+                                      y / system.scale, max_iter);
+    } catch (...) {
+        unnormalise(system);
+        restore_user_values(system, saved);
+        throw;
+    }
+    unnormalise(system);
+    restore_user_values(system, saved);
+    propagate(system);
+    return found && geometry_holds(system, tol, system.scale);
 }
 
 }  // namespace
@@ -149,10 +190,11 @@ SolveResult drag(System& system, Index point, double x, double y, std::uint64_t 
     std::uint64_t iterations = 0;
     bool converged = false;
     try {
-        converged = drag_pinned(system, point, x, y, max_iter, tol, interrupted, iterations);
-        if (!converged) {
-            system = before;
-            converged = drag_towards(system, point, x, y, max_iter, tol, interrupted, iterations);
+        if (follow_the_pull(system, point, x, y, max_iter, tol, interrupted, iterations)) {
+            move_least(system, before, point, x, y, max_iter, tol, interrupted, iterations);
+            converged = true;
+        } else {
+            converged = move_closest(system, point, x, y, max_iter, tol, interrupted);
         }
     } catch (...) {
         // Interrupted, or out of memory: the sketch is the caller's again.

@@ -10,7 +10,7 @@ import ovralis
 
 CLASSES = [
     "Point", "Line", "Circle", "Arc", "Constraint",
-    "System", "SolveResult", "DofAnalysis", "SolverDiagnostics", "ConstraintAnalysis",
+    "System", "SolveResult", "FollowResult", "DofAnalysis", "SolverDiagnostics", "ConstraintAnalysis",
 ]
 
 CONSTRUCTORS = [
