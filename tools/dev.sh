@@ -19,7 +19,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 APT_PACKAGES=(g++ cmake ninja-build libeigen3-dev rapidjson-dev libgtest-dev python3 python3-dev python3-venv
-              clang libclang-rt-14-dev libcairo2 libsuitesparse-dev libslvs1-dev)
+              clang libclang-rt-14-dev libcairo2 libsuitesparse-dev libslvs1-dev
+              chromium fonts-dejavu-core)
 PYTHON="${PYTHON:-python3}"
 VENV="${VENV:-.venv}"
 export CMAKE_BUILD_PARALLEL_LEVEL="${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}"
@@ -54,7 +55,7 @@ install_python_packages() {
         "$PYTHON" -m venv "$VENV"
     fi
     "$VENV/bin/python" -m pip install --quiet --disable-pip-version-check pytest numpy scipy mypy "dask[distributed]" \
-        cairosvg pillow hypothesis ezdxf
+        cairosvg pillow hypothesis ezdxf anywidget playwright nbclient nbformat ipykernel
     "$VENV/bin/python" -m pip install --quiet --disable-pip-version-check .
 }
 

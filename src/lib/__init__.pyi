@@ -227,6 +227,7 @@ class System:
         margin: _Real = 24.0,
         labels: bool = True,
         analysis: object | None = None,
+        bounds: tuple[_Real, _Real, _Real, _Real] | None = None,
     ) -> str: ...
     def _repr_svg_(self) -> str: ...
     # Design intent: variables, bound fields and equations.
@@ -389,3 +390,12 @@ def from_dxf(
     infer: bool = True,
     tol: float = 1e-6,
 ) -> System: ...
+
+# Loaded on first use and left out of __all__: it needs the optional anywidget.
+class SketchWidget:
+    """The live sketch view in a notebook (an anywidget; pip install ovralis[widget])."""
+    status: str
+    height: int
+    def __init__(self, system: System, **kwargs: object) -> None: ...
+    @property
+    def system(self) -> System: ...

@@ -19,7 +19,7 @@
 
 namespace ovralis::py {
 
-inline constexpr std::size_t kMaxParameters = 5;
+inline constexpr std::size_t kMaxParameters = 6;
 
 // The parameter list of one callable. `function` names it in error texts.
 struct Signature {

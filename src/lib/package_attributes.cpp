@@ -9,13 +9,18 @@ namespace {
 struct LazyName {
     const char* name;
     const char* submodule;
+    // Listed in __all__. The widget is not: `from ovralis import *` must work
+    // without the optional notebook libraries it needs.
+    bool exported;
 };
 
 // Importing these at start-up would make every `import ovralis` pay for
-// concurrent.futures; the submodule is loaded when its name is first read.
+// concurrent.futures or a notebook's widget library; the submodule is loaded
+// when its name is first read.
 constexpr LazyName kLazyNames[] = {
-    {"solve_documents", "ovralis._batch"},
-    {"from_dxf", "ovralis._dxf"},
+    {"solve_documents", "ovralis._batch", true},
+    {"from_dxf", "ovralis._dxf", true},
+    {"SketchWidget", "ovralis._widget", false},
 };
 
 // The module's __getattr__, called only for names missing from the module's
@@ -46,6 +51,7 @@ void add_package_attributes(PyObject* module, PyObject* all) {
     const Ref getattr = Ref::steal(PyCFunction_NewEx(&getattr_def, module, module_name.get()));
     check(PyObject_SetAttrString(module, "__getattr__", getattr.get()));
     for (const LazyName& lazy : kLazyNames) {
+        if (!lazy.exported) continue;
         const Ref text = Ref::steal(PyUnicode_FromString(lazy.name));
         check(PyList_Append(all, text.get()));
     }

@@ -2,6 +2,8 @@
 
 #include "lib/render_methods.hpp"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -15,7 +17,7 @@
 namespace ovralis::py {
 namespace {
 
-constexpr Signature kToSvg{"to_svg", {"width", "height", "margin", "labels", "analysis"}, 0};
+constexpr Signature kToSvg{"to_svg", {"width", "height", "margin", "labels", "analysis", "bounds"}, 0};
 
 // The indices in `sequence`, any iterable of ints. They are read from a tuple
 // of their own: an element's __index__ may change the caller's list, and the
@@ -69,12 +71,31 @@ double positive_size(const Arguments& a, std::size_t position, double fallback) 
     return value;
 }
 
+// The sketch box to show: four finite numbers, each maximum above its minimum.
+std::array<double, 4> box_from(PyObject* object) {
+    const Ref items = Ref::steal(
+        PySequence_Fast(object, "to_svg() bounds must be a sequence (min_x, min_y, max_x, max_y)"));
+    if (PySequence_Fast_GET_SIZE(items.get()) != 4) {
+        raise(PyExc_ValueError, "to_svg() bounds must hold four numbers (min_x, min_y, max_x, max_y)");
+    }
+    std::array<double, 4> box{};
+    for (std::size_t i = 0; i < box.size(); ++i) {
+        box[i] = to_real(PySequence_Fast_GET_ITEM(items.get(), i), ValueName{"bounds", {}});
+    }
+    const bool finite = std::all_of(box.begin(), box.end(), [](double v) { return std::isfinite(v); });
+    if (!finite || !(box[2] > box[0]) || !(box[3] > box[1])) {
+        raise(PyExc_ValueError, "to_svg() bounds must be finite with each maximum above its minimum");
+    }
+    return box;
+}
+
 SvgOptions options_from(const Arguments& a) {
     SvgOptions options;
     options.width = positive_size(a, 0, options.width);
     if (a.present(1) && a.object(1) != Py_None) options.height = positive_size(a, 1, 0.0);
     options.margin = positive_size(a, 2, options.margin);
     options.labels = a.flag_or(3, options.labels);
+    if (a.present(5) && a.object(5) != Py_None) options.bounds = box_from(a.object(5));
     const double least = 2.0 * options.margin;
     if (options.width <= least || (options.height && *options.height <= least)) {
         raise(PyExc_ValueError, "to_svg() width and height must exceed twice the margin");
@@ -93,15 +114,18 @@ std::string drawn(const System& store, const SvgOptions& options,
 }  // namespace
 
 const char* const kToSvgDoc =
-    "to_svg($self, *, width=400.0, height=None, margin=24.0, labels=True, analysis=None)\n--\n\n"
+    "to_svg($self, *, width=400.0, height=None, margin=24.0, labels=True, analysis=None, "
+    "bounds=None)\n--\n\n"
     "Draw the sketch as an SVG document (str), y axis up, fitted inside the margin.\n\n"
     "Args:\n"
     "    width: Picture width in pixels (default 400)\n"
     "    height: Picture height in pixels; None follows the drawing's proportions\n"
     "    margin: Free border in pixels (default 24)\n"
-    "    labels: Draw the values of dimensional constraints (default True)\n"
+    "    labels: Draw dimensions and constraint glyphs (default True)\n"
     "    analysis: A ConstraintAnalysis (or any object with its attributes); its free\n"
-    "        entities are drawn orange, conflicting constraints red, their groups purple";
+    "        entities are drawn orange, conflicting constraints red, their groups purple\n"
+    "    bounds: The sketch box (min_x, min_y, max_x, max_y) to show instead of the\n"
+    "        drawing's own, as a live view does when it pans and zooms";
 
 PyObject* to_svg(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     if (nargs > 0) {

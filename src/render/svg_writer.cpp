@@ -6,10 +6,17 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <map>
 #include <numbers>
+#include <utility>
+
+#include "render/svg_marks.hpp"
 
 namespace ovralis {
 namespace {
+
+using svg::number;
+using svg::Pixel;
 
 constexpr double kTwoPi = 2.0 * std::numbers::pi;
 
@@ -207,7 +214,8 @@ struct View {
     }
 };
 
-View fit_view(const Bounds& bounds, const SvgOptions& options) {
+// `margin` is the options' margin plus whatever band the annotations need.
+View fit_view(const Bounds& bounds, const SvgOptions& options, double margin) {
     double span_x = bounds.empty() ? 0.0 : bounds.max_x - bounds.min_x;
     double span_y = bounds.empty() ? 0.0 : bounds.max_y - bounds.min_y;
     // A drawing flat in one direction takes the other's span there, so it is
@@ -218,28 +226,27 @@ View fit_view(const Bounds& bounds, const SvgOptions& options) {
     const Vec2 center = bounds.empty() ? Vec2{}
                                        : Vec2{(bounds.min_x + bounds.max_x) / 2.0,
                                               (bounds.min_y + bounds.max_y) / 2.0};
-    const double inner_width = options.width - 2.0 * options.margin;
+    const double inner_width = options.width - 2.0 * margin;
     double scale = inner_width / span_x;
-    double height = span_y * scale + 2.0 * options.margin;
+    double height = span_y * scale + 2.0 * margin;
     if (options.height) {
         height = *options.height;
-        scale = std::min(scale, (height - 2.0 * options.margin) / span_y);
+        scale = std::min(scale, (height - 2.0 * margin) / span_y);
     }
     return View{options.width, height, scale, center};
 }
 
-// ---- text ----
-
-// Pixel numbers with at most three decimals and no trailing zeros.
-std::string number(double value) {
-    char buffer[64];
-    const auto end =
-        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 3).ptr;
-    std::string text(buffer, end);
-    while (text.back() == '0') text.pop_back();
-    if (text.back() == '.') text.pop_back();
-    return text == "-0" ? "0" : text;
+// The box the picture shows: the caller's, or the drawing's own.
+Bounds shown_bounds(const System& system, const SvgOptions& options) {
+    if (!options.bounds) return drawing_bounds(system);
+    const auto& [min_x, min_y, max_x, max_y] = *options.bounds;
+    Bounds bounds;
+    bounds.add({min_x, min_y});
+    bounds.add({max_x, max_y});
+    return bounds;
 }
+
+// ---- text ----
 
 // A constraint's own value as written by its author: at most six significant digits.
 std::string value_text(double value) {
@@ -247,20 +254,6 @@ std::string value_text(double value) {
     const auto end =
         std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 6).ptr;
     return std::string(buffer, end);
-}
-
-std::string xml_escaped(std::string_view text) {
-    std::string out;
-    for (const char c : text) {
-        switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            default: out += c;
-        }
-    }
-    return out;
 }
 
 // ---- dimension labels ----
@@ -463,6 +456,327 @@ std::vector<const char*> constraint_inks(const System& system, const SvgHighligh
     return inks;
 }
 
+// ---- annotations: dimensions and glyphs ----
+
+constexpr double kGlyphOffset = 13.0;   // pixels from the entity to the glyph's centre
+constexpr double kGlyphSpacing = 18.0;  // pixels between glyphs sharing one entity
+constexpr double kAngleRadius = 32.0;   // pixels from the vertex to an angle's arc
+constexpr Pixel kUp{0.0, -1.0};         // the way a plain value steps aside (y down)
+// Room kept inside the margin for dimensions standing off the drawing's edge.
+constexpr double kAnnotationBand = 40.0;
+
+double pixel_length(Pixel a) { return std::hypot(a.x, a.y); }
+Pixel pixel_unit(Pixel a) { return (1.0 / pixel_length(a)) * a; }
+Pixel perpendicular(Pixel a) { return {-a.y, a.x}; }
+double dot(Pixel a, Pixel b) { return a.x * b.x + a.y * b.y; }
+
+// Draws each constraint's dimension or glyphs, in pixel space. Dimensions stand
+// off the geometry away from the drawing's middle, glyphs towards it, so the
+// two rarely meet; glyphs sharing an entity are spread along it.
+class Annotator {
+public:
+    Annotator(const System& system, const View& view, Pixel middle)
+        : system_(system), view_(view), middle_(middle) {
+        for (Index i = 0; i < system.lines.size(); ++i) {
+            const Line& l = system.lines[i];
+            line_between_.emplace(std::minmax(l.p1, l.p2), i);
+        }
+    }
+
+    // The marks of constraint `k`, or nothing when it has none to draw.
+    std::string marks(Index k, const char* ink) {
+        out_.clear();
+        const Constraint& c = system_.constraints[k];
+        const std::string text = is_bound(system_, k) ? bound_label_text(system_, k) : dimension_text(c);
+        if (!dimension(c, text, ink)) glyphs(c, ink);
+        return out_;
+    }
+
+private:
+    using K = ConstraintKind;
+
+    Pixel pixel(Vec2 world) const {
+        const Vec2 p = view_.pixel(world);
+        return {p.x, p.y};
+    }
+    std::optional<Pixel> point(Index i) const {
+        const auto p = point_at(system_, i);
+        if (!p) return std::nullopt;
+        return pixel(*p);
+    }
+    // The line's end points in pixels, when it has two distinct ones.
+    std::optional<std::pair<Pixel, Pixel>> line(Index i) const {
+        if (i >= system_.lines.size()) return std::nullopt;
+        const auto a = point(system_.lines[i].p1);
+        const auto b = point(system_.lines[i].p2);
+        if (!a || !b || pixel_length(*b - *a) < 1.0) return std::nullopt;
+        return std::pair{*a, *b};
+    }
+    // A circle or an arc in pixels: centre and radius.
+    std::optional<std::pair<Pixel, double>> round(std::optional<Vec2> center, double radius) const {
+        if (!center) return std::nullopt;
+        return std::pair{pixel(*center), radius * view_.scale};
+    }
+    std::optional<std::pair<Pixel, double>> circle(Index i) const {
+        const auto c = circle_shape(system_, i);
+        return c ? round(c->center, c->radius) : std::nullopt;
+    }
+    std::optional<std::pair<Pixel, double>> arc(Index i) const {
+        const auto a = arc_shape(system_, i);
+        return a ? round(a->center, a->radius) : std::nullopt;
+    }
+
+    // The unit normal of the segment a-b that points away from the drawing's middle.
+    Pixel outward(Pixel a, Pixel b) const {
+        const Pixel n = pixel_unit(perpendicular(b - a));
+        return dot(0.5 * (a + b) - middle_, n) < 0.0 ? -1.0 * n : n;
+    }
+
+    // ---- dimensions ----
+
+    bool dimension(const Constraint& c, const std::string& text, const char* ink) {
+        const auto& i = c.index;
+        switch (c.kind) {
+            case K::Distance: return distance(point(i[0]), point(i[1]), text, ink);
+            case K::PointLineDistance: return point_to_line(i[0], i[1], text, ink);
+            case K::Angle: return line_angle(i[0], i[1], text, ink);
+            case K::AngleBetweenPoints: return vertex_angle(i[0], i[1], i[2], text, ink);
+            case K::CircleRadius: return radius(circle(i[0]), -std::numbers::pi / 4.0, text, ink);
+            case K::ArcRadius: {
+                const auto a = arc_shape(system_, i[0]);
+                return a && radius(arc(i[0]), -(a->start + a->sweep / 2.0), text, ink);
+            }
+            default: break;
+        }
+        if (const auto l = dimension_label(system_, c)) {
+            svg::value_text(out_, places_, pixel(l->anchor) + Pixel{0.0, -12.0}, kUp, text,
+                            ink);
+            return true;
+        }
+        return false;
+    }
+
+    static std::string dimension_text(const Constraint& c) {
+        switch (c.kind) {
+            case K::Angle:
+            case K::AngleBetweenPoints: return value_text(c.value[0]) + "°";
+            case K::CircleRadius:
+            case K::ArcRadius: return "R" + value_text(c.value[0]);
+            default: return value_text(c.value[0]);
+        }
+    }
+
+    bool distance(std::optional<Pixel> a, std::optional<Pixel> b, const std::string& text,
+                  const char* ink) {
+        if (!a || !b) return false;
+        if (pixel_length(*b - *a) < 1.0) {
+            svg::value_text(out_, places_, *a + Pixel{0.0, -14.0}, kUp, text, ink);
+        } else {
+            svg::linear_dimension(out_, places_, *a, *b, outward(*a, *b), svg::kDimensionOffset,
+                                  text, ink);
+        }
+        return true;
+    }
+
+    // From the point straight to its foot on the line, with no offset.
+    bool point_to_line(Index point_index, Index line_index, const std::string& text,
+                       const char* ink) {
+        const auto p = point(point_index);
+        const auto l = line(line_index);
+        if (!p || !l) return false;
+        const Pixel along = pixel_unit(l->second - l->first);
+        const Pixel foot = l->first + dot(*p - l->first, along) * along;
+        if (pixel_length(*p - foot) < 1.0) return distance(p, p, text, ink);
+        svg::linear_dimension(out_, places_, *p, foot, perpendicular(pixel_unit(foot - *p)), 0.0,
+                              text, ink);
+        return true;
+    }
+
+    // The angle from ray `from` to ray `to` about `vertex`, the short way round.
+    void angle(Pixel vertex, Pixel from, Pixel to, const std::string& text, const char* ink) {
+        const double start = std::atan2(from.y, from.x);
+        const double sweep = std::remainder(std::atan2(to.y, to.x) - start, kTwoPi);
+        svg::angle_dimension(out_, places_, vertex, kAngleRadius, start, sweep, text, ink);
+    }
+
+    bool vertex_angle(Index a, Index b, Index c, const std::string& text, const char* ink) {
+        const auto pa = point(a);
+        const auto pb = point(b);
+        const auto pc = point(c);
+        if (!pa || !pb || !pc) return false;
+        if (pixel_length(*pa - *pb) < 1.0 || pixel_length(*pc - *pb) < 1.0) {
+            return distance(pb, pb, text, ink);
+        }
+        angle(*pb, *pa - *pb, *pc - *pb, text, ink);
+        return true;
+    }
+
+    // At the lines' crossing, each ray towards the line's far end; lines that do
+    // not cross near the drawing get their value at the second line's middle.
+    bool line_angle(Index first, Index second, const std::string& text, const char* ink) {
+        const auto l1 = line(first);
+        const auto l2 = line(second);
+        if (!l1 || !l2) return false;
+        const Pixel d1 = l1->second - l1->first;
+        const Pixel d2 = l2->second - l2->first;
+        const double cross = d1.x * d2.y - d1.y * d2.x;
+        const Pixel middle2 = 0.5 * (l2->first + l2->second);
+        const double reach = 4.0 * std::max(pixel_length(d1), pixel_length(d2));
+        if (std::abs(cross) > 1e-9 * pixel_length(d1) * pixel_length(d2)) {
+            const Pixel gap = l2->first - l1->first;
+            const Pixel crossing = l1->first + ((gap.x * d2.y - gap.y * d2.x) / cross) * d1;
+            if (pixel_length(crossing - middle2) < reach) {
+                const auto far_end = [&](const std::pair<Pixel, Pixel>& l) {
+                    return pixel_length(l.first - crossing) > pixel_length(l.second - crossing)
+                               ? l.first
+                               : l.second;
+                };
+                angle(crossing, far_end(*l1) - crossing, far_end(*l2) - crossing, text, ink);
+                return true;
+            }
+        }
+        svg::value_text(out_, places_, middle2 + Pixel{0.0, -14.0}, kUp, text, ink);
+        return true;
+    }
+
+    // A leader to the rim at screen angle `direction` (radians, y down).
+    bool radius(std::optional<std::pair<Pixel, double>> round, double direction,
+                const std::string& text, const char* ink) {
+        if (!round) return false;
+        const auto [center, r] = *round;
+        const Pixel rim = center + r * Pixel{std::cos(direction), std::sin(direction)};
+        if (r < 2.0) return distance(center, center, text, ink);
+        svg::radius_leader(out_, places_, center, rim, text, ink);
+        return true;
+    }
+
+    // ---- glyphs ----
+
+    void glyphs(const Constraint& c, const char* ink) {
+        const auto& i = c.index;
+        switch (c.kind) {
+            case K::Horizontal: return pair_glyph(svg::Glyph::Horizontal, i[0], i[1], ink);
+            case K::Vertical: return pair_glyph(svg::Glyph::Vertical, i[0], i[1], ink);
+            case K::Perpendicular: return line_glyphs(svg::Glyph::Perpendicular, i[0], i[1], ink);
+            case K::Parallel: return line_glyphs(svg::Glyph::Parallel, i[0], i[1], ink);
+            case K::EqualLength:
+            case K::EqualLineLength: return line_glyphs(svg::Glyph::Equal, i[0], i[1], ink);
+            case K::EqualRadius:
+                round_glyph(circle(i[0]), {EntityKind::Circle, i[0]}, ink);
+                return round_glyph(circle(i[1]), {EntityKind::Circle, i[1]}, ink);
+            case K::Coincident:
+                if (const auto p = point(i[0])) svg::coincidence_ring(out_, *p, ink);
+                return;
+            case K::LineCircleTangent: return line_round_tangent(i[0], circle(i[1]), ink);
+            case K::LineArcTangent: return line_round_tangent(i[0], arc(i[1]), ink);
+            case K::CircleCircleTangent: return round_tangent(circle(i[0]), circle(i[1]), false, ink);
+            case K::CircleCircleTangentInternal:
+                return round_tangent(circle(i[0]), circle(i[1]), true, ink);
+            case K::ArcArcTangent: return round_tangent(arc(i[0]), arc(i[1]), false, ink);
+            case K::ArcArcTangentInternal: return round_tangent(arc(i[0]), arc(i[1]), true, ink);
+            case K::ArcCircleTangent: return round_tangent(arc(i[0]), circle(i[1]), false, ink);
+            case K::ArcCircleTangentInternal:
+                return round_tangent(arc(i[0]), circle(i[1]), true, ink);
+            case K::LineArcStartTangent: return line_arc_end_tangent(i[0], i[1], true, ink);
+            case K::LineArcEndTangent: return line_arc_end_tangent(i[0], i[1], false, ink);
+            default: return;
+        }
+    }
+
+    // The next free place for a glyph on one entity: 0, +1, -1, +2, ... spacings away.
+    double next_slot(EntityKind kind, Index entity) {
+        const int taken = slots_[{static_cast<int>(kind), entity}]++;
+        const int step = (taken + 1) / 2;
+        return kGlyphSpacing * (taken % 2 == 1 ? step : -step);
+    }
+
+    // Beside the segment a-b, on the side towards the drawing's middle.
+    void segment_glyph(svg::Glyph kind, Pixel a, Pixel b, double slot, const char* ink) {
+        const Pixel along = pixel_unit(b - a);
+        const Pixel place = 0.5 * (a + b) - kGlyphOffset * outward(a, b) + slot * along;
+        svg::glyph(out_, kind, place, ink);
+    }
+
+    void pair_glyph(svg::Glyph kind, Index p1, Index p2, const char* ink) {
+        const auto a = point(p1);
+        const auto b = point(p2);
+        if (!a || !b) return;
+        // Glyphs of a pair of points joined by a line share that line's places.
+        const auto joined = line_between_.find(std::minmax(p1, p2));
+        const double slot = joined != line_between_.end()
+                                ? next_slot(EntityKind::Line, joined->second)
+                                : next_slot(EntityKind::Point, std::min(p1, p2));
+        if (pixel_length(*b - *a) < 1.0) {
+            svg::glyph(out_, kind, *a + Pixel{slot, -kGlyphOffset}, ink);
+        } else {
+            segment_glyph(kind, *a, *b, slot, ink);
+        }
+    }
+
+    void line_glyphs(svg::Glyph kind, Index first, Index second, const char* ink) {
+        for (const Index i : {first, second}) {
+            if (const auto l = line(i))
+                segment_glyph(kind, l->first, l->second, next_slot(EntityKind::Line, i), ink);
+        }
+    }
+
+    void round_glyph(std::optional<std::pair<Pixel, double>> round, std::pair<EntityKind, Index> key,
+                     const char* ink) {
+        if (!round) return;
+        const auto [center, r] = *round;
+        const double slot = next_slot(key.first, key.second);
+        svg::glyph(out_, svg::Glyph::Equal, center + Pixel{slot, -r - kGlyphOffset}, ink);
+    }
+
+    // A glyph beside the touching point, pushed off the curves along `away`.
+    void tangent_at(Pixel touch, Pixel away, const char* ink) {
+        const double l = pixel_length(away);
+        const Pixel push = l > 0.0 ? (1.0 / l) * away : Pixel{0.0, -1.0};
+        svg::glyph(out_, svg::Glyph::Tangent, touch + kGlyphOffset * push, ink);
+    }
+
+    void line_round_tangent(Index line_index, std::optional<std::pair<Pixel, double>> round,
+                            const char* ink) {
+        const auto l = line(line_index);
+        if (!l || !round) return;
+        const Pixel along = pixel_unit(l->second - l->first);
+        const Pixel center = round->first;
+        const Pixel foot = l->first + dot(center - l->first, along) * along;
+        tangent_at(foot, foot - center, ink);
+    }
+
+    // Two round curves touch on the line of their centres: outside, or inside the larger.
+    void round_tangent(std::optional<std::pair<Pixel, double>> first,
+                       std::optional<std::pair<Pixel, double>> second, bool internal,
+                       const char* ink) {
+        if (!first || !second) return;
+        auto [big, small] = std::pair{*first, *second};
+        if (internal && small.second > big.second) std::swap(big, small);
+        const Pixel between = small.first - big.first;
+        if (pixel_length(between) < 1e-9) return;
+        const Pixel direction = pixel_unit(between);
+        const Pixel touch = big.first + big.second * direction;
+        tangent_at(touch, perpendicular(direction), ink);
+    }
+
+    void line_arc_end_tangent(Index line_index, Index arc_index, bool at_start, const char* ink) {
+        if (arc_index >= system_.arcs.size()) return;
+        const Arc& a = system_.arcs[arc_index];
+        const auto touch = point(at_start ? a.start : a.end);
+        const auto center = point(a.center);
+        if (!touch || !center || !line(line_index)) return;
+        tangent_at(*touch, *touch - *center, ink);
+    }
+
+    const System& system_;
+    const View& view_;
+    Pixel middle_;
+    std::string out_;
+    svg::ValuePlaces places_;
+    std::map<std::pair<int, Index>, int> slots_;
+    std::map<std::pair<Index, Index>, Index> line_between_;  // (lower, higher) point -> line
+};
+
 // ---- the document ----
 
 class SvgBuilder {
@@ -509,20 +823,18 @@ public:
                 number(c.y) + ")\"" + stroke(ink) + "/>\n";
     }
     // Free points are dots; fixed points are squares.
-    void point(Vec2 p, bool fixed, const char* ink) {
+    // Free points are dots; fixed points are squares standing on an anchor.
+    void point(Index index, Vec2 p, bool fixed, const char* ink) {
         const Vec2 c = view_.pixel(p);
+        const std::string tag = " data-point=\"" + std::to_string(index) + "\"";
         if (fixed) {
-            out_ += "<rect x=\"" + number(c.x - 4.0) + "\" y=\"" + number(c.y - 4.0) +
+            svg::anchor(out_, {c.x, c.y}, ink ? ink : kFixedInk);
+            out_ += "<rect" + tag + " x=\"" + number(c.x - 4.0) + "\" y=\"" + number(c.y - 4.0) +
                     "\" width=\"8\" height=\"8\" fill=\"" + (ink ? ink : kFixedInk) + "\"/>\n";
         } else {
-            out_ += "<circle cx=\"" + number(c.x) + "\" cy=\"" + number(c.y) +
+            out_ += "<circle" + tag + " cx=\"" + number(c.x) + "\" cy=\"" + number(c.y) +
                     "\" r=\"3\" fill=\"" + (ink ? ink : kInk) + "\"/>\n";
         }
-    }
-    void label(const Label& l, const char* ink) {
-        const Vec2 c = view_.pixel(l.anchor);
-        out_ += "<text x=\"" + number(c.x) + "\" y=\"" + number(c.y - 6.0) + "\" fill=\"" + ink +
-                "\">" + xml_escaped(l.text) + "</text>\n";
     }
 
 private:
@@ -569,41 +881,83 @@ void draw_curves(SvgBuilder& svg, const System& system, EntityInks& inks,
     }
 }
 
+// A number written so that reading it back gives the same double.
+std::string exact(double value) {
+    char buffer[64];
+    return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr);
+}
+
+// Whether the picture carries any dimension or glyph (they need room at the edges).
+bool has_annotations(const System& system, const SvgOptions& options) {
+    if (!options.labels || options.bounds) return false;
+    const View probe{1.0, 1.0, 1.0, {}};
+    Annotator annotator(system, probe, {});
+    for (Index k = 0; k < system.constraints.size(); ++k) {
+        if (!annotator.marks(k, kLabelInk).empty()) return true;
+    }
+    return false;
+}
+
+// The band kept for annotations, never more than an eighth of the space inside the margin.
+double annotation_band(const System& system, const SvgOptions& options) {
+    if (!has_annotations(system, options)) return 0.0;
+    double band = std::min(kAnnotationBand, (options.width - 2.0 * options.margin) / 8.0);
+    if (options.height) band = std::min(band, (*options.height - 2.0 * options.margin) / 8.0);
+    return band;
+}
+
+void draw_annotations(std::string& out, const System& system, const View& view, Pixel middle,
+                      const SvgHighlights& highlights, const InterruptPoll& interrupted) {
+    const std::vector<const char*> inks = constraint_inks(system, highlights);
+    Annotator annotator(system, view, middle);
+    out += "<g font-family=\"sans-serif\" font-size=\"12\" text-anchor=\"middle\" "
+           "fill=\"none\" stroke-width=\"1\">\n";
+    for (Index k = 0; k < system.constraints.size(); ++k) {
+        poll_at(k, interrupted);
+        const std::string marks = annotator.marks(k, inks[k]);
+        if (marks.empty()) continue;
+        out += "<g data-constraint=\"" + std::to_string(k) + "\" stroke=\"" + inks[k] + "\">\n" +
+               marks + "</g>\n";
+    }
+    out += "</g>\n";
+}
+
 }  // namespace
 
 std::string to_svg(const System& system, const SvgOptions& options,
                    const SvgHighlights& highlights, const InterruptPoll& interrupted) {
-    const View view = fit_view(drawing_bounds(system), options);
+    const Bounds drawing = drawing_bounds(system);
+    const View view = fit_view(shown_bounds(system, options), options,
+                               options.margin + annotation_band(system, options));
     EntityInks inks = entity_inks(system, highlights);
     SvgBuilder svg(view);
     std::string& out = svg.text();
     const std::string w = number(view.width);
     const std::string h = number(view.height);
+    // data-scale and data-origin give the mapping from sketch coordinates to the
+    // picture's pixels: x' = origin_x + scale * x, y' = origin_y - scale * y.
+    const Vec2 origin = view.pixel({0.0, 0.0});
     out += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + w + "\" height=\"" + h +
-           "\" viewBox=\"0 0 " + w + " " + h + "\">\n";
+           "\" viewBox=\"0 0 " + w + " " + h + "\" data-scale=\"" + exact(view.scale) +
+           "\" data-origin=\"" + exact(origin.x) + " " + exact(origin.y) + "\">\n";
     out += "<rect width=\"" + w + "\" height=\"" + h + "\" fill=\"white\"/>\n";
     out += "<g fill=\"none\" stroke-width=\"1.5\">\n";
     draw_curves(svg, system, inks, interrupted);
-    out += "</g>\n<g>\n";
+    out += "</g>\n";
+    if (options.labels) {
+        const Vec2 middle = drawing.empty()
+                                ? view.pixel(view.world_center)
+                                : view.pixel({(drawing.min_x + drawing.max_x) / 2.0,
+                                              (drawing.min_y + drawing.max_y) / 2.0});
+        draw_annotations(out, system, view, {middle.x, middle.y}, highlights, interrupted);
+    }
+    out += "<g>\n";
     for (Index i = 0; i < system.points.size(); ++i) {
         poll_at(i, interrupted);
         if (const auto p = point_at(system, i))
-            svg.point(*p, system.points[i].fixed, inks.points[i]);
+            svg.point(i, *p, system.points[i].fixed, inks.points[i]);
     }
-    out += "</g>\n";
-    if (options.labels) {
-        const std::vector<const char*> label_inks = constraint_inks(system, highlights);
-        out += "<g font-family=\"sans-serif\" font-size=\"12\" text-anchor=\"middle\">\n";
-        for (Index k = 0; k < system.constraints.size(); ++k) {
-            poll_at(k, interrupted);
-            if (auto l = dimension_label(system, system.constraints[k])) {
-                if (is_bound(system, k)) l->text = bound_label_text(system, k);
-                svg.label(*l, label_inks[k]);
-            }
-        }
-        out += "</g>\n";
-    }
-    out += "</svg>\n";
+    out += "</g>\n</svg>\n";
     return out;
 }
 

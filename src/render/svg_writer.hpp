@@ -1,8 +1,12 @@
 #pragma once
 
 // Draws a sketch as an SVG document: entities in world coordinates mapped to
-// pixels with the y axis pointing up, dimension labels, and highlights.
+// pixels with the y axis pointing up, the drafting marks of its constraints
+// (dimensions, glyphs, anchored fixed points), and highlights. Each point's
+// mark carries data-point="<index>" and each constraint's marks sit in a group
+// with data-constraint="<index>", so a page can find them.
 
+#include <array>
 #include <optional>
 #include <string>
 #include <vector>
@@ -16,7 +20,10 @@ struct SvgOptions {
     double width = 400.0;          // pixels
     std::optional<double> height;  // pixels; unset: follows the drawing's aspect ratio
     double margin = 24.0;          // pixels kept free around the drawing
-    bool labels = true;            // dimension labels of the dimensional kinds
+    bool labels = true;            // dimensions and constraint glyphs
+    // The sketch box (min x, min y, max x, max y) to show, centred, instead of
+    // the drawing's own; the picture then keeps no band for annotations.
+    std::optional<std::array<double, 4>> bounds;
 };
 
 // Entities and constraints to draw in their own colours. Indices that name

@@ -72,7 +72,7 @@ SYSTEM_METHODS = [
     ("get_constraint", "(self, /, idx)", "A copy of the constraint at index."),
     ("set_constraint", "(self, /, idx, c)", "Replace the constraint at index by c, keeping every index."),
     ("copy", "(self, /)", "An independent System equal to this one in every value and setting."),
-    ("to_svg", "(self, /, *, width=400.0, height=None, margin=24.0, labels=True, analysis=None)",
+    ("to_svg", "(self, /, *, width=400.0, height=None, margin=24.0, labels=True, analysis=None, bounds=None)",
      "Draw the sketch as an SVG document (str), y axis up, fitted inside the margin."),
     ("drag", "(self, /, point, x, y, max_iter=200, tol=1e-08)",
      "Move a point as close to (x, y) as the constraints allow."),

@@ -197,6 +197,23 @@ def render_command(args: argparse.Namespace) -> int:
     return EXIT_OK
 
 
+def serve_command(args: argparse.Namespace) -> int:
+    import webbrowser
+
+    from ovralis._serve import SketchServer
+
+    system = read_system(args.input)
+    try:
+        server = SketchServer(args.input.resolve(), system, args.host, args.port)
+    except OSError as error:
+        raise InputError(f"cannot listen on {args.host}:{args.port}: {error.strerror or error}") from None
+    print(f"serving {args.input} at {server.url} (Ctrl+C to stop)", flush=True)
+    if args.open:
+        webbrowser.open(server.url)
+    server.serve_until_interrupted()
+    return EXIT_OK
+
+
 def loaded(paths: Iterable[Path]) -> Iterator[tuple[Path, ovralis.System]]:
     for path in paths:
         yield path, read_system(path)
@@ -270,6 +287,15 @@ def parser() -> argparse.ArgumentParser:
     render.add_argument("-o", "--output", type=Path, metavar="OUT.svg",
                         help="output file for one input, or directory for several (default: IN.svg beside each)")
 
+    serve = commands.add_parser(
+        "serve", help="Edit one document in the browser: drag points, type dimensions, save.",
+        description="Edit one document in the browser: drag points, type dimensions, save (Ctrl+S).")
+    serve.add_argument("input", type=Path, metavar="IN.json", help="the sketch document, saved in place")
+    serve.add_argument("--port", type=int, default=8765, help="port to listen on (default 8765; 0 picks a free one)")
+    serve.add_argument("--host", default="127.0.0.1",
+                       help="address to listen on (default 127.0.0.1: this machine only)")
+    serve.add_argument("--open", action="store_true", help="open the page in the default web browser")
+    serve.set_defaults(run=serve_command)
     from ovralis._cli_dxf import add_drawing_commands
     add_drawing_commands(commands)
     return root
