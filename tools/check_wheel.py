@@ -33,7 +33,7 @@ BASE_SYSTEM_LIBRARIES = {
     "libgcc_s.so.1", "libpthread.so.0", "libdl.so.2", "librt.so.1",
 }
 
-# auditwheel renames each bundled library libname.so.N to libname-<hash>.so.N.
+# auditwheel renames each bundled library, by its soname libname.so.N, to libname-<hash>.so.N.
 BUNDLED_NAME = re.compile(r"^(?P<stem>.+)-[0-9a-f]{8}(?P<suffix>\.so(\..*)?)$")
 
 # Puts /dev/null over each path before the first "--", then runs what follows it.
