@@ -207,7 +207,7 @@ def set_value(s, index, value):
     s.set_constraint(index, getattr(ovralis, snake + "_constraint")(**{**fields, value_name(c): value}))
 
 
-def random_edit(rng, s, dims):
+def random_edit(rng, s, dims, large=False):
     """A dimension change, or (one time in four) a drag: a distance is removed and its
     free end dragged to where the same change of that distance would put it, so the
     rest of the sketch must follow the point."""
@@ -216,8 +216,9 @@ def random_edit(rng, s, dims):
     fields = c.fields()
     v = fields[value_name(c)]
     if value_name(c) == "deg":
-        return ("dim", index, min(max(v + rng.choice([-1, 1]) * rng.uniform(1, 60), 5.0), 175.0))
-    value = v * (1 + rng.choice([-1, 1]) * rng.uniform(0.01, 0.5))
+        change = rng.uniform(40, 60) if large else rng.uniform(1, 60)
+        return ("dim", index, min(max(v + rng.choice([-1, 1]) * change, 5.0), 175.0))
+    value = v * (1 + rng.choice([-1, 1]) * (rng.uniform(0.3, 0.5) if large else rng.uniform(0.01, 0.5)))
     if rng.random() < 0.3 and c.kind() == "Distance":
         free = [p for p in (fields["p1"], fields["p2"]) if not ovralis_fixed(s)[p]]
         if free:
@@ -356,7 +357,7 @@ def apply(method, s, edit, ref):
     return t, getattr(t, method)().converged
 
 
-def branch_table(cases, seed):
+def branch_table(cases, seed, large=False):
     rng = random.Random(seed)
     methods = ["solve", "follow", "drag", "scipy"]
     has_follow = hasattr(ovralis.System, "follow")
@@ -368,7 +369,7 @@ def branch_table(cases, seed):
         s, dims, triples = FAMILIES[family](rng)
         if not s.solve().converged:
             continue
-        edit = random_edit(rng, s, dims)
+        edit = random_edit(rng, s, dims, large)
         ref = reference(s, edit)
         if edit[0] == "drag" and ref is None:
             continue  # no target to drag to
@@ -388,7 +389,9 @@ def branch_table(cases, seed):
                 counts[m]["on-branch"] += 1
             else:
                 counts[m]["jumped"] += 1
-    print(f"{with_path} edits with a continuous path, {without_path} meeting a turning point")
+    sizes = "30-50 %, 40-60 deg" if large else "1-50 %, 1-60 deg"
+    print(f"\nEdits of {sizes}: {with_path} with a continuous path, "
+          f"{without_path} meeting a turning point")
     print(f"{'method':<22}{'on-branch':>10}{'jumped':>8}{'failed':>8}   | no path: {'stopped':>7}{'went on':>8}")
     names = {"solve": "set + solve()", "follow": "set + follow()", "drag": "drag()",
              "scipy": "scipy least_squares lm"}
@@ -461,6 +464,7 @@ def main():
     args = parser.parse_args()
     cases = 40 if args.quick else args.cases
     branch_table(cases, args.seed)
+    branch_table(cases, args.seed + 1, large=True)
     timing([10, 1000] if args.quick else [10, 1000, 100000])
 
 
