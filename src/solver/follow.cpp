@@ -33,13 +33,15 @@ constexpr int kRefinementSteps = 4;
 // Minimum-norm Newton steps from the point the entities hold, each kept only
 // while it pays; the entities end at the last kept point.
 std::uint64_t refine(Problem& problem) {
-    MinimumNormStep solver(problem.normal_structure());
+    MinimumNormStep solver;
     Eigen::VectorXd x = problem.start();
     Evaluation current = problem.evaluate(x);
     std::uint64_t kept = 0;
     while (kept < kRefinementSteps && current.cost > 0.0) {
         if (!solver.linearise(problem.analytic_jacobian(x))) break;
-        const std::optional<Eigen::VectorXd> step = solver.solve(-current.residual);
+        Eigen::VectorXd residual = current.residual;
+        drop_rounding(residual, x);
+        const std::optional<Eigen::VectorXd> step = solver.solve(-residual);
         if (!step) break;
         Evaluation there = problem.evaluate(x + *step);
         if (!(there.cost < kRefinementGain * current.cost)) break;
@@ -49,6 +51,18 @@ std::uint64_t refine(Problem& problem) {
     }
     problem.move_to(x);
     return kept;
+}
+
+// Dividing by the scale and multiplying back may change a value by an ulp:
+// a variable the path left exactly where it was gets the caller's value back.
+void keep_unmoved_values(Problem& problem, const Eigen::VectorXd& caller_start,
+                         const Eigen::VectorXd& start, const Eigen::VectorXd& end) {
+    if (end.size() != start.size()) return;
+    Eigen::VectorXd x = problem.start();
+    for (Eigen::Index i = 0; i < x.size(); ++i) {
+        if (end[i] == start[i]) x[i] = caller_start[i];
+    }
+    problem.move_to(x);
 }
 
 double full_max_residual(const System& system) {
@@ -63,6 +77,7 @@ FollowedPath follow_path(System& system, const PathSettings& settings, double to
     build_variables(system);
     Problem problem(system, interrupted);
     const UserValues saved = save_user_values(system);
+    const Eigen::VectorXd caller_start = problem.start();
     normalise(system);
     const auto back_to_caller_units = [&] {
         unnormalise(system);
@@ -70,15 +85,16 @@ FollowedPath follow_path(System& system, const PathSettings& settings, double to
         propagate(system);
     };
     FollowedPath followed;
+    Eigen::VectorXd start;
     try {
         propagate(system);
+        start = problem.start();
         if (problem.variable_count() == 0) {
             followed.path.complete = true;
             followed.path.reached = 1.0;
         } else {
             std::function<void(double)> parameter;
             if (set_parameter) parameter = [&](double s) { set_parameter(system, s); };
-            const Eigen::VectorXd start = problem.start();
             Homotopy homotopy(problem, start, parameter);
             followed.path = track_path(homotopy, start, settings);
             if (set_parameter) set_parameter(system, followed.path.reached);
@@ -88,6 +104,7 @@ FollowedPath follow_path(System& system, const PathSettings& settings, double to
         throw;
     }
     back_to_caller_units();
+    keep_unmoved_values(problem, caller_start, start, followed.path.x);
     if (!followed.path.complete) return followed;
     if (problem.variable_count() > 0) followed.path.iterations += refine(problem);
     followed.holds = geometry_holds(system, tol, system.scale);

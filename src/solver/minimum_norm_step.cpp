@@ -1,7 +1,6 @@
 #include "solver/minimum_norm_step.hpp"
 
 #include <algorithm>
-#include <limits>
 #include <utility>
 
 namespace ovralis {
@@ -9,9 +8,9 @@ namespace {
 
 // J's LU pivots may span this ratio and still give an accurate solve.
 constexpr double kSquarePivotRatio = 1e-12;
-// The shift of J^T J, relative to its largest diagonal entry: small enough
+// The shift of J J^T, relative to its largest diagonal entry: small enough
 // that steps are exact to about ten digits in the directions the
-// constraints fix, large enough that a rank-deficient J^T J factorises.
+// constraints fix, large enough that redundant rows still factorise.
 constexpr double kRelativeShift = 1e-13;
 
 }  // namespace
@@ -21,13 +20,20 @@ bool MinimumNormStep::linearise(Eigen::SparseMatrix<double> jacobian) {
     jacobian_ = std::move(jacobian);
     square_ = square_factor_.factorise(jacobian_, kSquarePivotRatio);
     if (square_) return factorised_ = true;
-    structure_.prepare_for(jacobian_);
-    const Eigen::SparseMatrix<double>& normal = structure_.normal().assemble(jacobian_);
+    Eigen::SparseMatrix<double> rows = jacobian_ * jacobian_.transpose();
     double largest = 0.0;
-    for (Eigen::Index i = 0; i < normal.cols(); ++i) largest = std::max(largest, normal.coeff(i, i));
+    for (Eigen::Index i = 0; i < rows.rows(); ++i) largest = std::max(largest, rows.coeff(i, i));
     const double shift = kRelativeShift * (largest > 0.0 ? largest : 1.0);
-    // Any pivot that is not NaN will do: the caller judges where the step leads.
-    factorised_ = structure_.factorize(shift, -std::numeric_limits<double>::infinity());
+    for (Eigen::Index i = 0; i < rows.rows(); ++i) rows.coeffRef(i, i) += shift;
+    rows.makeCompressed();
+    // The pattern of J is the problem's one stable pattern, so the ordering
+    // is made once and only the numbers are factorised at later points.
+    if (rows.nonZeros() != analysed_non_zeros_) {
+        row_factor_.analyzePattern(rows);
+        analysed_non_zeros_ = rows.nonZeros();
+    }
+    row_factor_.factorize(rows);
+    factorised_ = row_factor_.info() == Eigen::Success;
     return factorised_;
 }
 
@@ -38,7 +44,7 @@ std::optional<Eigen::VectorXd> MinimumNormStep::solve(const Eigen::VectorXd& b) 
         dx = b;
         square_factor_.solve(dx);
     } else {
-        dx = structure_.solve(jacobian_.transpose() * b);
+        dx = jacobian_.transpose() * row_factor_.solve(b);
     }
     if (!dx.allFinite()) return std::nullopt;
     return dx;

@@ -6,9 +6,9 @@
 #include <optional>
 
 #include <Eigen/Core>
+#include <Eigen/SparseCholesky>
 #include <Eigen/SparseCore>
 
-#include "jacobian/normal_structure.hpp"
 #include "jacobian/square_jacobian_factor.hpp"
 
 namespace ovralis {
@@ -17,16 +17,15 @@ namespace ovralis {
 // right-hand sides. A square J with sound LU pivots gives J^-1 b from its
 // factors (the one solution there is). Otherwise
 //
-//     dx = (J^T J + mu I)^-1 J^T b,
+//     dx = J^T y,   (J J^T + mu I) y = b,
 //
-// which for a tiny uniform shift mu is the minimum-norm least-squares
-// solution to about ten digits: J^T b lies in J's row space and the shifted
-// normal matrix maps that space onto itself, so dx never has a component
-// along a direction J leaves free, and redundant rows still factorise.
+// which lies in J's row space by construction: the normal equations of the
+// other side, (J^T J + mu I) dx = J^T b, give the same dx in exact
+// arithmetic, but their rounding, divided by the tiny shift, leaks into the
+// directions J leaves free (a thousandth of the step at mu = 1e-13). The
+// shift keeps redundant rows solvable; their part of y is cancelled by J^T.
 class MinimumNormStep {
 public:
-    explicit MinimumNormStep(NormalStructure& structure) : structure_(structure) {}
-
     // False when neither factorisation succeeds (a NaN in J).
     bool linearise(Eigen::SparseMatrix<double> jacobian);
 
@@ -35,9 +34,10 @@ public:
     std::optional<Eigen::VectorXd> solve(const Eigen::VectorXd& b) const;
 
 private:
-    NormalStructure& structure_;
     SquareJacobianFactor square_factor_;
     Eigen::SparseMatrix<double> jacobian_;
+    Eigen::SimplicialLDLT<Eigen::SparseMatrix<double>> row_factor_;
+    Eigen::Index analysed_non_zeros_ = -1;  // of the J J^T the ordering was made for
     bool square_ = false;
     bool factorised_ = false;
 };

@@ -52,6 +52,17 @@ double rounding(const Eigen::VectorXd& x) {
            std::max(1.0, x.lpNorm<Eigen::Infinity>());
 }
 
+}  // namespace
+
+void drop_rounding(Eigen::VectorXd& residual, const Eigen::VectorXd& x) {
+    const double floor = rounding(x);
+    for (double& entry : residual) {
+        if (std::abs(entry) <= floor) entry = 0.0;
+    }
+}
+
+namespace {
+
 struct Correction {
     Eigen::VectorXd x;
     bool converged = false;
@@ -62,7 +73,8 @@ Correction correct(Homotopy& homotopy, MinimumNormStep& solver, Eigen::VectorXd 
                    double predictor_move, std::uint64_t& iterations) {
     double previous = std::numeric_limits<double>::infinity();
     for (int k = 0; k < kCorrectorIterations; ++k) {
-        const Eigen::VectorXd h = homotopy.value(x, s);
+        Eigen::VectorXd h = homotopy.value(x, s);
+        drop_rounding(h, x);
         if (!h.allFinite()) return {std::move(x), false};
         const double size = h.lpNorm<Eigen::Infinity>();
         if (size <= kPathTolerance) return {std::move(x), true};
@@ -104,6 +116,7 @@ Homotopy::Homotopy(Problem& problem, const Eigen::VectorXd& start,
     : problem_(problem), set_parameter_(std::move(set_parameter)) {
     set(0.0);
     start_residual_ = problem_.evaluate(start).residual;
+    drop_rounding(start_residual_, start);
 }
 
 void Homotopy::set(double s) {
@@ -133,7 +146,7 @@ Eigen::SparseMatrix<double> Homotopy::jacobian(const Eigen::VectorXd& x, double 
 
 PathEnd track_path(Homotopy& homotopy, const Eigen::VectorXd& x0, const PathSettings& settings) {
     Problem& problem = homotopy.problem();
-    MinimumNormStep solver(problem.normal_structure());
+    MinimumNormStep solver;
     PathEnd end;
     end.x = x0;
     std::optional<Eigen::VectorXd> direction = tangent(homotopy, solver, x0, 0.0);

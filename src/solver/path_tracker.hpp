@@ -37,6 +37,11 @@ private:
     Eigen::VectorXd start_residual_;
 };
 
+// Sets to zero the entries of a residual at x that rounding alone could make
+// (a few ulps of x's largest entry), so that a constraint which holds is not
+// "corrected": a part of the sketch that holds does not move at all.
+void drop_rounding(Eigen::VectorXd& residual, const Eigen::VectorXd& x);
+
 struct PathSettings {
     std::uint64_t max_steps = 200;  // predictor-corrector steps tried, kept or not
     double smallest_step = 1e-9;    // in s; a step that must shrink below it meets a turning point

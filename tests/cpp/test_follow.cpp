@@ -8,7 +8,6 @@
 
 #include <Eigen/Dense>
 
-#include "jacobian/normal_structure.hpp"
 #include "solver/follow.hpp"
 #include "solver/minimum_norm_step.hpp"
 #include "solver/normalisation.hpp"
@@ -46,8 +45,7 @@ TEST(MinimumNormStep, SolvesAndHasNoComponentAlongFreeDirections) {
     Eigen::MatrixXd dense(2, 5);
     dense << 1, 2, 0, 0, 1, 0, 1, -1, 3, 0;
     const Eigen::SparseMatrix<double> jacobian = dense.sparseView();
-    NormalStructure structure;
-    MinimumNormStep step(structure);
+    MinimumNormStep step;
     ASSERT_TRUE(step.linearise(jacobian));
     const Eigen::Vector2d b(0.3, -1.1);
     const auto dx = step.solve(b);

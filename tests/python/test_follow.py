@@ -158,7 +158,7 @@ def long_follow():
 def test_ctrl_c_stops_a_follow_and_leaves_the_store_as_it_was():
     s = long_follow()
     before = s.to_json()
-    timer = threading.Timer(0.2, os.kill, (os.getpid(), signal.SIGINT))
+    timer = threading.Timer(0.1, os.kill, (os.getpid(), signal.SIGINT))
     timer.start()
     with pytest.raises(KeyboardInterrupt):
         s.follow(max_iter=10**9)
