@@ -26,4 +26,13 @@ bool every_constraint_holds(const System& system, double tol);
 std::optional<System> solved_without(const System& system, const std::vector<std::size_t>& dropped,
                                      double tol);
 
+// The first `count` constraints of `system`, less the `skipped` ones
+// (ascending positions), solved on a copy from the current values.
+struct PrefixSolve {
+    bool converged = false;
+    System end;  // the copy where the solve ended, with the full constraint list
+};
+PrefixSolve solve_prefix(const System& system, std::size_t count, double tol,
+                         const std::vector<std::size_t>& skipped = {});
+
 }  // namespace ovralis
