@@ -78,6 +78,9 @@ SYSTEM_METHODS = [
      "Move a point as close to (x, y) as the constraints allow."),
     ("analyze_constraints", "(self, /, tol=1e-08)",
      "Find redundant and conflicting constraints and what can still move."),
+    ("measure", "(self, /, c)", "The value the dimension of constraint c has in the current geometry."),
+    ("repairs", "(self, /, limit=5)",
+     "Ways to make a sketch that does not solve solvable, the least movement first."),
 ]
 
 
