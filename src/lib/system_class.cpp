@@ -625,8 +625,9 @@ std::vector<PyMethodDef>& system_methods() {
         m.push_back(method("analyze_constraints", analyze_constraints,
                            "analyze_constraints($self, tol=1e-8)\n--\n\n"
                            "Find redundant and conflicting constraints and what can still move.\n\n"
-                           "A numerical rank analysis of every constraint equation at the current\n"
-                           "values; solve first, so that only real conflicts fail to hold.\n\n"
+                           "A numerical rank analysis of every constraint equation, at the current\n"
+                           "values when every constraint holds, else where a solve of a copy ends;\n"
+                           "a conflict is judged by solving copies, before or after a solve.\n\n"
                            "Args:\n    tol: Rank tolerance on unit-scaled Jacobian rows, and the\n"
                            "        tolerance within which a redundant constraint holds, read as\n"
                            "        solve reads it: a length relative to the sketch's mean point\n"

@@ -24,8 +24,18 @@ bool every_constraint_holds(const System& system, double tol);
 // solution is nearest, not on how far a failed solve has spread the error of
 // a conflict over the sketch: after such a solve every constraint of the
 // loop misses a little, while here only those that disagree with the rest do.
-// The solve polls `interrupted` and stops with SolveInterrupted when it answers true.
+// The solves poll `interrupted` and stop with SolveInterrupted when it answers true.
 std::optional<System> solved_without(const System& system, const std::vector<std::size_t>& dropped,
                                      double tol, const InterruptPoll& interrupted = {});
+
+// The first `count` constraints of `system`, less the `skipped` ones
+// (ascending positions), solved on a copy from the current values.
+struct PrefixSolve {
+    bool converged = false;
+    System end;  // the copy where the solve ended, with the full constraint list
+};
+PrefixSolve solve_prefix(const System& system, std::size_t count, double tol,
+                         const InterruptPoll& interrupted = {},
+                         const std::vector<std::size_t>& skipped = {});
 
 }  // namespace ovralis

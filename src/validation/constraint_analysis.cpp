@@ -55,17 +55,6 @@ void find_redundant(const EquationJacobian& jacobian, const ColumnFactorisation&
     }
 }
 
-void find_conflicting(const System& system, double tol, const InterruptPoll& interrupted,
-                      ConstraintAnalysis& out) {
-    if (out.redundant.empty()) return;
-    ConflictJudge judge(system, tol, interrupted);
-    for (std::size_t i = 0; i < out.redundant.size(); ++i) {
-        if (i % kStepsPerPoll == 0) throw_if_interrupted(interrupted);
-        const std::size_t k = out.redundant[i];
-        if (!judge.holds(system.constraints[k])) out.conflicting.push_back(k);
-    }
-}
-
 // Parameters that some null vector moves. Each dependent column d of J gives
 // the null vector e_d - sum x_k e_k of its combination; rather than one back
 // substitution per dependent column (quadratic on a long free chain), a
@@ -115,8 +104,7 @@ void find_free_entities(const System& system, const EquationJacobian& jacobian, 
             case ParamKind::CircleRadius: circle_free[p.entity] = true; break;
             case ParamKind::ArcRadius: arc_free[p.entity] = true; break;
             case ParamKind::EllipseRadmin:
-            case ParamKind::ArcOfEllipseRadmin:
-            case ParamKind::DesignVariable: break;
+            case ParamKind::ArcOfEllipseRadmin: break;
         }
     }
     for (Index i = 0; i < system.points.size(); ++i) {
@@ -162,7 +150,8 @@ ConstraintAnalysis rank_analysis(const System& system, double tol,
 }
 
 // The redundant constraints that disagree with the constraints before them,
-// starting from `at`, a solution of every constraint that is not redundant.
+// and a point where all the others hold, starting from `at`, a solution of
+// every constraint that is not redundant.
 // In order, a redundant constraint that holds there agrees; one that does
 // not is tried: solved for with the constraints that agree so far, it agrees
 // when that solve converges (the point then moves to that solution). A
@@ -171,8 +160,13 @@ ConstraintAnalysis rank_analysis(const System& system, double tol,
 // tangentially (an equal length that forces a line horizontal), a solve ends
 // within the square root of its tolerance of it, and a constraint that agrees
 // can miss there by more than the tolerance.
-std::vector<std::size_t> disagreeing(System at, const std::vector<std::size_t>& redundant,
-                                     double tol, const InterruptPoll& interrupted) {
+struct Agreement {
+    System at;  // where every constraint that agrees holds
+    std::vector<std::size_t> conflicting;
+};
+
+Agreement disagreeing(System at, const std::vector<std::size_t>& redundant, double tol,
+                      const InterruptPoll& interrupted) {
     std::vector<std::size_t> conflicting;
     std::optional<ConflictJudge> judge(std::in_place, at, tol);
     for (std::size_t i = 0; i < redundant.size(); ++i) {
@@ -188,7 +182,98 @@ std::vector<std::size_t> disagreeing(System at, const std::vector<std::size_t>& 
             conflicting.push_back(redundant[i]);
         }
     }
-    return conflicting;
+    return {std::move(at), std::move(conflicting)};
+}
+
+// Marks k conflicting with `group`, listing it redundant too.
+void add_conflict(std::size_t k, std::vector<std::size_t> group, ConstraintAnalysis& out) {
+    out.conflicting.push_back(k);
+    out.groups[k] = std::move(group);
+    const auto place = std::lower_bound(out.redundant.begin(), out.redundant.end(), k);
+    if (place == out.redundant.end() || *place != k) out.redundant.insert(place, k);
+}
+
+// The constraints before k, other than the `skipped` ones, whose removal
+// lets the first k + 1 solve.
+std::vector<std::size_t> fighting(const System& system, std::size_t k, double tol,
+                                  const InterruptPoll& interrupted,
+                                  const std::vector<std::size_t>& skipped = {}) {
+    std::vector<std::size_t> group;
+    for (std::size_t i = 0; i < k; ++i) {
+        if (std::binary_search(skipped.begin(), skipped.end(), i)) continue;
+        std::vector<std::size_t> without = skipped;
+        without.insert(std::lower_bound(without.begin(), without.end(), i), i);
+        if (solve_prefix(system, k + 1, tol, interrupted, without).converged) group.push_back(i);
+    }
+    return group;
+}
+
+// Everything ranked where the constraints that agree hold: a dependency that
+// exists only where the constraints hold (three right angles make the fourth)
+// does not show in a rough drawing. A conflicting constraint that is not
+// dependent there (its equation meets its solution tangentially) keeps the
+// group it had at `start`, ranked as `here`; where it had none (a distance
+// between points that coincide), its group is found by solving from `start`.
+ConstraintAnalysis ranked_where_they_agree(const Agreement& agreement, const System& start,
+                                           const ConstraintAnalysis& here, double tol,
+                                           const InterruptPoll& interrupted) {
+    ConstraintAnalysis out = rank_analysis(agreement.at, tol, interrupted);
+    for (const std::size_t k : agreement.conflicting) {
+        const auto there = out.groups.find(k);
+        if (there != out.groups.end() && !there->second.empty()) {
+            out.conflicting.push_back(k);
+            continue;
+        }
+        const auto earlier = here.groups.find(k);
+        add_conflict(k,
+                     earlier != here.groups.end() && !earlier->second.empty()
+                         ? earlier->second
+                         : fighting(start, k, tol, interrupted),
+                     out);
+    }
+    return out;
+}
+
+// When the constraints that are not redundant cannot all hold, the conflict is
+// one that no rank shows (the sides of a triangle that cannot meet, a hole
+// placed from two edges farther apart than the plate is wide). Then the
+// constraints conflict that cannot hold with those before them that do not:
+// each found by bisection over the prefixes of the constraint list, until
+// the sketch without them solves. Where the solve of its prefix ends, the
+// least-squares compromise makes the equations dependent, and its group is
+// read there; failing that, the group is the constraints before it whose
+// removal lets it hold.
+void find_conflicts_by_prefix(const System& system, double tol, const InterruptPoll& interrupted,
+                              ConstraintAnalysis& out) {
+    const std::size_t n = system.constraints.size();
+    std::vector<std::size_t> dropped;
+    std::size_t solvable = 0;  // a prefix that solves without the dropped ones
+    while (!solve_prefix(system, n, tol, interrupted, dropped).converged) {
+        std::size_t failing = n;
+        std::optional<System> failed_end;
+        while (failing - solvable > 1) {
+            const std::size_t middle = solvable + (failing - solvable) / 2;
+            PrefixSolve prefix = solve_prefix(system, middle, tol, interrupted, dropped);
+            if (prefix.converged) {
+                solvable = middle;
+            } else {
+                failing = middle;
+                failed_end = std::move(prefix.end);
+            }
+        }
+        if (!failed_end) failed_end = solve_prefix(system, failing, tol, interrupted, dropped).end;
+        const std::size_t k = failing - 1;
+        const ConstraintAnalysis there = rank_analysis(*failed_end, tol, interrupted);
+        const auto group = there.groups.find(k);
+        add_conflict(k,
+                     group != there.groups.end() && !group->second.empty()
+                         ? group->second
+                         : fighting(system, k, tol, interrupted, dropped),
+                     out);
+        dropped.push_back(k);
+        solvable = failing;
+        if (solvable >= n) break;
+    }
 }
 
 }  // namespace
@@ -206,17 +291,37 @@ const char* constraint_status_text(ConstraintStatus status) {
 ConstraintAnalysis analyze_constraints(const System& system, double tol,
                                        const InterruptPoll& interrupted) {
     validate_references(system);
-    ConstraintAnalysis out = rank_analysis(system, tol, interrupted);
-    if (!out.redundant.empty() && !every_constraint_holds(system, tol)) {
-        if (std::optional<System> consistent =
-                solved_without(system, out.redundant, tol, interrupted)) {
-            out.conflicting = disagreeing(std::move(*consistent), out.redundant, tol, interrupted);
-        } else {
-            find_conflicting(system, tol, interrupted, out);
-        }
+    if (every_constraint_holds(system, tol)) return rank_analysis(system, tol, interrupted);
+    // Ranked where a solve of the whole sketch ends: a solution, or the
+    // least-squares compromise of a conflict, near which every dependency
+    // between the constraints shows (in a rough drawing, those that exist
+    // only where the constraints hold do not), and the same point whether or
+    // not the caller has already run that solve.
+    PrefixSolve settled = solve_prefix(system, system.constraints.size(), tol, interrupted);
+    ConstraintAnalysis here = rank_analysis(settled.end, tol, interrupted);
+    if (settled.converged) return here;
+    if (here.redundant.empty()) {
+        find_conflicts_by_prefix(settled.end, tol, interrupted, here);
+        here.status = status_of(here);
+        return here;
     }
-    out.status = status_of(out);
-    return out;
+    // The redundant constraints found there are a first guess; a second pass
+    // takes those found where the constraints that agree hold.
+    std::vector<std::size_t> candidates = here.redundant;
+    for (int pass = 0;; ++pass) {
+        std::optional<System> consistent = solved_without(settled.end, candidates, tol, interrupted);
+        if (!consistent) {
+            find_conflicts_by_prefix(settled.end, tol, interrupted, here);
+            here.status = status_of(here);
+            return here;
+        }
+        ConstraintAnalysis there = ranked_where_they_agree(
+            disagreeing(std::move(*consistent), candidates, tol, interrupted), settled.end, here, tol,
+            interrupted);
+        there.status = status_of(there);
+        if (pass == 1 || there.redundant == candidates) return there;
+        candidates = there.redundant;
+    }
 }
 
 }  // namespace ovralis

@@ -46,13 +46,10 @@ std::set<std::size_t> named_in_conflict(const ConstraintAnalysis& analysis) {
     return named;
 }
 
-// Where to look: what the analysis names at the entities' values, else at
-// the end of the failed solve (a conflict of inequalities, such as a triangle
-// whose sides cannot meet, shows only where the sketch is flattened), else
-// every constraint.
-std::set<std::size_t> candidates(const System& system, const System& failed, double tol) {
+// Where to look: what the analysis names, else (when it finds no conflict in
+// a sketch that does not solve) every constraint.
+std::set<std::size_t> candidates(const System& system, double tol) {
     std::set<std::size_t> named = named_in_conflict(analyze_constraints(system, tol));
-    if (named.empty()) named = named_in_conflict(analyze_constraints(failed, tol));
     if (named.empty()) {
         for (std::size_t k = 0; k < system.constraints.size(); ++k) named.insert(k);
     }
@@ -87,7 +84,7 @@ std::vector<Repair> find_repairs(const System& system, std::size_t limit, std::u
     System trial = system;
     if (limit == 0 || solve(trial, max_iter, tol).converged) return {};
     std::vector<Repair> repairs;
-    for (const std::size_t k : candidates(system, trial, tol)) {
+    for (const std::size_t k : candidates(system, tol)) {
         if (const std::optional<Repair> repair = repair_of(system, k, max_iter, tol)) {
             repairs.push_back(*repair);
         }

@@ -21,8 +21,8 @@ struct Repair {
 // Repairs of a sketch whose solve (max_iter, tol) does not converge, the least
 // movement first (ties by constraint position), at most `limit`; none for a
 // sketch that solves. The candidates are the conflicting constraints and their
-// groups (analyze_constraints at the entities' values, or at the end of the
-// failed solve when there it names none). A candidate with a dimension
+// groups (analyze_constraints), or every constraint when it names none. A
+// candidate with a dimension
 // (has_dimension) is changed to the value it measures once the rest is solved
 // without it; any other is removed. A repair is kept only when the sketch with
 // it applied solves from the entities' current values; its movement is the
