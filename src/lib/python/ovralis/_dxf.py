@@ -304,7 +304,7 @@ def from_dxf(source: Source, *, layers: Iterable[str] | None = None, infer: bool
 
     Args:
         source: A path or a text stream
-        layers: Read only these layers (default all)
+        layers: Read only these layers, by name in any case (default all)
         infer: Add the relations that hold, as System.infer_constraints(tol) does
         tol: The tolerance, relative to the drawing's size
 
@@ -312,6 +312,8 @@ def from_dxf(source: Source, *, layers: Iterable[str] | None = None, infer: bool
     """
     if not (isinstance(tol, (int, float)) and math.isfinite(tol) and tol >= 0.0):
         raise ValueError("from_dxf() tol must be a finite non-negative number")
+    if isinstance(layers, str):
+        layers = [layers]
     wanted = None if layers is None else {str(layer).casefold() for layer in layers}
     document = _read_document(source)
     drawing = _Drawing()
