@@ -22,6 +22,8 @@ constexpr std::array<std::string_view, kRelationCount> kRelationNames = {
 // found from either side is one candidate.
 std::optional<std::pair<int, int>> interchangeable_fields(ConstraintKind kind) {
     switch (kind) {
+        case ConstraintKind::Horizontal:
+        case ConstraintKind::Vertical:
         case ConstraintKind::Coincident:
         case ConstraintKind::Parallel:
         case ConstraintKind::Perpendicular:
@@ -55,7 +57,7 @@ CandidateList::CandidateList(const System& system, const DrawingFrame& frame, do
                              RelationSet wanted)
     : system_(system), frame_(frame), tol_(tol), wanted_(wanted) {}
 
-void CandidateList::offer(Relation relation, Constraint constraint) {
+void CandidateList::offer(Relation relation, Constraint constraint, std::uint8_t preference) {
     if (!wants(relation)) return;
     if (!(geometric_error(system_, constraint, frame_.size) <= tol_)) return;
     const KindInfo& info = kind_info(constraint.kind);
@@ -71,12 +73,12 @@ void CandidateList::offer(Relation relation, Constraint constraint) {
             std::swap(constraint.index[pair->first], constraint.index[pair->second]);
         }
     }
-    entries_.push_back({relation, constraint, ranks});
+    entries_.push_back({relation, preference, constraint, ranks});
 }
 
 std::vector<Constraint> CandidateList::in_canonical_order() const {
     auto key = [](const Entry& e) {
-        return std::make_tuple(e.relation, e.constraint.kind, e.ranks);
+        return std::make_tuple(e.relation, e.preference, e.constraint.kind, e.ranks);
     };
     std::vector<Entry> sorted = entries_;
     std::sort(sorted.begin(), sorted.end(),

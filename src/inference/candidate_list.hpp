@@ -55,8 +55,9 @@ public:
 
     bool wants(Relation relation) const { return wanted_[static_cast<std::size_t>(relation)]; }
 
-    // Keeps `constraint` if its relation is wanted and it holds.
-    void offer(Relation relation, Constraint constraint);
+    // Keeps `constraint` if its relation is wanted and it holds. Within one
+    // relation, candidates of a lower `preference` come first.
+    void offer(Relation relation, Constraint constraint, std::uint8_t preference = 0);
 
     // The candidates kept, by relation, kind and the geometric ranks of the
     // entities they name, each once.
@@ -65,6 +66,7 @@ public:
 private:
     struct Entry {
         Relation relation;
+        std::uint8_t preference;
         Constraint constraint;
         std::array<Index, 3> ranks;
     };

@@ -92,10 +92,29 @@ LineDirections line_directions(const SearchContext& c, const Vec2& centre) {
     return out;
 }
 
+// Lines along the axes; then, after them, points of one figure level with
+// each other (hole centres in a row), chained in order along the row.
 void axis_aligned(SearchContext& c) {
-    for (const Line& l : c.system.lines) {
+    const System& s = c.system;
+    for (const Line& l : s.lines) {
         c.out.offer(Relation::Horizontal, relation_constraint(ConstraintKind::Horizontal, l.p1, l.p2));
         c.out.offer(Relation::Vertical, relation_constraint(ConstraintKind::Vertical, l.p1, l.p2));
+    }
+    constexpr std::uint8_t kAfterLines = 1;
+    for (const bool level : {true, false}) {
+        const Relation relation = level ? Relation::Horizontal : Relation::Vertical;
+        if (!c.out.wants(relation)) continue;
+        auto across = [&](Index p) { return level ? s.points[p].y : s.points[p].x; };
+        std::vector<Index> order(s.points.size());
+        for (Index p = 0; p < order.size(); ++p) order[p] = p;
+        auto key = [&](Index p) { return std::make_tuple(c.figures.of_point[p], across(p), c.frame.point_rank[p]); };
+        std::sort(order.begin(), order.end(), [&](Index a, Index b) { return key(a) < key(b); });
+        const ConstraintKind kind = level ? ConstraintKind::Horizontal : ConstraintKind::Vertical;
+        for (std::size_t k = 1; k < order.size(); ++k) {
+            const Index a = order[k - 1], b = order[k];
+            if (c.figures.of_point[a] != c.figures.of_point[b] || across(b) - across(a) > c.length_tol) continue;
+            c.out.offer(relation, relation_constraint(kind, a, b), kAfterLines);
+        }
     }
 }
 

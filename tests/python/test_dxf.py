@@ -104,6 +104,8 @@ def test_layers_select_what_is_read():
     msp.add_circle((0, 0), 3, dxfattribs={"layer": "Holes"})
     s = read(document, layers=["outline"], infer=False)
     assert (s.num_lines(), s.num_circles()) == (1, 0)
+    s = read(document, layers="HOLES", infer=False)
+    assert (s.num_lines(), s.num_circles()) == (0, 1)
 
 
 def test_unsupported_entities_are_counted_in_one_warning():

@@ -169,7 +169,7 @@ def test_relations_the_sketch_already_has_are_not_added_again():
     added = s.infer_constraints()
     # Only the fourth side's direction was left to find; the rest follows.
     assert [(s.get_constraint(i).kind(), s.get_constraint(i).fields()) for i in added] == [
-        ("Vertical", {"p1": p[3], "p2": p[0]})]
+        ("Vertical", {"p1": p[0], "p2": p[3]})]
     assert not s.analyze_constraints().redundant
 
 

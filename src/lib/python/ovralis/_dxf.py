@@ -200,16 +200,16 @@ def _model_space_entities(document: Any, layers: set[str] | None) -> Iterator[An
 def _merged_points(drawing: _Drawing, distance: float) -> list[int]:
     """For each defining point, the index of the point it becomes.
 
-    Points are visited in coordinate order, so the merge does not depend on
-    the order of the entities: each joins the first kept point within
-    `distance` of it, found through a grid of cells that size.
+    Points that are equal are one at once; the distinct positions are then
+    visited in coordinate order, so the merge does not depend on the order of
+    the entities: each joins the first kept point within `distance` of it,
+    found through a grid of cells that size.
     """
     cell = distance if distance > 0.0 else 1.0
     kept: list[tuple[float, float]] = []
     grid: dict[tuple[int, int], list[int]] = {}
-    target = [0] * len(drawing.points)
-    for i in sorted(range(len(drawing.points)), key=lambda k: drawing.points[k]):
-        x, y = drawing.points[i]
+    kept_of: dict[tuple[float, float], int] = {}
+    for x, y in sorted(set(drawing.points)):
         cx, cy = math.floor(x / cell), math.floor(y / cell)
         found = -1
         for gx in (cx - 1, cx, cx + 1):
@@ -222,13 +222,14 @@ def _merged_points(drawing: _Drawing, distance: float) -> list[int]:
             found = len(kept)
             kept.append((x, y))
             grid.setdefault((cx, cy), []).append(found)
-        target[i] = found
+        kept_of[(x, y)] = found
+    target = [kept_of[p] for p in drawing.points]
     # Number the kept points in order of first use by the drawing.
     order: dict[int, int] = {}
-    for i in range(len(drawing.points)):
-        order.setdefault(target[i], len(order))
+    for j in target:
+        order.setdefault(j, len(order))
     drawing.points = [kept[j] for j in sorted(order, key=order.__getitem__)]
-    return [order[target[i]] for i in range(len(target))]
+    return [order[j] for j in target]
 
 
 def _drawing_size(drawing: _Drawing) -> float:
@@ -303,7 +304,7 @@ def from_dxf(source: Source, *, layers: Iterable[str] | None = None, infer: bool
 
     Args:
         source: A path or a text stream
-        layers: Read only these layers (default all)
+        layers: Read only these layers, by name in any case (default all)
         infer: Add the relations that hold, as System.infer_constraints(tol) does
         tol: The tolerance, relative to the drawing's size
 
@@ -311,6 +312,8 @@ def from_dxf(source: Source, *, layers: Iterable[str] | None = None, infer: bool
     """
     if not (isinstance(tol, (int, float)) and math.isfinite(tol) and tol >= 0.0):
         raise ValueError("from_dxf() tol must be a finite non-negative number")
+    if isinstance(layers, str):
+        layers = [layers]
     wanted = None if layers is None else {str(layer).casefold() for layer in layers}
     document = _read_document(source)
     drawing = _Drawing()
