@@ -4,7 +4,8 @@ Families of mirror-prone sketches (triangles, trusses, four-bar linkages,
 circles tangent in a wedge, filleted corners, points on two circles,
 quadrilaterals with an angle, and mixes with free, under-constrained parts)
 get seeded random edits: dimension changes of 1 % to 50 %, angle changes up
-to 60 degrees, drags of a free point up to 30 % of the sketch's size. The
+to 60 degrees, and drags: a distance removed and its free end dragged to
+where the same change of that distance would put it. The
 branch's truth is a reference continuation: the same edit in many tiny
 steps, each solved from the last. An end is on the branch when every
 orientation that tells the branches apart (the side of a triangle's base its
@@ -63,7 +64,7 @@ def triangle(rng):
     s.add_point(-ax, ay)
     s.add_distance_constraint(0, 2, ac)
     s.add_distance_constraint(1, 2, bc)
-    return s, [2, 3], [(0, 1, 2)], 2
+    return s, [2, 3], [(0, 1, 2)]
 
 
 def truss(rng, bays=4):
@@ -86,7 +87,7 @@ def truss(rng, bays=4):
             s.add_distance_constraint(top, nxt, math.dist(s.get_point(top), s.get_point(nxt)))
             triples.append((right, top, nxt))
             bottom.append(nxt)
-    return s, dims, triples, 2
+    return s, dims, triples
 
 
 def four_bar(rng):
@@ -102,7 +103,7 @@ def four_bar(rng):
     s.add_angle_constraint(ground, arm, crank)
     s.add_distance_constraint(2, 3, 3.5)
     s.add_distance_constraint(3, 1, 2.5)
-    return s, [1, 2, 3], [(2, 3, 1)], 3
+    return s, [1, 2, 3], [(2, 3, 1)]
 
 
 def wedge(rng):
@@ -120,7 +121,7 @@ def wedge(rng):
     s.add_line_circle_tangent_constraint(l1, c)
     s.add_line_circle_tangent_constraint(l2, c)
     s.add_circle_radius_constraint(c, r)
-    return s, [2], [(0, 1, 3), (0, 2, 3)], 3
+    return s, [2], [(0, 1, 3), (0, 2, 3)]
 
 
 def filleted(rng):
@@ -138,7 +139,7 @@ def filleted(rng):
     c = s.add_circle(3, 1.0, fixed=True)
     s.add_line_circle_tangent_constraint(l1, c)
     s.add_line_circle_tangent_constraint(l2, c)
-    return s, [0, 1], [(0, 1, 3), (0, 2, 3), (0, 1, 2)], 2
+    return s, [0, 1], [(0, 1, 3), (0, 2, 3), (0, 1, 2)]
 
 
 def two_circles(rng):
@@ -153,7 +154,7 @@ def two_circles(rng):
     s.add_point_on_circle_constraint(2, c2)
     s.add_circle_radius_constraint(c1, r1)
     s.add_circle_radius_constraint(c2, r2)
-    return s, [2, 3], [(0, 1, 2)], 2
+    return s, [2, 3], [(0, 1, 2)]
 
 
 def quad_angle(rng):
@@ -170,12 +171,12 @@ def quad_angle(rng):
     s.add_angle_constraint(ab, bc, 180 - angle)
     s.add_distance_constraint(2, 3, math.dist(s.get_point(2), s.get_point(3)))
     s.add_distance_constraint(0, 3, math.dist(s.get_point(0), s.get_point(3)))
-    return s, [0, 1, 2, 3], [(0, 1, 2), (0, 2, 3)], 2
+    return s, [0, 1, 2, 3], [(0, 1, 2), (0, 2, 3)]
 
 
 def mix(rng):
     """A triangle beside a free, under-constrained rectangle and a free point."""
-    s, dims, triples, drag_point = triangle(rng)
+    s, dims, triples = triangle(rng)
     base = s.num_points()
     for x, y in [(8, 1), (12, 1), (12, 3), (8, 3)]:
         s.add_point(x + rng.uniform(-1, 1), y)
@@ -185,7 +186,7 @@ def mix(rng):
     s.add_vertical_constraint(base, base + 3)
     s.add_distance_constraint(base, base + 1, math.dist(s.get_point(base), s.get_point(base + 1)))
     s.add_point(rng.uniform(-3, 3), rng.uniform(-3, 3))
-    return s, dims, triples, drag_point
+    return s, dims, triples
 
 
 FAMILIES = {"triangle": triangle, "truss": truss, "four-bar": four_bar, "wedge": wedge,
@@ -206,26 +207,22 @@ def set_value(s, index, value):
     s.set_constraint(index, getattr(ovralis, snake + "_constraint")(**{**fields, value_name(c): value}))
 
 
-def random_edit(rng, s, dims, drag_point):
-    """A dimension change, or (one time in four) a drag: one dimension is removed and a
-    free end of it dragged, so the rest of the sketch must follow the point."""
+def random_edit(rng, s, dims):
+    """A dimension change, or (one time in four) a drag: a distance is removed and its
+    free end dragged to where the same change of that distance would put it, so the
+    rest of the sketch must follow the point."""
     index = rng.choice(dims)
     c = s.get_constraint(index)
     fields = c.fields()
-    if rng.random() < 0.25 and c.kind() == "Distance":
-        free = [p for p in (fields["p1"], fields["p2"]) if not ovralis_fixed(s)[p]]
-        if free:
-            point = free[-1]
-            xs = [p[0] for p in s.get_points()]
-            ys = [p[1] for p in s.get_points()]
-            size = max(max(xs) - min(xs), max(ys) - min(ys))
-            x, y = s.get_point(point)
-            r, a = rng.uniform(0.02, 0.3) * size, rng.uniform(0, 2 * math.pi)
-            return ("drag", index, point, x + r * math.cos(a), y + r * math.sin(a))
     v = fields[value_name(c)]
     if value_name(c) == "deg":
         return ("dim", index, min(max(v + rng.choice([-1, 1]) * rng.uniform(1, 60), 5.0), 175.0))
-    return ("dim", index, v * (1 + rng.choice([-1, 1]) * rng.uniform(0.01, 0.5)))
+    value = v * (1 + rng.choice([-1, 1]) * rng.uniform(0.01, 0.5))
+    if rng.random() < 0.3 and c.kind() == "Distance":
+        free = [p for p in (fields["p1"], fields["p2"]) if not ovralis_fixed(s)[p]]
+        if free:
+            return ("drag", index, free[-1], value)
+    return ("dim", index, value)
 
 
 def without(s, index):
@@ -235,22 +232,14 @@ def without(s, index):
 
 
 def reference(s, edit):
-    """The edit in tiny steps; None where the path meets a turning point."""
-    if edit[0] == "drag":
-        _, index, point, x1, y1 = edit
-        r = without(s, index)
-        x0, y0 = r.get_point(point)
-        for k in range(1, REFERENCE_STEPS + 1):
-            t = k / REFERENCE_STEPS
-            goal = (x0 + t * (x1 - x0), y0 + t * (y1 - y0))
-            if not r.drag(point, *goal).converged or math.dist(r.get_point(point), goal) > 1e-7:
-                return None  # out of reach along the way
-        return r
+    """The dimension change in tiny steps, each solved from the last; None where the
+    path meets a turning point. A drag's target is where this puts the dragged point."""
     r = s.copy()
     c = r.get_constraint(edit[1])
     v0 = c.fields()[value_name(c)]
+    end = edit[-1]
     for k in range(1, REFERENCE_STEPS + 1):
-        set_value(r, edit[1], v0 + (edit[2] - v0) * k / REFERENCE_STEPS)
+        set_value(r, edit[1], v0 + (end - v0) * k / REFERENCE_STEPS)
         if not r.solve().converged:
             return None
     return r
@@ -346,17 +335,18 @@ def circle_fixed(s, j):
 
 # ---- the table ----
 
-def apply(method, s, edit):
+def apply(method, s, edit, ref):
     """The edit made by one method: the end and whether it says it converged."""
     if edit[0] == "drag":
-        _, index, point, x, y = edit
+        if ref is None or method in ("solve", "follow"):
+            return None, None  # drags are drag()'s, and need a target
+        _, index, point, _ = edit
         t = without(s, index)
+        target = ref.get_point(point)
         if method == "drag":
-            return t, t.drag(point, x, y).converged
-        if method == "scipy":
-            t.add_fixed_point_constraint(point, x, y)
-            return scipy_lm(t)
-        return None, None  # drags are drag()'s
+            return t, t.drag(point, *target).converged
+        t.add_fixed_point_constraint(point, *target)
+        return scipy_lm(t)
     if method == "drag":
         return None, None
     t = s.copy()
@@ -375,17 +365,19 @@ def branch_table(cases, seed):
     with_path = without_path = 0
     for case in range(cases):
         family = list(FAMILIES)[case % len(FAMILIES)]
-        s, dims, triples, drag_point = FAMILIES[family](rng)
+        s, dims, triples = FAMILIES[family](rng)
         if not s.solve().converged:
             continue
-        edit = random_edit(rng, s, dims, drag_point)
+        edit = random_edit(rng, s, dims)
         ref = reference(s, edit)
+        if edit[0] == "drag" and ref is None:
+            continue  # no target to drag to
         with_path += ref is not None
         without_path += ref is None
         for m in methods:
             if m == "follow" and not has_follow:
                 continue
-            out, ok = apply(m, s, edit)
+            out, ok = apply(m, s, edit, ref)
             if out is None:
                 continue
             if ref is None:

@@ -78,6 +78,12 @@ SYSTEM_METHODS = [
      "Move a point as close to (x, y) as the constraints allow."),
     ("analyze_constraints", "(self, /, tol=1e-08)",
      "Find redundant and conflicting constraints and what can still move."),
+    ("follow", "(self, /, max_iter=200, tol=1e-08)",
+     "Reach the current constraint values along a continuous path."),
+    ("dimension_range", "(self, /, index)",
+     "The values of constraint index's dimension that follow() reaches from here."),
+    ("alternatives", "(self, /, limit=8)",
+     "Other solutions of the same constraints near this one, nearest first."),
 ]
 
 
