@@ -7,7 +7,7 @@ page, a pointer event moves one pocket's corner; the round trip is timed from
 the event to the next animation frame after the new picture is in place
 (request, drag solve, to_svg, reply, redraw). Prints the median, the 95th
 percentile and the worst of the round trips, and, for comparison, the
-Python side alone (drag plus picture) in this process.
+Python side alone in this process: a whole drag request, the drag, the picture.
 
     PYTHONPATH=build-dev/python .venv/bin/python bench/live_view_bench.py
 """
@@ -78,16 +78,24 @@ async ([corner, steps]) => {
 
 
 def python_side(system, corner):
+    """Per drag step: the whole request, the drag alone, the picture alone (ms)."""
     session = SketchSession(system)
     view = {"cx": 120.0, "cy": 22.0, "scale": 4.0, "width": 1100, "height": 260}
     session.handle({"type": "begin_drag", "point": corner})
-    times = []
+    requests, drags, pictures = [], [], []
     x, y = system.get_point(corner)
     for i in range(1, STEPS + 1):
         begin = time.perf_counter()
         session.handle({"type": "drag", "point": corner, "x": x + 0.02 * i, "y": y, "view": view})
-        times.append(1000 * (time.perf_counter() - begin))
-    return times
+        middle = time.perf_counter()
+        system.drag(corner, x + 0.02 * i + 0.01, y)
+        dragged = time.perf_counter()
+        session.picture(view)
+        end = time.perf_counter()
+        requests.append(1000 * (middle - begin))
+        drags.append(1000 * (dragged - middle))
+        pictures.append(1000 * (end - dragged))
+    return requests, drags, pictures
 
 
 def summary(name, times):
@@ -121,7 +129,10 @@ def main():
             server.wait()
             server.stdout.close()
     summary("browser round trip (event to frame)", times)
-    summary("Python side (drag + picture)", python_side(plate(), corner))
+    requests, drags, pictures = python_side(plate(), corner)
+    summary("Python side: one drag request", requests)
+    summary("  of which the drag", drags)
+    summary("  of which the picture (to_svg)", pictures)
 
 
 if __name__ == "__main__":

@@ -87,15 +87,33 @@ def test_a_typed_dimension_holds_and_can_be_undone():
     assert s.to_json() == before
 
 
-@pytest.mark.parametrize("value", [2.5, -1.0])
-def test_an_impossible_dimension_is_refused_with_the_store_unchanged(value):
+@pytest.mark.parametrize("value", [2.5, -1.0, 2.01])
+def test_an_impossible_dimension_is_refused_with_its_range_and_the_store_unchanged(value):
     s = triangle()
     before = s.to_json()
+    low, high = s.dimension_range(2)
     reply = SketchSession(s).handle({"type": "set_dimension", "constraint": 2, "value": value})
     assert not reply["ok"]
-    assert str(value) in reply["message"] or f"{value:g}" in reply["message"]
+    assert f"{value:g} is out of reach" in reply["message"]
+    assert f"from {low:g} to {high:g}" in reply["message"] and reply["range"] == [low, high]
     assert s.to_json() == before
     assert reply["undo"] == 0
+
+
+def test_the_range_of_a_triangle_side_is_the_triangle_inequality():
+    # Independent truth: with the other sides 1 and 1 the third lies in [0, 2].
+    low, high = triangle().dimension_range(2)
+    assert (low, high) == pytest.approx((0.0, 2.0), abs=1e-6)
+
+
+def test_an_unbounded_range_travels_as_null():
+    s = ovralis.System()
+    s.add_point(0.0, 0.0, fixed=True)
+    s.add_point(1.0, 0.0)
+    s.add_distance_constraint(0, 1, 1.0)
+    reply = SketchSession(s).handle({"type": "set_dimension", "constraint": 0, "value": -3.0})
+    assert not reply["ok"] and reply["range"][1] is None
+    json.loads(json.dumps(reply, allow_nan=False))
 
 
 @pytest.mark.parametrize("request_, words", [

@@ -53,6 +53,11 @@ def dimension_field(constraint: ovralis.Constraint) -> str:
     return reals[0]
 
 
+def json_range(low: float, high: float) -> list[float | None]:
+    """A range as JSON can carry it: an unbounded end is null."""
+    return [end if math.isfinite(end) else None for end in (low, high)]
+
+
 def with_value(constraint: ovralis.Constraint, value: float) -> ovralis.Constraint:
     """The same constraint with its dimension set to `value`."""
     field = dimension_field(constraint)
@@ -150,16 +155,17 @@ class SketchSession:
             raise Refused("the value must be a finite number")
         current = self.system.get_constraint(index)
         edited = with_value(current, value)
-        reach = self._reach(index)
-        if reach is not None and not reach[0] <= value <= reach[1]:
-            raise Refused(f"{value:g} is out of reach: this dimension can take values "
-                          f"from {reach[0]:g} to {reach[1]:g}", range=list(reach))
+        low, high = self.system.dimension_range(index)
+        reach = f"this dimension can take values from {low:g} to {high:g}"
+        if not low <= value <= high:
+            raise Refused(f"{value:g} is out of reach: {reach}", range=json_range(low, high))
         before = self.system.copy()
         self.system.set_constraint(index, edited)
-        if not self._follow():
+        # follow() moves the sketch continuously to the new value, never onto another branch.
+        if not self.system.follow().converged:
             restore(self.system, before)
-            raise Refused(f"the sketch cannot take the value {value:g}",
-                          **({"range": list(reach)} if reach else {}))
+            raise Refused(f"the sketch cannot follow to {value:g}: {reach}",
+                          range=json_range(low, high))
         self._undo.append(before)
         self._redo.clear()
         self._analyse()
@@ -179,18 +185,6 @@ class SketchSession:
         if self._save is None:
             raise Refused("this view edits the notebook's System in place; save it from Python")
         return self._save(self.system.to_json())
-
-    # ---- moving the sketch to an edited dimension ----
-
-    def _reach(self, index: int) -> tuple[float, float] | None:
-        """The values the dimension can take, where this build can tell."""
-        dimension_range = getattr(self.system, "dimension_range", None)
-        return None if dimension_range is None else dimension_range(index)
-
-    def _follow(self) -> bool:
-        """Moves the sketch to the edited value: continuation where available."""
-        follow = getattr(self.system, "follow", None)
-        return (follow() if follow is not None else self.system.solve()).converged
 
     # ---- history and analysis ----
 
