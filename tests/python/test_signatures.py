@@ -78,6 +78,22 @@ SYSTEM_METHODS = [
      "Move a point as close to (x, y) as the constraints allow."),
     ("analyze_constraints", "(self, /, tol=1e-08)",
      "Find redundant and conflicting constraints and what can still move."),
+    ("add_variable", "(self, /, name, value, fixed=True)",
+     "Add a named variable for expressions and equations."),
+    ("get_variable", "(self, /, name)", "The variable's (value, fixed)."),
+    ("set_variable", "(self, /, name, value=None, fixed=None)",
+     "Change a variable's value or fixed flag; None keeps a value."),
+    ("remove_variable", "(self, /, name)", "Remove a variable that no binding or equation uses."),
+    ("variables", "(self, /)", "Every variable as {name: (value, fixed)}, in creation order."),
+    ("bind", "(self, /, constraint, field, expression)",
+     "Make a real field of a constraint (d, r, deg, x, y, len, t) follow an"),
+    ("unbind", "(self, /, constraint, field)",
+     "Make a bound field a literal again, keeping its current value."),
+    ("bindings", "(self, /)", "Every binding as (constraint, field, expression), ordered by"),
+    ("add_equation", "(self, /, text)",
+     "Add an equation 'left = right' solved together with the geometry, e.g."),
+    ("remove_equation", "(self, /, idx)", "Remove the equation at index; returns its text."),
+    ("equations", "(self, /)", "Every equation's text, in order."),
 ]
 
 
