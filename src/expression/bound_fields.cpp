@@ -9,13 +9,10 @@
 namespace ovralis {
 namespace {
 
-bool is_length_slot(const Constraint& c, std::uint8_t slot) {
-    const KindInfo& info = kind_info(c.kind);
-    for (std::uint8_t f = 0; f < info.field_count; ++f) {
-        const FieldSpec& field = info.fields[f];
-        if (field.type == FieldType::Real && field.slot == slot) return field.is_length;
-    }
-    return false;
+void apply(System& system, const Binding& binding) {
+    const double value = evaluate(binding.expression, system);
+    system.constraints[binding.constraint].value[binding.slot] =
+        binding.is_length ? value / system.length_unit : value;
 }
 
 }  // namespace
@@ -32,10 +29,23 @@ void refresh_bound_fields(System& system) {
             !expression_references_exist(binding.expression, system)) {
             continue;
         }
-        Constraint& c = system.constraints[binding.constraint];
-        const double value = evaluate(binding.expression, system);
-        c.value[binding.slot] = is_length_slot(c, binding.slot) ? value / system.length_unit : value;
+        apply(system, binding);
     }
+}
+
+void apply_bound_fields(System& system) {
+    for (const Binding& binding : system.bindings) {
+        if (binding.constraint < system.constraints.size()) apply(system, binding);
+    }
+}
+
+bool reads_unknowns(const System& system, const Expression& expression) {
+    return std::any_of(expression.nodes.begin(), expression.nodes.end(),
+                       [&](const ExpressionNode& n) {
+                           return is_measure(n.op) ||
+                                  (n.op == Operation::Variable &&
+                                   !system.design_variables[n.operand[0]].fixed);
+                       });
 }
 
 void bound_field_partials(const System& system, const Binding& binding,
@@ -44,7 +54,7 @@ void bound_field_partials(const System& system, const Binding& binding,
     const auto field_derivative = kind_operations(c.kind).field_derivative;
     if (field_derivative == nullptr) throw InternalError("a bound field without a derivative");
     const ConstraintEntries through_field = field_derivative(system, c, binding.slot);
-    const double unit = is_length_slot(c, binding.slot) ? 1.0 / system.length_unit : 1.0;
+    const double unit = binding.is_length ? 1.0 / system.length_unit : 1.0;
     thread_local std::vector<ExpressionPartial> partials;
     partials.clear();
     differentiate(binding.expression, system, unit, partials);

@@ -18,6 +18,14 @@ bool has_design_intent(const System& system);
 // constraint, variables or measured entities are missing keeps its last value.
 void refresh_bound_fields(System& system);
 
+// The same for a store whose references have been validated, as in a solve:
+// what every move of the variables does.
+void apply_bound_fields(System& system);
+
+// Whether the expression reads an unknown: a free design variable or a
+// measure of the geometry. One that does not has no derivatives in a solve.
+bool reads_unknowns(const System& system, const Expression& expression);
+
 // One derivative of a constraint's residual entry through its bound field.
 struct BoundPartial {
     unsigned entry = 0;

@@ -111,6 +111,10 @@ std::uint8_t operand_count(Operation op) {
 
 double evaluate(const Expression& expression, const System& system) {
     const std::size_t count = expression.nodes.size();
+    // A lone number or variable, the commonest binding, needs no scratch space.
+    if (count == 1 && expression.nodes[0].op == Operation::Variable) {
+        return system.design_variables[expression.nodes[0].operand[0]].value;
+    }
     NodeValues values(t_values, count);
     for (std::size_t n = 0; n < count; ++n) {
         values[n] = node_value(expression.nodes[n], values, system);

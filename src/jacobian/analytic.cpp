@@ -47,6 +47,7 @@ void for_each_derivative(const System& system, Visit&& visit) {
         // Bindings are sorted by constraint: one cursor walks them alongside.
         while (binding != system.bindings.end() && binding->constraint < k) ++binding;
         for (; binding != system.bindings.end() && binding->constraint == k; ++binding) {
+            if (!reads_unknowns(system, binding->expression)) continue;
             bound.clear();
             bound_field_partials(system, *binding, bound);
             for (const BoundPartial& p : bound) visit_parameter(row + p.entry, p.parameter, p.value, false);

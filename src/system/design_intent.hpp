@@ -22,6 +22,7 @@ struct DesignVariable {
 struct Binding {
     Index constraint = 0;
     std::uint8_t slot = 0;  // position in Constraint::value
+    bool is_length = false;  // the field is a length, scaled with the sketch
     Expression expression;
     std::string text;
 };

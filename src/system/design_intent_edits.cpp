@@ -103,6 +103,15 @@ std::uint8_t real_field_slot(const Constraint& c, std::string_view field) {
                           (names.empty() ? " (it has none)" : " (its real fields: " + names + ")"));
 }
 
+bool is_length_field(const Constraint& c, std::uint8_t slot) {
+    const KindInfo& info = kind_info(c.kind);
+    for (std::uint8_t f = 0; f < info.field_count; ++f) {
+        const FieldSpec& field = info.fields[f];
+        if (field.type == FieldType::Real && field.slot == slot) return field.is_length;
+    }
+    return false;
+}
+
 auto binding_position(System& system, Index constraint, std::uint8_t slot) {
     return std::lower_bound(system.bindings.begin(), system.bindings.end(),
                             std::pair{constraint, slot}, [](const Binding& b, const auto& key) {
@@ -180,7 +189,9 @@ void restore_binding(System& system, Index constraint, std::string_view field,
     const std::uint8_t slot = real_field_slot(system.constraints[constraint], field);
     Expression expression = parse_expression(text, lookup_in(system));
     require_measured_entities(system, expression);
-    Binding binding{constraint, slot, std::move(expression), std::string(text)};
+    const Constraint& c = system.constraints[constraint];
+    Binding binding{constraint, slot, is_length_field(c, slot), std::move(expression),
+                    std::string(text)};
     const auto at = binding_position(system, constraint, slot);
     if (at != system.bindings.end() && at->constraint == constraint && at->slot == slot) {
         *at = std::move(binding);

@@ -275,7 +275,7 @@ void copy_into_members(System& system) {
     for (const auto& [member, source] : system.layout.copies) {
         scalar_of(system, member) = scalar_of(std::as_const(system), source);
     }
-    refresh_bound_fields(system);
+    apply_bound_fields(system);
 }
 
 }  // namespace

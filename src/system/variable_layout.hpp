@@ -71,11 +71,13 @@ double scatter_value(const System& system, ParamKind kind, double value);
 Eigen::VectorXd gather(const System& system);
 
 // Writes x into the entities (clamping radii when clamp_radii is set), then
-// propagates (which also brings every bound field up to date). x must hold at least as many entries as there are variables.
+// propagates (which also brings every bound field up to date). x must hold
+// at least as many entries as there are variables.
 void scatter(System& system, const Eigen::VectorXd& x);
 
 // Makes every eliminated equality hold by copying each group's value to its
-// members, then gives every bound constraint field its expression's value.
+// members, then gives every bound constraint field its expression's value
+// (the store's references must have been validated).
 void propagate(System& system);
 
 }  // namespace ovralis

@@ -433,3 +433,15 @@ def test_the_command_line_sets_variables_before_solving(tmp_path):
     assert unknown.returncode == 2
     assert "plate.json: --set q: unknown variable 'q'" in unknown.stderr
     assert run("solve", "plate.json", "--set", "w").returncode == 2
+
+
+def test_a_drag_moves_a_free_variable_with_the_geometry():
+    s = rectangle(10, 4)
+    s.add_variable("w", 10.0, fixed=False)
+    s.add_variable("h", 4.0)
+    s.bind(0, "d", "w")
+    s.bind(1, "d", "h")
+    s.solve()
+    assert s.drag(2, 13.0, 4.0).converged
+    assert s.get_variable("w")[0] == pytest.approx(13.0, abs=1e-8)
+    assert s.get_point(1) == pytest.approx((13.0, 0.0), abs=1e-8)
