@@ -204,7 +204,8 @@ def large_document():
     return s.to_json()
 
 
-@pytest.mark.parametrize("name, changes_store", [("solve", True), ("to_svg", False), ("_repr_svg_", False)])
+@pytest.mark.parametrize("name, changes_store", [
+    ("solve", True), ("solve_and_verify", True), ("verify_solution", False), ("to_svg", False), ("_repr_svg_", False)])
 def test_ctrl_c_stops_a_long_call_at_once(large_document, name, changes_store):
     s = ovralis.System.from_json(large_document)
     before = large_document
