@@ -1,6 +1,6 @@
 """Interrupt latency of the long calls, and what every call does when memory runs out.
 
-    PYTHONPATH=build-dev/python .venv/bin/python bench/faults_bench.py [latency] [memory] [batch]
+    PYTHONPATH=build-dev/python .venv/bin/python bench/faults_bench.py [latency[=N,N...]] [memory] [batch]
 
 latency: each long call on sketches of 200,000 to 1,000,000 points is sent
 SIGINT (Ctrl-C) 0.3 s after it starts; the table gives the time from the
@@ -205,10 +205,11 @@ def batch_table(points=60_000, count=4):
 
 
 if __name__ == "__main__":
-    parts = sys.argv[1:] or ["latency", "memory", "batch"]
+    parts = dict(part.partition("=")[::2] for part in sys.argv[1:] or ["latency", "memory", "batch"])
     print(f"ovralis from {os.path.dirname(ovralis.__file__)}")
     if "latency" in parts:
-        latency_table()
+        sizes = parts["latency"]
+        latency_table(tuple(int(n) for n in sizes.split(",")) if sizes else (200_000, 500_000, 1_000_000))
     if "memory" in parts:
         memory_table()
     if "batch" in parts:

@@ -2,8 +2,9 @@
 # Sets up a Debian machine for ovralis and runs the example or the test suite.
 #
 #   tools/dev.sh example   install everything, then run examples/quickstart.py
-#   tools/dev.sh test      install everything, then run the C++ and Python tests,
-#                          a minute of fuzzing the JSON reader, stubtest on the
+#   tools/dev.sh test      install everything, then run the C++ and Python tests
+#                          (the C++ tests and a Python smoke selection also under
+#                          AddressSanitizer), a minute of fuzzing the JSON reader, stubtest on the
 #                          typing stub, and build a wheel into dist/
 #   tools/dev.sh quick [pytest args...]
 #                          the inner loop: rebuild in build-dev/ (C++ tests and

@@ -261,7 +261,7 @@ def test_the_command_line_exits_130_promptly_on_ctrl_c(tmp_path):
                                 *[str(tmp_path / f"big{i}.json") for i in range(3)]],
                                stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
     (tmp_path / "out").mkdir()
-    time.sleep(1.0)  # the interpreter starts and the solves begin
+    time.sleep(1.5)  # the interpreter starts and the solves begin
     process.send_signal(signal.SIGINT)
     start = time.perf_counter()
     _, stderr = process.communicate(timeout=60)
