@@ -1,11 +1,13 @@
 """Interrupt latency of the long calls, and what every call does when memory runs out.
 
-    PYTHONPATH=build-dev/python .venv/bin/python bench/faults_bench.py [latency[=N,N...]] [memory] [batch]
+    PYTHONPATH=build-dev/python .venv/bin/python bench/faults_bench.py \
+        [latency[=N,N...]] [calls=solve,to_svg,...] [memory] [batch]
 
-latency: each long call on sketches of 200,000 to 1,000,000 points is sent
-SIGINT (Ctrl-C) 0.3 s after it starts; the table gives the time from the
-signal to the KeyboardInterrupt (or the call's whole time, marked "done", if
-it ended first).
+latency: each long call on sketches of 200,000 to 1,000,000 points is
+interrupted 0.3 s after it starts (SIGALRM, whose handler raises
+KeyboardInterrupt as Ctrl-C's does); the table gives the time from the signal
+to the KeyboardInterrupt (or the call's whole time, marked "done", if it ended
+first).
 
 memory: each public call runs in a fresh process on a sketch of 100,000 points
 under a ladder of address-space limits (RLIMIT_AS, above what the process has
@@ -48,27 +50,31 @@ def strip_document(points, lines=True, constraints=True):
                           for key, value in members.items()) + "}"
 
 
+def interrupt(*_):
+    raise KeyboardInterrupt
+
+
 def latency_of(call, delay=0.3):
-    """Seconds from SIGINT to the KeyboardInterrupt, or ('done', seconds) when the call ended first."""
-    timer = threading.Timer(delay, os.kill, (os.getpid(), signal.SIGINT))
+    """Seconds from the signal to the KeyboardInterrupt, or 'done' and the call's time when it
+    ended first. The kernel sends the signal (an interval timer), as it sends Ctrl-C's, so a
+    call that holds the interpreter lock cannot delay it; Python runs the handler, which raises
+    KeyboardInterrupt, at the call's next look for signals."""
+    previous = signal.signal(signal.SIGALRM, interrupt)
     start = time.perf_counter()
-    timer.start()
     try:
+        signal.setitimer(signal.ITIMER_REAL, delay)
         call()
+        elapsed = time.perf_counter() - start
+        signal.setitimer(signal.ITIMER_REAL, 0)
+        return f"done {elapsed:6.2f} s"
     except KeyboardInterrupt:
         return f"{time.perf_counter() - start - delay:8.3f} s"
     finally:
-        timer.cancel()
-        timer.join()
-    elapsed = time.perf_counter() - start
-    try:  # the signal may still be on its way
-        time.sleep(max(0.0, delay - elapsed) + 0.05)
-    except KeyboardInterrupt:
-        pass
-    return f"done {elapsed:6.2f} s"
+        signal.setitimer(signal.ITIMER_REAL, 0)
+        signal.signal(signal.SIGALRM, previous)
 
 
-def latency_table(sizes=(200_000, 500_000, 1_000_000)):
+def latency_table(sizes=(200_000, 500_000, 1_000_000), only=None):
     calls = {
         "solve": lambda s: s.solve(),
         "analyze_constraints": lambda s: s.analyze_constraints(),
@@ -81,6 +87,8 @@ def latency_table(sizes=(200_000, 500_000, 1_000_000)):
     sketches = {n: ovralis.System.from_json(strip_document(n)) for n in sizes}
     bare = {n: ovralis.System.from_json(strip_document(n, lines=False, constraints=False)) for n in sizes}
     for name, call in calls.items():
+        if only and name.split()[0] not in only:
+            continue
         row = []
         for n in sizes:
             if call is None:
@@ -209,7 +217,8 @@ if __name__ == "__main__":
     print(f"ovralis from {os.path.dirname(ovralis.__file__)}")
     if "latency" in parts:
         sizes = parts["latency"]
-        latency_table(tuple(int(n) for n in sizes.split(",")) if sizes else (200_000, 500_000, 1_000_000))
+        latency_table(tuple(int(n) for n in sizes.split(",")) if sizes else (200_000, 500_000, 1_000_000),
+                      parts["calls"].split(",") if "calls" in parts else None)
     if "memory" in parts:
         memory_table()
     if "batch" in parts:

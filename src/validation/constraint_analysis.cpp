@@ -70,10 +70,12 @@ void find_conflicting(const System& system, double tol, const InterruptPoll& int
 // random blend of them all moves every parameter that any of them moves,
 // except on a set of weights of measure zero. Two blends, with fixed seeds,
 // make an accidental cancellation below the threshold all but impossible.
-std::vector<bool> movable_parameters(const EquationJacobian& jacobian, double tol) {
+std::vector<bool> movable_parameters(const EquationJacobian& jacobian, double tol,
+                                     const InterruptPoll& interrupted) {
     const Eigen::Index n = jacobian.matrix.cols();
     std::vector<bool> movable(static_cast<std::size_t>(n), false);
     const ColumnFactorisation columns = factorise_columns(jacobian.matrix, tol, false);
+    throw_if_interrupted(interrupted);
     DependentCombinations combinations(columns);
     std::vector<Eigen::Index> dependent;
     for (Eigen::Index d = 0; d < n; ++d) {
@@ -82,6 +84,7 @@ std::vector<bool> movable_parameters(const EquationJacobian& jacobian, double to
         dependent.push_back(d);
     }
     for (const unsigned seed : {1u, 2u}) {
+        throw_if_interrupted(interrupted);
         std::mt19937 random(seed);
         std::uniform_real_distribution<double> weight(1.0, 2.0);
         std::vector<ColumnCoefficient> weights;
@@ -99,8 +102,9 @@ std::vector<bool> movable_parameters(const EquationJacobian& jacobian, double to
 }
 
 void find_free_entities(const System& system, const EquationJacobian& jacobian, double tol,
-                        ConstraintAnalysis& out) {
-    const std::vector<bool> movable = movable_parameters(jacobian, tol);
+                        const InterruptPoll& interrupted, ConstraintAnalysis& out) {
+    const std::vector<bool> movable = movable_parameters(jacobian, tol, interrupted);
+    throw_if_interrupted(interrupted);
     std::vector<bool> point_free(system.points.size(), false);
     std::vector<bool> circle_free(system.circles.size(), false);
     std::vector<bool> arc_free(system.arcs.size(), false);
@@ -165,7 +169,7 @@ ConstraintAnalysis analyze_constraints(const System& system, double tol,
     find_redundant(jacobian, rows, tol, interrupted, out);
     find_conflicting(system, tol, interrupted, out);
     throw_if_interrupted(interrupted);
-    if (out.dof > 0) find_free_entities(system, jacobian, tol, out);
+    if (out.dof > 0) find_free_entities(system, jacobian, tol, interrupted, out);
     out.status = status_of(out);
     return out;
 }
