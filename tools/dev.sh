@@ -69,7 +69,8 @@ run_example() {
 # own allocator is bypassed so that a freed Python object is caught too.
 run_sanitized_tests() {
     local sanitize="-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer"
-    cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DOVRALIS_BUILD_TESTS=ON -DOVRALIS_BUILD_MODULE=ON \
+    cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=g++ \
+        -DOVRALIS_BUILD_TESTS=ON -DOVRALIS_BUILD_MODULE=ON \
         -DCMAKE_CXX_FLAGS="-O1 $sanitize" -DCMAKE_EXE_LINKER_FLAGS="$sanitize" \
         -DCMAKE_SHARED_LINKER_FLAGS="$sanitize" -DCMAKE_MODULE_LINKER_FLAGS="$sanitize" \
         -DPython_EXECUTABLE="$(realpath "$VENV/bin/python")" >/dev/null
