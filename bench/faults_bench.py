@@ -118,14 +118,14 @@ MEMORY_CHILD = textwrap.dedent("""
         "drag": lambda: s.drag(5, 3.0, 4.0, max_iter=3),
         "to_svg": lambda: s.to_svg(),
         "get_points": lambda: s.get_points(),
-        "on a new thread: verify": "thread",
+        "on a new thread: from_json, verify": "thread",
     }
     resource.setrlimit(resource.RLIMIT_AS, (limit, limit))
     if calls[call] == "thread":
         errors = []
         def work():
             try:
-                s.copy().verify_solution()
+                ovralis.System.from_json(text).verify_solution()  # a System stays on its own thread
             except BaseException as error:
                 errors.append(error)
         try:
@@ -141,7 +141,7 @@ MEMORY_CHILD = textwrap.dedent("""
 """)
 
 MEMORY_CALLS = ["pickle", "copy", "to_json", "from_json", "verify_solution", "analyze_dof", "analyze_constraints",
-                "diagnostics", "solve", "drag", "to_svg", "get_points", "on a new thread: verify"]
+                "diagnostics", "solve", "drag", "to_svg", "get_points", "on a new thread: from_json, verify"]
 
 
 def resident_after_loading(path):
@@ -171,7 +171,7 @@ def memory_table(points=100_000, extra_megabytes=(1, 8, 32, 128, 512)):
     try:
         base = resident_after_loading(path)
         print(f"\nmemory limits: {points:,} points; address space after loading {base / 2**20:.0f} MiB, limit = that + ")
-        print(f"{'call':26}" + "".join(f"{str(m) + ' MiB':>16}" for m in extra_megabytes))
+        print(f"{'call':36}" + "".join(f"{str(m) + ' MiB':>16}" for m in extra_megabytes))
         tally = {}
         for call in MEMORY_CALLS:
             row = []
@@ -184,7 +184,7 @@ def memory_table(points=100_000, extra_megabytes=(1, 8, 32, 128, 512)):
                 else:
                     row.append(outcome(run))
                 tally[row[-1]] = tally.get(row[-1], 0) + 1
-            print(f"{call:26}" + "".join(f"{cell:>16}" for cell in row), flush=True)
+            print(f"{call:36}" + "".join(f"{cell:>16}" for cell in row), flush=True)
         print("outcomes:", ", ".join(f"{k}: {v}" for k, v in sorted(tally.items())))
     finally:
         os.unlink(path)
