@@ -1,11 +1,13 @@
 """Interrupt latency of the long calls, and what every call does when memory runs out.
 
-    PYTHONPATH=build-dev/python .venv/bin/python bench/faults_bench.py [latency] [memory] [batch]
+    PYTHONPATH=build-dev/python .venv/bin/python bench/faults_bench.py \
+        [latency[=N,N...]] [calls=solve,to_svg,...] [memory] [batch]
 
-latency: each long call on sketches of 200,000 to 1,000,000 points is sent
-SIGINT (Ctrl-C) 0.3 s after it starts; the table gives the time from the
-signal to the KeyboardInterrupt (or the call's whole time, marked "done", if
-it ended first).
+latency: each long call on sketches of 200,000 to 1,000,000 points is
+interrupted 0.3 s after it starts (SIGALRM, whose handler raises
+KeyboardInterrupt as Ctrl-C's does); the table gives the time from the signal
+to the KeyboardInterrupt (or the call's whole time, marked "done", if it ended
+first).
 
 memory: each public call runs in a fresh process on a sketch of 100,000 points
 under a ladder of address-space limits (RLIMIT_AS, above what the process has
@@ -33,37 +35,46 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 
 
 def strip_document(points, lines=True, constraints=True):
-    """A strip of `points` points, neighbours joined by lines and dimensioned, built as JSON."""
-    base = json.loads(ovralis.System().to_json())
-    base["points"] = [{"x": float(i), "y": float((i * 7919) % 13), "fixed": i == 0} for i in range(points)]
-    if lines:
-        base["lines"] = [{"p1": i, "p2": i + 1} for i in range(points - 1)]
-    if constraints:
-        base["constraints"] = [{"Distance": {"p1": i, "p2": i + 1, "d": 1.0 + i % 3}} for i in range(points - 1)]
-    return json.dumps(base, separators=(",", ":"))
+    """A strip of `points` points, neighbours joined by lines and dimensioned, as JSON text
+    written directly (a million entities as Python dicts would take a gigabyte)."""
+    def array(items):
+        return "[" + ",".join(items) + "]"
+
+    members = json.loads(ovralis.System().to_json())
+    members["points"] = array(f'{{"x":{float(i)},"y":{float((i * 7919) % 13)},"fixed":{json.dumps(i == 0)}}}'
+                              for i in range(points))
+    members["lines"] = array(f'{{"p1":{i},"p2":{i + 1}}}' for i in range(points - 1)) if lines else "[]"
+    members["constraints"] = array(f'{{"Distance":{{"p1":{i},"p2":{i + 1},"d":{1.0 + i % 3}}}}}'
+                                   for i in range(points - 1)) if constraints else "[]"
+    return "{" + ",".join(f'"{key}":{value if isinstance(value, str) else json.dumps(value)}'
+                          for key, value in members.items()) + "}"
+
+
+def interrupt(*_):
+    raise KeyboardInterrupt
 
 
 def latency_of(call, delay=0.3):
-    """Seconds from SIGINT to the KeyboardInterrupt, or ('done', seconds) when the call ended first."""
-    timer = threading.Timer(delay, os.kill, (os.getpid(), signal.SIGINT))
+    """Seconds from the signal to the KeyboardInterrupt, or 'done' and the call's time when it
+    ended first. The kernel sends the signal (an interval timer), as it sends Ctrl-C's, so a
+    call that holds the interpreter lock cannot delay it; Python runs the handler, which raises
+    KeyboardInterrupt, at the call's next look for signals."""
+    previous = signal.signal(signal.SIGALRM, interrupt)
     start = time.perf_counter()
-    timer.start()
     try:
+        signal.setitimer(signal.ITIMER_REAL, delay)
         call()
+        elapsed = time.perf_counter() - start
+        signal.setitimer(signal.ITIMER_REAL, 0)
+        return f"done {elapsed:6.2f} s"
     except KeyboardInterrupt:
         return f"{time.perf_counter() - start - delay:8.3f} s"
     finally:
-        timer.cancel()
-        timer.join()
-    elapsed = time.perf_counter() - start
-    try:  # the signal may still be on its way
-        time.sleep(max(0.0, delay - elapsed) + 0.05)
-    except KeyboardInterrupt:
-        pass
-    return f"done {elapsed:6.2f} s"
+        signal.setitimer(signal.ITIMER_REAL, 0)
+        signal.signal(signal.SIGALRM, previous)
 
 
-def latency_table(sizes=(200_000, 500_000, 1_000_000)):
+def latency_table(sizes=(200_000, 500_000, 1_000_000), only=None):
     calls = {
         "solve": lambda s: s.solve(),
         "analyze_constraints": lambda s: s.analyze_constraints(),
@@ -76,6 +87,8 @@ def latency_table(sizes=(200_000, 500_000, 1_000_000)):
     sketches = {n: ovralis.System.from_json(strip_document(n)) for n in sizes}
     bare = {n: ovralis.System.from_json(strip_document(n, lines=False, constraints=False)) for n in sizes}
     for name, call in calls.items():
+        if only and name.split()[0] not in only:
+            continue
         row = []
         for n in sizes:
             if call is None:
@@ -105,14 +118,14 @@ MEMORY_CHILD = textwrap.dedent("""
         "drag": lambda: s.drag(5, 3.0, 4.0, max_iter=3),
         "to_svg": lambda: s.to_svg(),
         "get_points": lambda: s.get_points(),
-        "on a new thread: verify": "thread",
+        "on a new thread: from_json, verify": "thread",
     }
     resource.setrlimit(resource.RLIMIT_AS, (limit, limit))
     if calls[call] == "thread":
         errors = []
         def work():
             try:
-                s.copy().verify_solution()
+                ovralis.System.from_json(text).verify_solution()  # a System stays on its own thread
             except BaseException as error:
                 errors.append(error)
         try:
@@ -128,7 +141,7 @@ MEMORY_CHILD = textwrap.dedent("""
 """)
 
 MEMORY_CALLS = ["pickle", "copy", "to_json", "from_json", "verify_solution", "analyze_dof", "analyze_constraints",
-                "diagnostics", "solve", "drag", "to_svg", "get_points", "on a new thread: verify"]
+                "diagnostics", "solve", "drag", "to_svg", "get_points", "on a new thread: from_json, verify"]
 
 
 def resident_after_loading(path):
@@ -158,7 +171,7 @@ def memory_table(points=100_000, extra_megabytes=(1, 8, 32, 128, 512)):
     try:
         base = resident_after_loading(path)
         print(f"\nmemory limits: {points:,} points; address space after loading {base / 2**20:.0f} MiB, limit = that + ")
-        print(f"{'call':26}" + "".join(f"{str(m) + ' MiB':>16}" for m in extra_megabytes))
+        print(f"{'call':36}" + "".join(f"{str(m) + ' MiB':>16}" for m in extra_megabytes))
         tally = {}
         for call in MEMORY_CALLS:
             row = []
@@ -171,7 +184,7 @@ def memory_table(points=100_000, extra_megabytes=(1, 8, 32, 128, 512)):
                 else:
                     row.append(outcome(run))
                 tally[row[-1]] = tally.get(row[-1], 0) + 1
-            print(f"{call:26}" + "".join(f"{cell:>16}" for cell in row), flush=True)
+            print(f"{call:36}" + "".join(f"{cell:>16}" for cell in row), flush=True)
         print("outcomes:", ", ".join(f"{k}: {v}" for k, v in sorted(tally.items())))
     finally:
         os.unlink(path)
@@ -200,10 +213,12 @@ def batch_table(points=60_000, count=4):
 
 
 if __name__ == "__main__":
-    parts = sys.argv[1:] or ["latency", "memory", "batch"]
+    parts = dict(part.partition("=")[::2] for part in sys.argv[1:] or ["latency", "memory", "batch"])
     print(f"ovralis from {os.path.dirname(ovralis.__file__)}")
     if "latency" in parts:
-        latency_table()
+        sizes = parts["latency"]
+        latency_table(tuple(int(n) for n in sizes.split(",")) if sizes else (200_000, 500_000, 1_000_000),
+                      parts["calls"].split(",") if "calls" in parts else None)
     if "memory" in parts:
         memory_table()
     if "batch" in parts:

@@ -2,8 +2,9 @@
 # Sets up a Debian machine for ovralis and runs the example or the test suite.
 #
 #   tools/dev.sh example   install everything, then run examples/quickstart.py
-#   tools/dev.sh test      install everything, then run the C++ and Python tests,
-#                          a minute of fuzzing the JSON reader, stubtest on the
+#   tools/dev.sh test      install everything, then run the C++ and Python tests
+#                          (the C++ tests and a Python smoke selection also under
+#                          AddressSanitizer), a minute of fuzzing the JSON reader, stubtest on the
 #                          typing stub, and build a wheel into dist/
 #   tools/dev.sh wheels [3.9 3.13 ...]
 #                          install everything, then build self-contained
@@ -85,7 +86,8 @@ run_example() {
 # own allocator is bypassed so that a freed Python object is caught too.
 run_sanitized_tests() {
     local sanitize="-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer"
-    cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DOVRALIS_BUILD_TESTS=ON -DOVRALIS_BUILD_MODULE=ON \
+    cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=g++ \
+        -DOVRALIS_BUILD_TESTS=ON -DOVRALIS_BUILD_MODULE=ON \
         -DCMAKE_CXX_FLAGS="-O1 $sanitize" -DCMAKE_EXE_LINKER_FLAGS="$sanitize" \
         -DCMAKE_SHARED_LINKER_FLAGS="$sanitize" -DCMAKE_MODULE_LINKER_FLAGS="$sanitize" \
         -DPython_EXECUTABLE="$(realpath "$VENV/bin/python")" >/dev/null

@@ -393,7 +393,7 @@ PyObject* solve_and_verify(PyObject* self, PyObject* const* args, Py_ssize_t nar
             without_gil_interruptible([&](const InterruptPoll& interrupted) {
                 const SolveResult solved =
                     ovralis::solve(store, settings.max_iter, settings.tol, interrupted);
-                return std::pair(solved, ovralis::verify(store, settings.tol));
+                return std::pair(solved, ovralis::verify(store, settings.tol, interrupted));
             });
         return new_tuple(wrap_solve_result(result), verification_dict(verification));
     });
@@ -441,7 +441,8 @@ PyObject* verify_solution(PyObject* self, PyObject* const* args, Py_ssize_t narg
     return with_store<Access::Shared>(self, [&](System& store) {
         const Arguments a(signature, args, nargs, kwnames);
         const double tolerance = a.real_or(0, 1e-6);
-        return verification_dict(without_gil([&] { return ovralis::verify(store, tolerance); }));
+        return verification_dict(without_gil_interruptible(
+            [&](const InterruptPoll& interrupted) { return ovralis::verify(store, tolerance, interrupted); }));
     });
 }
 

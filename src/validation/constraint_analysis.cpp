@@ -61,10 +61,12 @@ void find_redundant(const EquationJacobian& jacobian, const ColumnFactorisation&
 // random blend of them all moves every parameter that any of them moves,
 // except on a set of weights of measure zero. Two blends, with fixed seeds,
 // make an accidental cancellation below the threshold all but impossible.
-std::vector<bool> movable_parameters(const EquationJacobian& jacobian, double tol) {
+std::vector<bool> movable_parameters(const EquationJacobian& jacobian, double tol,
+                                     const InterruptPoll& interrupted) {
     const Eigen::Index n = jacobian.matrix.cols();
     std::vector<bool> movable(static_cast<std::size_t>(n), false);
     const ColumnFactorisation columns = factorise_columns(jacobian.matrix, tol, false);
+    throw_if_interrupted(interrupted);
     DependentCombinations combinations(columns);
     std::vector<Eigen::Index> dependent;
     for (Eigen::Index d = 0; d < n; ++d) {
@@ -73,6 +75,7 @@ std::vector<bool> movable_parameters(const EquationJacobian& jacobian, double to
         dependent.push_back(d);
     }
     for (const unsigned seed : {1u, 2u}) {
+        throw_if_interrupted(interrupted);
         std::mt19937 random(seed);
         std::uniform_real_distribution<double> weight(1.0, 2.0);
         std::vector<ColumnCoefficient> weights;
@@ -90,8 +93,9 @@ std::vector<bool> movable_parameters(const EquationJacobian& jacobian, double to
 }
 
 void find_free_entities(const System& system, const EquationJacobian& jacobian, double tol,
-                        ConstraintAnalysis& out) {
-    const std::vector<bool> movable = movable_parameters(jacobian, tol);
+                        const InterruptPoll& interrupted, ConstraintAnalysis& out) {
+    const std::vector<bool> movable = movable_parameters(jacobian, tol, interrupted);
+    throw_if_interrupted(interrupted);
     std::vector<bool> point_free(system.points.size(), false);
     std::vector<bool> circle_free(system.circles.size(), false);
     std::vector<bool> arc_free(system.arcs.size(), false);
@@ -144,7 +148,7 @@ ConstraintAnalysis rank_analysis(const System& system, double tol,
     out.dof = static_cast<std::int64_t>(out.free_variables) - static_cast<std::int64_t>(out.rank);
     find_redundant(jacobian, rows, tol, interrupted, out);
     throw_if_interrupted(interrupted);
-    if (out.dof > 0) find_free_entities(system, jacobian, tol, out);
+    if (out.dof > 0) find_free_entities(system, jacobian, tol, interrupted, out);
     out.status = status_of(out);
     return out;
 }

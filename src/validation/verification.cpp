@@ -89,8 +89,10 @@ const char* verdict_text(Verdict verdict) {
     return "Correct";
 }
 
-VerificationReport verify(const System& system, double tolerance) {
+VerificationReport verify(const System& system, double tolerance,
+                          const InterruptPoll& interrupted) {
     validate_references(system);
+    throw_if_interrupted(interrupted);
 
     VerificationReport report;
     report.tolerance = tolerance;
@@ -101,6 +103,7 @@ VerificationReport verify(const System& system, double tolerance) {
     report.checks.push_back(geometry_check(report.warnings));
 
     for (Index i = 0; i < system.constraints.size(); ++i) {
+        if (i % kStepsPerPoll == 0) throw_if_interrupted(interrupted);
         if (auto check = constraint_check(system, system.constraints[i], i)) {
             report.checks.push_back(std::move(*check));
         }

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "solver/interruption.hpp"
 #include "system/system.hpp"
 #include "validation/geometry_checks.hpp"
 
@@ -28,7 +29,10 @@ struct VerificationReport {
 };
 
 // Inspects the store as it stands (validates references first; never modifies).
-VerificationReport verify(const System& system, double tolerance);
+// `interrupted` is polled while the constraints are checked; once it answers
+// true, SolveInterrupted is thrown.
+VerificationReport verify(const System& system, double tolerance,
+                          const InterruptPoll& interrupted = {});
 
 // "[{verdict}] max_residual={:.2e} tol={:.2e} checks={passed}/{total} passed".
 std::string summary_line(const VerificationReport& report);

@@ -204,7 +204,8 @@ def large_document():
     return s.to_json()
 
 
-@pytest.mark.parametrize("name, changes_store", [("solve", True), ("to_svg", False), ("_repr_svg_", False)])
+@pytest.mark.parametrize("name, changes_store", [
+    ("solve", True), ("solve_and_verify", True), ("verify_solution", False), ("to_svg", False), ("_repr_svg_", False)])
 def test_ctrl_c_stops_a_long_call_at_once(large_document, name, changes_store):
     s = ovralis.System.from_json(large_document)
     before = large_document
@@ -232,13 +233,13 @@ def slow_document(points=60_000):
 
 
 def test_ctrl_c_during_a_batch_returns_without_waiting_for_running_solves():
-    documents = [slow_document()] * 3
-    start = time.perf_counter()
-    solved = ovralis.solve_documents(documents)
+    # Three solves on two or more threads, each with seconds of spacing ahead:
+    # 150,000 points, quick to read.
+    solved = ovralis.solve_documents([scattered_points(150_000, constraints=False).to_json()] * 3)
     latency = interrupted_after(0.3, lambda: next(solved))
     # The generator's cleanup has joined its threads: no solve is still running.
     assert not [t for t in threading.enumerate() if t.name.startswith("ovralis")]
-    assert latency < 1.0, time.perf_counter() - start
+    assert latency < 3.0
 
 
 def test_a_cancelled_solve_stops_on_its_own_thread():
@@ -260,7 +261,7 @@ def test_the_command_line_exits_130_promptly_on_ctrl_c(tmp_path):
                                 *[str(tmp_path / f"big{i}.json") for i in range(3)]],
                                stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
     (tmp_path / "out").mkdir()
-    time.sleep(1.0)  # the interpreter starts and the solves begin
+    time.sleep(1.5)  # the interpreter starts and the solves begin
     process.send_signal(signal.SIGINT)
     start = time.perf_counter()
     _, stderr = process.communicate(timeout=60)

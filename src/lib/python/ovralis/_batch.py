@@ -28,6 +28,8 @@ def solve_document(
     """
     system = ovralis.System.from_json(document)
     try:
+        if cancelled is not None and cancelled():
+            raise KeyboardInterrupt  # cancelled while the document was read
         if cancelled is None:
             result = system.solve(max_iter=max_iter, tol=tol)
         else:
