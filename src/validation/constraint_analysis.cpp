@@ -108,7 +108,8 @@ void find_free_entities(const System& system, const EquationJacobian& jacobian, 
             case ParamKind::CircleRadius: circle_free[p.entity] = true; break;
             case ParamKind::ArcRadius: arc_free[p.entity] = true; break;
             case ParamKind::EllipseRadmin:
-            case ParamKind::ArcOfEllipseRadmin: break;
+            case ParamKind::ArcOfEllipseRadmin:
+            case ParamKind::DesignVariable: break;
         }
     }
     for (Index i = 0; i < system.points.size(); ++i) {
