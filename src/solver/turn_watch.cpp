@@ -1,0 +1,72 @@
+// Corners and arcs of the drawing and the sense they turn in.
+#include "solver/turn_watch.hpp"
+
+#include <cmath>
+#include <numeric>
+#include <utility>
+
+namespace ovralis {
+namespace {
+
+constexpr double kClearTurn = 0.1;
+// A turn the other way must be clearer than rounding to count as a flip.
+constexpr double kClearFlip = 1e-6;
+
+// The sine of the turn from `from` to `to` about `apex`; 0 when either arm
+// has no length.
+double turn_sine(const System& system, Index apex, Index from, Index to) {
+    const Point& a = system.points[apex];
+    const Point& f = system.points[from];
+    const Point& t = system.points[to];
+    const double ux = f.x - a.x, uy = f.y - a.y, vx = t.x - a.x, vy = t.y - a.y;
+    const double lengths = std::hypot(ux, uy) * std::hypot(vx, vy);
+    return lengths > 0.0 ? (ux * vy - uy * vx) / lengths : 0.0;
+}
+
+// Points made one by coincidences, each named by one representative.
+std::vector<Index> coincidence_roots(const System& system) {
+    std::vector<Index> parent(system.points.size());
+    std::iota(parent.begin(), parent.end(), Index{0});
+    const auto root = [&](Index i) {
+        while (parent[i] != i) i = parent[i] = parent[parent[i]];
+        return i;
+    };
+    for (const Constraint& c : system.constraints) {
+        if (c.kind == ConstraintKind::Coincident) parent[root(c.index[0])] = root(c.index[1]);
+    }
+    for (Index i = 0; i < parent.size(); ++i) parent[i] = root(i);
+    return parent;
+}
+
+}  // namespace
+
+TurnWatch::TurnWatch(const System& system) : system_(system) {
+    const auto record = [&](Index apex, Index from, Index to) {
+        const double sine = turn_sine(system, apex, from, to);
+        if (std::abs(sine) >= kClearTurn) turns_.push_back({apex, from, to, sine > 0.0});
+    };
+    // Each line end seen at its meeting point: the end itself (the apex) and
+    // the line's other end. Consecutive ends at one meeting point make a
+    // corner, which covers every corner of a profile.
+    const std::vector<Index> roots = coincidence_roots(system);
+    constexpr Index kNone = ~Index{0};
+    std::vector<Index> far_end_at(system.points.size(), kNone);  // by meeting point
+    for (const Line& line : system.lines) {
+        for (const auto& [end, other] : {std::pair{line.p1, line.p2}, std::pair{line.p2, line.p1}}) {
+            Index& seen = far_end_at[roots[end]];
+            if (seen != kNone) record(end, seen, other);
+            seen = other;
+        }
+    }
+    for (const Arc& arc : system.arcs) record(arc.center, arc.start, arc.end);
+}
+
+bool TurnWatch::flipped() const {
+    for (const Turn& turn : turns_) {
+        const double sine = turn_sine(system_, turn.apex, turn.from, turn.to);
+        if (turn.counter_clockwise ? sine < -kClearFlip : sine > kClearFlip) return true;
+    }
+    return false;
+}
+
+}  // namespace ovralis

@@ -1,0 +1,35 @@
+// The senses in which a drawing's corners and arcs turn, to tell a solution
+// that keeps them from a mirror image.
+#pragma once
+
+#include <vector>
+
+#include "system/system.hpp"
+
+namespace ovralis {
+
+// Records, at the entities' values when it is made, the sense of every
+// clear turn: at each point where two lines meet (sharing the point, or
+// joined to it by coincidences), from one line's far end to the other's; and
+// from each arc's start to its end about its centre. A turn counts when the
+// sine of its angle is at least a tenth, so that a drawn-straight corner,
+// which the constraints may bend either way, is not judged.
+class TurnWatch {
+public:
+    explicit TurnWatch(const System& system);
+
+    // Whether some recorded turn now turns clearly the other way.
+    bool flipped() const;
+
+private:
+    struct Turn {
+        Index apex = 0;
+        Index from = 0;
+        Index to = 0;
+        bool counter_clockwise = false;
+    };
+    const System& system_;
+    std::vector<Turn> turns_;
+};
+
+}  // namespace ovralis
