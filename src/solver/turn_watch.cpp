@@ -12,13 +12,14 @@ constexpr double kClearTurn = 0.1;
 // A turn the other way must be clearer than rounding to count as a flip.
 constexpr double kClearFlip = 1e-6;
 
-// The sine of the turn from `from` to `to` about `apex`; 0 when either arm
-// has no length.
-double turn_sine(const System& system, Index apex, Index from, Index to) {
-    const Point& a = system.points[apex];
-    const Point& f = system.points[from];
-    const Point& t = system.points[to];
-    const double ux = f.x - a.x, uy = f.y - a.y, vx = t.x - a.x, vy = t.y - a.y;
+// The sine of the turn from direction a -> b to direction c -> d; 0 when
+// either has no length.
+double turn_sine(const System& system, Index a, Index b, Index c, Index d) {
+    const Point& pa = system.points[a];
+    const Point& pb = system.points[b];
+    const Point& pc = system.points[c];
+    const Point& pd = system.points[d];
+    const double ux = pb.x - pa.x, uy = pb.y - pa.y, vx = pd.x - pc.x, vy = pd.y - pc.y;
     const double lengths = std::hypot(ux, uy) * std::hypot(vx, vy);
     return lengths > 0.0 ? (ux * vy - uy * vx) / lengths : 0.0;
 }
@@ -41,9 +42,9 @@ std::vector<Index> coincidence_roots(const System& system) {
 }  // namespace
 
 TurnWatch::TurnWatch(const System& system) : system_(system) {
-    const auto record = [&](Index apex, Index from, Index to) {
-        const double sine = turn_sine(system, apex, from, to);
-        if (std::abs(sine) >= kClearTurn) turns_.push_back({apex, from, to, sine > 0.0});
+    const auto record = [&](Index a, Index b, Index c, Index d) {
+        const double sine = turn_sine(system, a, b, c, d);
+        if (std::abs(sine) >= kClearTurn) turns_.push_back({a, b, c, d, sine > 0.0});
     };
     // Each line end seen at its meeting point: the end itself (the apex) and
     // the line's other end. Consecutive ends at one meeting point make a
@@ -54,16 +55,22 @@ TurnWatch::TurnWatch(const System& system) : system_(system) {
     for (const Line& line : system.lines) {
         for (const auto& [end, other] : {std::pair{line.p1, line.p2}, std::pair{line.p2, line.p1}}) {
             Index& seen = far_end_at[roots[end]];
-            if (seen != kNone) record(end, seen, other);
+            if (seen != kNone) record(end, seen, end, other);
             seen = other;
         }
     }
-    for (const Arc& arc : system.arcs) record(arc.center, arc.start, arc.end);
+    for (const Arc& arc : system.arcs) record(arc.center, arc.start, arc.center, arc.end);
+    for (const Constraint& c : system.constraints) {
+        if (c.kind != ConstraintKind::Angle && c.kind != ConstraintKind::Perpendicular) continue;
+        const Line& first = system.lines[c.index[0]];
+        const Line& second = system.lines[c.index[1]];
+        record(first.p1, first.p2, second.p1, second.p2);
+    }
 }
 
 bool TurnWatch::flipped() const {
     for (const Turn& turn : turns_) {
-        const double sine = turn_sine(system_, turn.apex, turn.from, turn.to);
+        const double sine = turn_sine(system_, turn.a, turn.b, turn.c, turn.d);
         if (turn.counter_clockwise ? sine < -kClearFlip : sine > kClearFlip) return true;
     }
     return false;

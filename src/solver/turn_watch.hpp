@@ -10,8 +10,10 @@ namespace ovralis {
 
 // Records, at the entities' values when it is made, the sense of every
 // clear turn: at each point where two lines meet (sharing the point, or
-// joined to it by coincidences), from one line's far end to the other's; and
-// from each arc's start to its end about its centre. A turn counts when the
+// joined to it by coincidences), from one line's far end to the other's;
+// from each arc's start to its end about its centre; and from one line's
+// direction to the other's for every angle and perpendicular constraint,
+// whose equation holds either way round. A turn counts when the
 // sine of its angle is at least a tenth, so that a drawn-straight corner,
 // which the constraints may bend either way, is not judged.
 class TurnWatch {
@@ -22,10 +24,12 @@ public:
     bool flipped() const;
 
 private:
+    // From the direction a -> b to the direction c -> d.
     struct Turn {
-        Index apex = 0;
-        Index from = 0;
-        Index to = 0;
+        Index a = 0;
+        Index b = 0;
+        Index c = 0;
+        Index d = 0;
         bool counter_clockwise = false;
     };
     const System& system_;
