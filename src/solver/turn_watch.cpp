@@ -9,6 +9,7 @@ namespace ovralis {
 namespace {
 
 constexpr double kClearTurn = 0.1;
+constexpr std::size_t kMostWatchedPoints = 2500;
 // A turn the other way must be clearer than rounding to count as a flip.
 constexpr double kClearFlip = 1e-6;
 
@@ -42,6 +43,7 @@ std::vector<Index> coincidence_roots(const System& system) {
 }  // namespace
 
 TurnWatch::TurnWatch(const System& system) : system_(system) {
+    if (system.points.size() > kMostWatchedPoints) return;
     const auto record = [&](Index a, Index b, Index c, Index d) {
         const double sine = turn_sine(system, a, b, c, d);
         if (std::abs(sine) >= kClearTurn) turns_.push_back({a, b, c, d, sine > 0.0});

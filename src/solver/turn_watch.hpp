@@ -15,7 +15,9 @@ namespace ovralis {
 // direction to the other's for every angle and perpendicular constraint,
 // whose equation holds either way round. A turn counts when the
 // sine of its angle is at least a tenth, so that a drawn-straight corner,
-// which the constraints may bend either way, is not judged.
+// which the constraints may bend either way, is not judged. A sketch of more
+// than a few thousand points is not watched: there, following a mirrored
+// answer back from the drawing costs several times the solve itself.
 class TurnWatch {
 public:
     explicit TurnWatch(const System& system);
