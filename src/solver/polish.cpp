@@ -84,14 +84,18 @@ bool moves_nothing(const Eigen::VectorXd& x, const Eigen::VectorXd& step, double
     return true;
 }
 
-// The cost that rounding alone may leave: each residual entry combines
+// The residual entry that rounding alone may leave: each entry combines
 // coordinates up to the largest in x, which the arithmetic resolves to a few
-// units in the last place. A fresh step that fails to lower a cost this small
-// has met that floor; it is no overshoot to look past.
-double rounding_cost(const Eigen::VectorXd& x, Eigen::Index residual_entries) {
+// units in the last place.
+double rounding_entry(const Eigen::VectorXd& x) {
     constexpr double kEntryUlps = 16.0;
-    const double entry =
-        kEntryUlps * std::numeric_limits<double>::epsilon() * x.lpNorm<Eigen::Infinity>();
+    return kEntryUlps * std::numeric_limits<double>::epsilon() * x.lpNorm<Eigen::Infinity>();
+}
+
+// The cost that rounding alone may leave. A fresh step that fails to lower a
+// cost this small has met that floor; it is no overshoot to look past.
+double rounding_cost(const Eigen::VectorXd& x, Eigen::Index residual_entries) {
+    const double entry = rounding_entry(x);
     return static_cast<double>(residual_entries) * entry * entry;
 }
 
@@ -139,10 +143,10 @@ std::uint64_t polish(Problem& problem, double length_scale, std::uint64_t max_st
                      const CollapseWatch& watch) {
     Eigen::VectorXd x = problem.start();
     Evaluation current = problem.evaluate(x);
-    // A point already within rounding of a solution is left where it is: a
+    // A point whose every entry is within rounding is left where it is: a
     // step would only trade one rounding error for another, and on an ill
     // conditioned sketch move a point far out by more than the error.
-    if (current.cost <= rounding_cost(x, current.residual.size())) {
+    if (current.max_abs <= rounding_entry(x)) {
         problem.move_to(x);
         return 0;
     }

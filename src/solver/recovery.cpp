@@ -25,22 +25,24 @@ namespace {
 struct Ending {
     Eigen::VectorXd x;
     double cost = 0.0;
+    bool converged = false;
     bool collapsed = false;
 };
 
 // Where a run left the entities, as a candidate ending.
-Ending ending_here(Problem& problem, const CollapseWatch& watch) {
+Ending ending_here(Problem& problem, bool converged, const Watches& watches) {
     Eigen::VectorXd x = problem.start();
     const double cost = problem.cost(x);
-    return {std::move(x), cost, watch.collapsed()};
+    return {std::move(x), cost, converged, watches.collapse.collapsed()};
 }
 
-// The cheapest ending that collapses nothing, else the cheapest; a NaN cost
-// is never preferred.
+// A converged ending that collapses nothing first, then the cheapest that
+// collapses nothing, then the cheapest; a NaN cost is never preferred.
 const Ending& preferred(const std::vector<Ending>& endings) {
     const Ending* best = &endings.front();
-    const auto better = [](const Ending& a, const Ending& b) {
-        if (a.collapsed != b.collapsed) return !a.collapsed;
+    const auto rank = [](const Ending& e) { return (e.collapsed ? 2 : 0) + (e.converged ? 0 : 1); };
+    const auto better = [&](const Ending& a, const Ending& b) {
+        if (rank(a) != rank(b)) return rank(a) < rank(b);
         return a.cost < b.cost || (b.cost != b.cost && a.cost == a.cost);
     };
     for (const Ending& e : endings) {
@@ -51,43 +53,53 @@ const Ending& preferred(const std::vector<Ending>& endings) {
 
 }  // namespace
 
-bool recoverable(const SolveReport& report, const CollapseWatch& watch) {
-    if (report.converged) return watch.collapsed();
+bool recoverable(const SolveReport& report, const Watches& watches) {
+    if (report.converged) return watches.collapse.collapsed() || watches.turns.flipped();
     return report.outcome == SolveOutcome::IterationLimit ||
            report.outcome == SolveOutcome::DampingLimit;
 }
 
 SolveReport recover(Problem& problem, const SolveReport& first, const Eigen::VectorXd& drawing,
-                    const CollapseWatch& watch, std::uint64_t max_iter, double tol) {
-    std::vector<Ending> endings{ending_here(problem, watch)};
+                    const Watches& watches, std::uint64_t max_iter, double tol) {
+    std::vector<Ending> endings{ending_here(problem, first.converged, watches)};
     std::uint64_t iterations = first.iterations;
-    const auto sound = [&](bool converged) { return converged && !watch.collapsed(); };
-
     // The recovery as a whole takes at most max_iter iterations more.
     std::uint64_t budget = max_iter;
-    const HomotopyEnd followed = track_from_start(problem, drawing, watch, budget, tol);
-    iterations += followed.jacobians;
-    budget -= std::min(budget, followed.jacobians);
-    if (sound(followed.converged)) return converged_after(iterations);
-    endings.push_back(ending_here(problem, watch));
-
-    std::vector<Eigen::VectorXd> restarts;
-    if (!endings.front().collapsed) {
-        restarts.push_back(endings.front().x);
-        perturb_off_stationary_point(restarts.back());
-    }
-    restarts.push_back(drawing);
-    for (const Eigen::VectorXd& from : restarts) {
-        if (budget == 0) break;
+    const auto sound = [&](bool converged) {
+        return converged && !watches.collapse.collapsed() && !watches.turns.flipped();
+    };
+    // Runs the Marquardt-scaled method from `from`; true when it found a sound answer.
+    const auto marquardt_from = [&](const Eigen::VectorXd& from) {
+        if (budget == 0) return false;
         problem.move_to(from);
         const SolveReport run = sparse_levenberg_marquardt(problem, budget, tol);
         iterations += run.iterations;
         budget -= std::min(budget, run.iterations);
-        if (sound(run.converged)) return converged_after(iterations);
-        endings.push_back(ending_here(problem, watch));
-    }
+        if (sound(run.converged)) return true;
+        endings.push_back(ending_here(problem, run.converged, watches));
+        return false;
+    };
 
-    problem.move_to(preferred(endings).x);
+    // A run that gave up where nothing collapsed is continued from there: a
+    // stall or a crawl, which the scaling addresses.
+    if (!first.converged && !endings.front().collapsed) {
+        Eigen::VectorXd nudged = endings.front().x;
+        perturb_off_stationary_point(nudged);
+        if (marquardt_from(nudged)) return converged_after(iterations);
+    }
+    if (budget > 0) {
+        const HomotopyEnd followed = track_from_start(problem, drawing, watches.collapse,
+                                                      std::min(budget, (max_iter + 1) / 2), tol);
+        iterations += followed.jacobians;
+        budget -= std::min(budget, followed.jacobians);
+        if (sound(followed.converged)) return converged_after(iterations);
+        endings.push_back(ending_here(problem, followed.converged, watches));
+    }
+    if (marquardt_from(drawing)) return converged_after(iterations);
+
+    const Ending& kept = preferred(endings);
+    problem.move_to(kept.x);
+    if (kept.converged && !kept.collapsed) return converged_after(iterations);
     SolveReport report = first;
     report.iterations = iterations;
     if (report.converged) {

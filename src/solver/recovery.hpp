@@ -8,23 +8,35 @@
 
 #include "solver/collapse_watch.hpp"
 #include "solver/problem.hpp"
+#include "solver/turn_watch.hpp"
 
 namespace ovralis {
 
+// What a sound answer must not do: collapse something, or turn a corner or
+// arc of the drawing the other way.
+struct Watches {
+    const CollapseWatch& collapse;
+    const TurnWatch& turns;
+};
+
 // Whether a run that ended this way is worth a recovery: it ran out of
 // iterations or of damping (rather than meeting a non-finite cost), or it
-// converged only by collapsing something `watch` guards.
-bool recoverable(const SolveReport& report, const CollapseWatch& watch);
+// converged only by collapsing something, or to a mirror image of the
+// drawing.
+bool recoverable(const SolveReport& report, const Watches& watches);
 
 // Tries, with at most max_iter iterations (Jacobians) among them and in this
-// order until one converges without collapsing anything: the continuation from the drawing
-// `drawing` (start_homotopy.hpp), the Marquardt-scaled method (damping
-// proportional to the diagonal of J^T J) from the first run's end nudged off
-// it unless that end collapsed, and the same method from the drawing. When
-// none does, keeps the cheapest ending that collapses nothing, or the
-// cheapest of all when every one collapses. The entities hold the ending
-// kept; the report counts the iterations of every run.
+// order until one converges without collapsing anything or turning anything
+// over: when the first run gave up where nothing collapsed, the
+// Marquardt-scaled method (damping proportional to the diagonal of J^T J)
+// from its end nudged off it; the continuation from the drawing `drawing`
+// (start_homotopy.hpp, with at most half the iterations); and the
+// Marquardt-scaled method from the drawing. When none does, keeps the first
+// converged ending that collapses nothing (a mirror image is still a
+// solution), else the cheapest ending that collapses nothing, else the
+// cheapest of all. The entities hold the ending kept; the report counts the
+// iterations of every run.
 SolveReport recover(Problem& problem, const SolveReport& first, const Eigen::VectorXd& drawing,
-                    const CollapseWatch& watch, std::uint64_t max_iter, double tol);
+                    const Watches& watches, std::uint64_t max_iter, double tol);
 
 }  // namespace ovralis

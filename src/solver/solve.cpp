@@ -20,6 +20,7 @@
 #include "solver/polish.hpp"
 #include "solver/problem.hpp"
 #include "solver/recovery.hpp"
+#include "solver/turn_watch.hpp"
 #include "solver/user_values.hpp"
 #include "system/references.hpp"
 #include "system/variable_layout.hpp"
@@ -35,14 +36,14 @@ bool satisfies_every_constraint(const System& system, double tol) {
 }
 
 SolveReport run_method(Problem& problem, bool sparse, std::uint64_t max_iter, SolveMethod method,
-                       double tol, const CollapseWatch& watch) {
+                       double tol, const Watches& watches) {
     switch (method) {
         case SolveMethod::Automatic: {
             if (sparse) return sparse_levenberg_marquardt(problem, max_iter, tol);
             const Eigen::VectorXd drawing = problem.start();
             const SolveReport report = levenberg_marquardt(problem, max_iter, tol);
-            if (!recoverable(report, watch)) return report;
-            return recover(problem, report, drawing, watch, max_iter, tol);
+            if (!recoverable(report, watches)) return report;
+            return recover(problem, report, drawing, watches, max_iter, tol);
         }
         case SolveMethod::DogLeg: return dogleg(problem, max_iter, tol);
         case SolveMethod::Bfgs: return bfgs(problem, max_iter, tol);
@@ -60,7 +61,9 @@ SolveReport solve_prepared(Problem& problem, System& system, std::uint64_t max_i
     }
     // Normalised, the mean point spacing is the unit.
     const CollapseWatch watch(system, 1.0);
-    SolveReport report = run_method(problem, system.sparse_solver, max_iter, method, tol, watch);
+    const TurnWatch turns(system);
+    SolveReport report =
+        run_method(problem, system.sparse_solver, max_iter, method, tol, {watch, turns});
     // A method tests the residual it iterates on, which leaves out the
     // eliminated kinds; an equality group holding two different fixed values
     // is only seen by the full residual. An answer that holds only by

@@ -27,12 +27,12 @@ constexpr double kShortestStep = 1e-3;
 // before (as near a regular path point): a slower one says the prediction
 // landed too far from the path.
 constexpr std::uint64_t kMostCorrections = 8;
-constexpr double kContraction = 0.5;
+constexpr double kContraction = 0.9;
 // Inside the path a point counts as on it once the correction is this small
 // relative to the sketch (coordinates are in units of the point spacing) or
 // the residual this close to its target; redundant constraints can make the
 // target unreachable exactly, and the end of the path is judged by tol.
-constexpr double kOnPathStep = 1e-9;
+constexpr double kOnPathStep = 1e-6;
 constexpr double kOnPathResidual = 1e-10;
 
 struct Corrected {
@@ -89,7 +89,10 @@ HomotopyEnd track_from_start(Problem& problem, const Eigen::VectorXd& x0,
         ++end.jacobians;
         if (!solver.factorise(problem.analytic_jacobian(end.x))) break;
         const std::optional<Eigen::VectorXd> tangent = solver.solve(-r0);
-        if (!tangent) break;
+        // No tangent at all: the drawing sits where the constraints have no
+        // derivative (two points of a distance on each other), and no
+        // shorter step in t will leave it.
+        if (!tangent || tangent->lpNorm<Eigen::Infinity>() == 0.0) break;
         const Eigen::VectorXd predicted = end.x + (t - end.reached) * *tangent;
         const bool last = t >= 1.0;
         const double tolerance = last ? tol : kOnPathResidual;

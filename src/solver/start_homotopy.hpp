@@ -25,7 +25,8 @@ struct HomotopyEnd {
 // t that doubles after an easy stretch and halves after a failed one. A
 // point where anything collapses (`watch`) is off the path. Stops at t = 1,
 // when the step in t falls below a thousandth (a turning point: the path
-// folds back) or after `most_jacobians` Jacobians. The entities hold x on
+// folds back), where the tangent is zero (the constraints have no
+// derivative there), or after `most_jacobians` Jacobians. The entities hold x on
 // return.
 HomotopyEnd track_from_start(Problem& problem, const Eigen::VectorXd& x0,
                              const CollapseWatch& watch, std::uint64_t most_jacobians, double tol);

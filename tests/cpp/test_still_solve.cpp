@@ -10,6 +10,7 @@
 #include "solver/collapse_watch.hpp"
 #include "solver/drawing.hpp"
 #include "solver/row_space_step.hpp"
+#include "solver/turn_watch.hpp"
 #include "support/sketch_builder.hpp"
 
 namespace ovralis {
@@ -127,6 +128,53 @@ TEST(Drawing, PutsBackOnlyWhatRoundingChanged) {
     drawing.restore_rounded(system);
     EXPECT_EQ(system.points[1].x, x);
     EXPECT_EQ(system.points[4].y, 3.3 + 1e-9);
+}
+
+// Two sides of a triangle meeting at a shared point, and an arc: mirrored
+// over the base, both turn the other way; bent further the same way, not.
+TEST(TurnWatch, SeesAMirrorImage) {
+    Sketch sketch;
+    sketch.point(0.0, 0.0);  // 0
+    sketch.point(4.0, 0.0);  // 1
+    sketch.point(1.0, 3.0);  // 2
+    sketch.line(0, 1);
+    sketch.line(1, 2);
+    sketch.arc(0.0, 0.0, 1.0, 0.0, 0.0, 1.0, 1.0);
+    System system = sketch;
+    const TurnWatch turns(system);
+    EXPECT_FALSE(turns.flipped());
+    system.points[2].y = 5.0;
+    EXPECT_FALSE(turns.flipped());
+    system.points[2].y = -3.0;
+    EXPECT_TRUE(turns.flipped());
+    system.points[2].y = 3.0;
+    system.points[system.arcs[0].end].y = -1.0;
+    EXPECT_TRUE(turns.flipped());
+}
+
+// Corners joined through a coincidence count as well as shared points.
+TEST(TurnWatch, SeesCornersJoinedByCoincidence) {
+    Sketch sketch;
+    sketch.line(0.0, 0.0, 4.0, 0.0);  // points 0, 1
+    sketch.line(4.0, 0.0, 1.0, 3.0);  // points 2, 3
+    sketch.constrain(ConstraintKind::Coincident, {1, 2});
+    System system = sketch;
+    const TurnWatch turns(system);
+    system.points[3].y = -3.0;
+    EXPECT_TRUE(turns.flipped());
+}
+
+// An angle between two lines that meet nowhere holds either way round; the
+// watch keeps the way it was drawn.
+TEST(TurnWatch, SeesAnAngleTakenTheOtherWayRound) {
+    Sketch sketch;
+    const Index base = sketch.line(0.0, 0.0, 4.0, 0.0);
+    const Index side = sketch.line(6.0, 1.0, 8.0, 3.0);
+    sketch.constrain(ConstraintKind::Angle, {base, side}, {45.0});
+    System system = sketch;
+    const TurnWatch turns(system);
+    system.points[3] = Point{8.0, -1.0, false};
+    EXPECT_TRUE(turns.flipped());
 }
 
 }  // namespace

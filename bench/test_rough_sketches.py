@@ -1,0 +1,36 @@
+"""The rough-drawing generator's designs hold, and ovralis solves rough
+drawings of them without a false claim or a collapse, judged by the
+generator's own geometry (never the solver's residuals)."""
+
+import numpy as np
+import pytest
+
+from rough_sketches import FAMILIES, far_intersection, far_jittered, jittered, radii_of
+
+MAKERS = dict(FAMILIES, **{"far intersection": far_intersection})
+
+
+@pytest.mark.parametrize("family", MAKERS)
+@pytest.mark.parametrize("seed", range(3))
+def test_a_design_holds_exactly(family, seed):
+    design = MAKERS[family](np.random.default_rng(seed))
+    system = design.to_system()
+    errors = design.errors(np.array(system.get_points()), *radii_of(system))
+    assert errors.max(initial=0.0) < 1e-13
+    assert not design.collapsed(np.array(design.points), *radii_of(system))
+
+
+@pytest.mark.parametrize("family", MAKERS)
+@pytest.mark.parametrize("share", [0.01, 0.05])
+def test_a_rough_drawing_is_never_claimed_wrongly_nor_left_collapsed(family, share):
+    for seed in range(3):
+        design = MAKERS[family](np.random.default_rng(seed))
+        rng = np.random.default_rng(100 + seed)
+        drawing = (far_jittered if family == "far intersection" else jittered)(design, rng, share)
+        system = drawing.to_system()
+        claimed = system.solve().converged
+        verdict = drawing.judge(np.array(system.get_points()), *radii_of(system), claimed,
+                                np.array(drawing.points))
+        assert verdict not in ("wrong claim", "collapsed"), (seed, verdict)
+        if family in ("chamfered rectangle", "far intersection"):
+            assert verdict == "correct", (seed, verdict)
