@@ -6,24 +6,20 @@
 #include <optional>
 
 #include <Eigen/Core>
-#include <Eigen/SparseCholesky>
 #include <Eigen/SparseCore>
 
 #include "jacobian/square_jacobian_factor.hpp"
+#include "solver/row_space_step.hpp"
 
 namespace ovralis {
 
 // Factorised once per linearisation point and used for any number of
 // right-hand sides. A square J with sound LU pivots gives J^-1 b from its
-// factors (the one solution there is). Otherwise
-//
-//     dx = J^T y,   (J J^T + mu I) y = b,
-//
-// which lies in J's row space by construction: the normal equations of the
-// other side, (J^T J + mu I) dx = J^T b, give the same dx in exact
-// arithmetic, but their rounding, divided by the tiny shift, leaks into the
-// directions J leaves free (a thousandth of the step at mu = 1e-13). The
-// shift keeps redundant rows solvable; their part of y is cancelled by J^T.
+// factors (the one solution there is). Otherwise the step through J J^T of
+// row_space_step.hpp, which lies in J's row space by construction: the normal
+// equations of the other side, (J^T J + mu I) dx = J^T b, give the same dx in
+// exact arithmetic, but their rounding, divided by the tiny shift, leaks into
+// the directions J leaves free (a thousandth of the step at mu = 1e-13).
 class MinimumNormStep {
 public:
     // False when neither factorisation succeeds (a NaN in J).
@@ -35,9 +31,7 @@ public:
 
 private:
     SquareJacobianFactor square_factor_;
-    Eigen::SparseMatrix<double> jacobian_;
-    Eigen::SimplicialLDLT<Eigen::SparseMatrix<double>> row_factor_;
-    Eigen::Index analysed_non_zeros_ = -1;  // of the J J^T the ordering was made for
+    RowSpaceSolver row_space_;
     bool square_ = false;
     bool factorised_ = false;
 };
