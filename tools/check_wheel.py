@@ -44,8 +44,9 @@ class CheckFailed(Exception):
     pass
 
 
-def run(command, **options):
-    print("  $", " ".join(str(part) for part in command), flush=True)
+def run(command, echo=True, **options):
+    if echo:
+        print("  $", " ".join(str(part) for part in command), flush=True)
     result = subprocess.run([str(part) for part in command], text=True, **options)
     if result.returncode != 0:
         raise CheckFailed(f"{command[0]} exited with status {result.returncode}")
@@ -77,7 +78,7 @@ def shared_objects(package):
 
 def resolved_libraries(shared_object):
     """(name, resolved path) for each library ldd loads for it."""
-    output = run(["ldd", shared_object], capture_output=True).stdout
+    output = run(["ldd", shared_object], echo=False, capture_output=True).stdout
     resolved = []
     for line in output.splitlines():
         line = line.strip()
@@ -106,7 +107,7 @@ def check_resolution(package):
 
 def system_copies(package):
     """The system's own files of every library the wheel bundles."""
-    cache = run(["ldconfig", "-p"], capture_output=True).stdout
+    cache = run(["ldconfig", "-p"], echo=False, capture_output=True).stdout
     system_paths = {}
     for line in cache.splitlines()[1:]:
         name, _, path = line.strip().partition(" => ")
@@ -125,12 +126,17 @@ def masked(command, hidden):
             *hidden, "--", *command]
 
 
+def run_hidden(command, hidden, where):
+    print("  $", " ".join(str(part) for part in command), f"(with {len(hidden)} files hidden)", flush=True)
+    run(masked(command, hidden), echo=False, cwd=where)
+
+
 def run_package(venv_python, hidden, where):
     """The example, the command line and the stub check, with `hidden` out of reach."""
     bin_dir = venv_python.parent
     example = where / "quickstart.py"
     shutil.copy(ROOT / "examples" / "quickstart.py", example)
-    run(masked([venv_python, example], hidden), cwd=where)
+    run_hidden([venv_python, example], hidden, where)
     document = where / "segment.json"
     run([venv_python, "-c", textwrap.dedent(f"""
         import ovralis
@@ -140,12 +146,12 @@ def run_package(venv_python, hidden, where):
         s.add_distance_constraint(a, b, 5.0)
         open({str(document)!r}, "w").write(s.to_json())
         """)], cwd=where)
-    run(masked([bin_dir / "ovralis", "solve", document], hidden), cwd=where)
+    run_hidden([bin_dir / "ovralis", "solve", document], hidden, where)
     # The second list and --ignore-unused-allowlist cover what differs between Pythons.
-    run(masked([venv_python, "-m", "mypy.stubtest", "ovralis",
+    run_hidden([venv_python, "-m", "mypy.stubtest", "ovralis",
                 "--allowlist", ROOT / "tools" / "stubtest-allowlist.txt",
                 "--allowlist", ROOT / "tools" / "stubtest-allowlist-stdlib.txt",
-                "--ignore-unused-allowlist"], hidden), cwd=where)
+                "--ignore-unused-allowlist"], hidden, where)
 
 
 def check(python, wheel):
