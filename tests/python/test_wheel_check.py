@@ -48,7 +48,7 @@ def test_system_copies_of_bundled_libraries_are_found_by_their_original_name(tmp
     system_spqr = dict(check_wheel.resolved_libraries(Path(ovralis.__file__))).get("libspqr.so.2")
     if system_spqr is None:
         pytest.skip("this module does not link the system's libspqr.so.2")
-    (libraries / "libspqr-0123abcd.so.2").touch()
+    (libraries / "libspqr-0123abcd.so.2.1.0").touch()
     (libraries / "not-a-bundled-name.so").touch()
     copies = check_wheel.system_copies(package)
     assert Path(system_spqr).resolve() in copies
