@@ -151,7 +151,8 @@ def run_package(venv_python, hidden, where):
     run_hidden([venv_python, "-m", "mypy.stubtest", "ovralis",
                 "--allowlist", ROOT / "tools" / "stubtest-allowlist.txt",
                 "--allowlist", ROOT / "tools" / "stubtest-allowlist-stdlib.txt",
-                "--ignore-unused-allowlist"], hidden, where)
+                "--ignore-unused-allowlist",
+                "--mypy-config-file", ROOT / "tools" / "stubtest-mypy.ini"], hidden, where)
 
 
 def check(python, wheel):

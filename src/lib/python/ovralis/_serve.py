@@ -35,7 +35,7 @@ LARGEST_REQUEST = 1 << 20  # bytes
 
 
 def static_text(name: str) -> str:
-    return resources.files("ovralis").joinpath("static", name).read_text(encoding="utf-8")
+    return resources.files("ovralis").joinpath("static").joinpath(name).read_text(encoding="utf-8")
 
 
 def write_atomically(path: Path, text: str) -> None:

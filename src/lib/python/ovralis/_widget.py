@@ -38,7 +38,8 @@ class SketchWidget(anywidget.AnyWidget):
     """
 
     _esm = front_end()
-    _css = resources.files("ovralis").joinpath("static", "sketch.css").read_text(encoding="utf-8")
+    _css = (resources.files("ovralis").joinpath("static").joinpath("sketch.css")
+            .read_text(encoding="utf-8"))
     status = traitlets.Unicode("").tag(sync=True)
     height = traitlets.Int(420).tag(sync=True)
 
