@@ -86,7 +86,9 @@ run_example() {
 # The C++ tests, and a Python smoke selection of hostile callers, against a
 # build with AddressSanitizer and UndefinedBehaviorSanitizer in build-asan/.
 # The interpreter is not instrumented, so libasan is preloaded, and Python's
-# own allocator is bypassed so that a freed Python object is caught too.
+# own allocator is bypassed so that a freed Python object is caught too. The
+# interpreter does not link the C++ runtime, so it is preloaded as well: the
+# sanitizer's wrapper of a C++ throw needs it present when it starts.
 run_sanitized_tests() {
     local sanitize="-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer"
     cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=g++ \
@@ -96,7 +98,7 @@ run_sanitized_tests() {
         -DPython_EXECUTABLE="$(realpath "$VENV/bin/python")" >/dev/null
     cmake --build build-asan
     ASAN_OPTIONS=allocator_may_return_null=1 ctest --test-dir build-asan --output-on-failure -j"$(nproc)" | tail -n 3
-    LD_PRELOAD="$(g++ -print-file-name=libasan.so)" PYTHONMALLOC=malloc \
+    LD_PRELOAD="$(g++ -print-file-name=libasan.so) $(g++ -print-file-name=libstdc++.so)" PYTHONMALLOC=malloc \
         ASAN_OPTIONS=detect_leaks=0:allocator_may_return_null=1 PYTHONPATH="$PWD/build-asan/python" \
         "$VENV/bin/python" -X dev -W error -m pytest -q -p no:cacheprovider tests/python/test_hostile_calls.py \
         tests/python/test_faults.py -k "not ctrl_c and not batch and not 130 and not cancelled"
