@@ -4,6 +4,8 @@
 #include <cmath>
 #include <limits>
 
+#include "solver/normalisation.hpp"
+
 namespace ovralis {
 namespace {
 
@@ -11,28 +13,15 @@ namespace {
 // at most a couple of units in the last place.
 constexpr double kRoundingUlps = 4.0;
 
-// Applies `visit` to every point coordinate and radius, always in one order.
-template <class SystemRef, class Visit>
-void for_each_value(SystemRef& system, Visit visit) {
-    for (auto& p : system.points) {
-        visit(p.x);
-        visit(p.y);
-    }
-    for (auto& c : system.circles) visit(c.radius);
-    for (auto& a : system.arcs) visit(a.radius);
-    for (auto& e : system.ellipses) visit(e.radmin);
-    for (auto& e : system.arcs_of_ellipse) visit(e.radmin);
-}
-
 }  // namespace
 
 Drawing::Drawing(const System& system) {
-    for_each_value(system, [this](const double& value) { values_.push_back(value); });
+    for_each_entity_length(system, [this](const double& value) { values_.push_back(value); });
 }
 
 void Drawing::restore_rounded(System& system) const {
     std::size_t i = 0;
-    for_each_value(system, [&](double& value) {
+    for_each_entity_length(system, [&](double& value) {
         const double saved = values_[i++];
         const double rounding =
             kRoundingUlps * std::numeric_limits<double>::epsilon() * std::abs(saved);

@@ -14,14 +14,7 @@ namespace {
 // Applies `op` to every value that normalisation scales.
 template <class Op>
 void for_each_length(System& system, Op op) {
-    for (Point& p : system.points) {
-        op(p.x);
-        op(p.y);
-    }
-    for (Circle& c : system.circles) op(c.radius);
-    for (Arc& a : system.arcs) op(a.radius);
-    for (Ellipse& e : system.ellipses) op(e.radmin);
-    for (ArcOfEllipse& e : system.arcs_of_ellipse) op(e.radmin);
+    for_each_entity_length(system, op);
     for (Constraint& c : system.constraints) {
         const KindInfo& info = kind_info(c.kind);
         for (std::uint8_t f = 0; f < info.field_count; ++f) {

@@ -5,6 +5,20 @@
 
 namespace ovralis {
 
+// Applies `visit` to every point coordinate, radius and minor radius of the
+// entities, always in one order; `SystemRef` may be const.
+template <class SystemRef, class Visit>
+void for_each_entity_length(SystemRef& system, Visit visit) {
+    for (auto& p : system.points) {
+        visit(p.x);
+        visit(p.y);
+    }
+    for (auto& c : system.circles) visit(c.radius);
+    for (auto& a : system.arcs) visit(a.radius);
+    for (auto& e : system.ellipses) visit(e.radmin);
+    for (auto& e : system.arcs_of_ellipse) visit(e.radmin);
+}
+
 // Mean Euclidean distance over all unordered pairs of points (0.0 with fewer
 // than two points). Exact over every pair: quadratic in the point count, so
 // large sketches share the pairs out to every hardware thread; the result
