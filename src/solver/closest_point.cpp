@@ -83,6 +83,18 @@ Iterate evaluate(Problem& problem, Eigen::VectorXd x, Eigen::VectorXd lambda, co
     return p;
 }
 
+// The directions the constraints leave free: right singular vectors of J
+// beyond its rank; every direction when there are no constraints.
+Eigen::MatrixXd free_directions(const Eigen::MatrixXd& jacobian) {
+    const Eigen::Index n = jacobian.cols();
+    if (jacobian.rows() == 0) return Eigen::MatrixXd::Identity(n, n);
+    Eigen::JacobiSVD<Eigen::MatrixXd> svd(jacobian, Eigen::ComputeFullV);
+    const Eigen::VectorXd& sigma = svd.singularValues();
+    Eigen::Index rank = 0;
+    while (rank < sigma.size() && sigma[rank] > kRankThreshold * std::max(sigma[0], 1e-300)) ++rank;
+    return svd.matrixV().rightCols(n - rank);
+}
+
 // H at p, shifted to be positive on J's null space.
 Eigen::MatrixXd convex_hessian(Problem& problem, const Iterate& p, const Pull& pull) {
     const Eigen::Index n = p.x.size();
@@ -100,12 +112,7 @@ Eigen::MatrixXd convex_hessian(Problem& problem, const Iterate& p, const Pull& p
     h = (0.5 * (h + h.transpose())).eval();
     if (pull.x_column >= 0) h(pull.x_column, pull.x_column) += 1.0 / pull.distance;
     if (pull.y_column >= 0) h(pull.y_column, pull.y_column) += 1.0 / pull.distance;
-    // The free directions: right singular vectors of J beyond its rank.
-    Eigen::JacobiSVD<Eigen::MatrixXd> svd(p.jacobian, Eigen::ComputeFullV);
-    const Eigen::VectorXd& sigma = svd.singularValues();
-    Eigen::Index rank = 0;
-    while (rank < sigma.size() && sigma[rank] > kRankThreshold * std::max(sigma[0], 1e-300)) ++rank;
-    const Eigen::MatrixXd free = svd.matrixV().rightCols(n - rank);
+    const Eigen::MatrixXd free = free_directions(p.jacobian);
     double least = kLeastCurvature;
     if (free.cols() > 0) {
         least = Eigen::SelfAdjointEigenSolver<Eigen::MatrixXd>(free.transpose() * h * free,
@@ -135,9 +142,12 @@ bool move_to_closest_point(Problem& problem, Eigen::Index x_column, Eigen::Index
     const Pull pull{x_column, y_column, target_x, target_y, distance};
     const Eigen::MatrixXd start_jacobian(problem.analytic_jacobian(start));
     const Eigen::Index m = start_jacobian.rows();
-    // The multipliers that best balance the pull at the start.
-    Eigen::VectorXd lambda =
-        start_jacobian.transpose().colPivHouseholderQr().solve(-objective_gradient(start, pull));
+    // The multipliers that best balance the pull at the start. Without
+    // constraints there are none (and Eigen's QR must not see an empty side).
+    Eigen::VectorXd lambda = Eigen::VectorXd::Zero(m);
+    if (m > 0) {
+        lambda = start_jacobian.transpose().colPivHouseholderQr().solve(-objective_gradient(start, pull));
+    }
     Iterate p = evaluate(problem, start, lambda, pull);
     double rho = 1.0;
     for (std::uint64_t k = 0; k < max_iter; ++k) {

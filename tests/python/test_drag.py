@@ -77,3 +77,17 @@ def test_a_drag_loop_keeps_every_constraint():
         assert s.drag(2, 1.5 * math.cos(angle), 1.5 * math.sin(angle)).converged
         assert math.dist(s.get_point(0), s.get_point(1)) == pytest.approx(1.0, abs=1e-9)
         assert math.dist(s.get_point(1), s.get_point(2)) == pytest.approx(1.0, abs=1e-9)
+
+
+@pytest.mark.parametrize("fixed", [True, False])
+@pytest.mark.parametrize("target", [(5.0, 6.0), (1e21, -0.0)])
+def test_a_sketch_without_constraints_drags_without_harm(fixed, target):
+    s = ovralis.System()
+    s.add_point(0.0, 0.0, fixed=fixed)
+    s.add_point(7.0, math.nan, fixed=True)
+    before = s.to_json()
+    result = s.drag(0, *target)
+    if fixed or not result.converged:
+        assert s.to_json() == before
+    else:
+        assert s.get_point(0) == target
