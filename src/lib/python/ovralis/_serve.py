@@ -113,6 +113,10 @@ class SketchRequestHandler(BaseHTTPRequestHandler):
     # Keep-alive: a drag sends a request per frame, and a new connection for
     # each would cost more than the answer.
     protocol_version = "HTTP/1.1"
+    # A reply leaves in one write, with Nagle's algorithm off: otherwise its body
+    # waits for the client's delayed acknowledgement of its headers, 40 ms a frame.
+    wbufsize = 1 << 16
+    disable_nagle_algorithm = True
 
     def do_GET(self) -> None:
         name = "index.html" if self.path in ("/", "/index.html") else self.path.removeprefix("/static/")

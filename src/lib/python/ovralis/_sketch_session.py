@@ -3,8 +3,14 @@
 The browser page (`ovralis serve`) and the notebook widget (`SketchWidget`)
 share the front end in static/sketch.js and this protocol. Every request is a
 dict with a "type" and every reply a dict with "ok", "message", the picture
-("svg", drawn by System.to_svg for the front end's view), the status line and
-the depth of the undo and redo histories.
+(drawn by System.to_svg for the front end's view), the status line and the
+depth of the undo and redo histories.
+
+The picture comes whole ("svg") or as the changes to the one the front end
+shows ("changes", see _picture_changes.py). Every reply numbers its picture
+("picture"); a request that names the picture shown ("have") with the same
+view as that picture's gets only the changes, unless the structure changed.
+Render replies also carry the drawing's "bounds", so the front end can fit it.
 
 Requests:
     render         {"view"}                         draw again (after a pan or zoom)
@@ -28,6 +34,7 @@ from types import SimpleNamespace
 from typing import Any, cast
 
 import ovralis
+from ovralis._picture_changes import Picture
 
 STATUS_WORDS = {
     "well_constrained": "well constrained",
@@ -114,6 +121,8 @@ class SketchSession:
         self.show_free = False
         self.show_conflicts = False
         self.analysis = system.analyze_constraints()
+        self._shown: Picture | None = None  # the last picture sent, as the front end holds it
+        self._pictures = 0  # the number of the last picture sent
 
     # ---- the protocol ----
 
@@ -245,11 +254,28 @@ class SketchSession:
             "redo": len(self._redo),
             "free": self.show_free,
             "conflicts": self.show_conflicts,
-            "bounds": drawing_bounds(self.system),
             **details,
         }
+        if request.get("type") == "render":
+            reply["bounds"] = drawing_bounds(self.system)
+        view = request.get("view")
         try:
-            reply["svg"] = self.picture(request.get("view"))
+            svg = self.picture(view)
         except (KeyError, TypeError, ValueError, ZeroDivisionError) as error:
             reply.update(ok=False, message=f"bad view: {error}")
+            return reply
+        reply.update(self._picture_update(request, svg, view))
         return reply
+
+    def _picture_update(self, request: dict[str, Any], svg: str, view: Any) -> dict[str, Any]:
+        """The new picture as changes to the one the front end shows, or whole."""
+        shown = self._shown
+        changes = None
+        if (shown is not None and view and shown.view == view
+                and request.get("have") == self._pictures):
+            changes = shown.changes_to(svg)
+        self._pictures += 1
+        if changes is not None:
+            return {"picture": self._pictures, "changes": changes}
+        self._shown = Picture(svg, view if isinstance(view, dict) else None)
+        return {"picture": self._pictures, "svg": svg}

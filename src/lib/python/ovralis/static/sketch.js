@@ -89,6 +89,8 @@ export function mountSketch(root, send, options = {}) {
   if (options.height) canvas.style.height = `${options.height}px`;
 
   const view = { cx: 0, cy: 0, scale: 1, width: 1, height: 1 };
+  let picture = null; // the number Python gave the picture shown
+  let elements = []; // the picture's elements in document order, as changes number them
   let fitted = false;
   let gesture = null; // {kind: "drag", point} or {kind: "pan", x, y}
   let editing = null; // index of the constraint being edited
@@ -126,6 +128,24 @@ export function mountSketch(root, send, options = {}) {
 
   // ---- talking to Python ----
 
+  // A whole picture replaces the one shown; changes move its elements in place:
+  // each is [element number, name, value, name, value, ...], "#text" naming the text.
+  function showPicture(reply) {
+    if (reply.svg) {
+      canvas.innerHTML = reply.svg;
+      elements = Array.from(canvas.querySelectorAll("svg, svg *"));
+    } else if (reply.changes) {
+      for (const [number, ...values] of reply.changes) {
+        const element = elements[number];
+        for (let i = 0; i < values.length; i += 2) {
+          if (values[i] === "#text") element.textContent = values[i + 1];
+          else element.setAttribute(values[i], values[i + 1]);
+        }
+      }
+    }
+    if (reply.picture !== undefined) picture = reply.picture;
+  }
+
   function showReply(request, reply) {
     if (!fitted && reply.bounds) {
       fitted = true;
@@ -133,7 +153,7 @@ export function mountSketch(root, send, options = {}) {
       ask("render");
       return;
     }
-    if (reply.svg) canvas.innerHTML = reply.svg;
+    showPicture(reply);
     statusLine.textContent = reply.status;
     statusLine.dataset.condition = reply.condition;
     button("undo").disabled = reply.undo === 0;
@@ -150,7 +170,8 @@ export function mountSketch(root, send, options = {}) {
     }
   }
   const queue = new RequestQueue(send, (request, reply) => showReply(request, reply));
-  const ask = (type, fields = {}) => queue.push(type, () => ({ type, ...fields, view: currentView() }));
+  const ask = (type, fields = {}) =>
+    queue.push(type, () => ({ type, ...fields, view: currentView(), have: picture }));
 
   // ---- points under the mouse ----
 
