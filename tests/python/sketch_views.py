@@ -86,3 +86,24 @@ def bracket():
     s.add_circle(s.add_point(1.5, 4.2), 0.8)
     s.add_circle_radius_constraint(0, 0.8)
     return s
+
+
+HOLE = 6       # the bracket's hole centre: free in x and y
+ARC_START = 9  # the mechanism's arc start: free to turn about the arm's tip
+
+
+def mechanism():
+    """The bracket with a hinged arm at its right end: an angle and a length on the arm,
+    a point held off it square to it and an arc at its tip, so the picture has every
+    kind of mark (dimensions, angle arcs, radius leaders, glyphs, anchors)."""
+    s = bracket()
+    tip = s.add_point(9.7, 3.3)
+    arm = s.add_line(2, tip)
+    s.add_angle_constraint(0, arm, 50.0)
+    s.add_distance_constraint(2, tip, 2.0)
+    off = s.add_point(10.5, 2.0)
+    s.add_point_line_distance_constraint(off, arm, 0.6)
+    s.add_perpendicular_constraint(arm, s.add_line(tip, off))
+    s.add_arc(tip, s.add_point(10.4, 3.3), s.add_point(9.7, 4.0), radius=0.7)
+    s.solve()
+    return s

@@ -8,27 +8,9 @@ import pytest
 import ovralis
 from ovralis._picture_changes import TEXT, Picture
 from ovralis._sketch_session import SketchSession
-from sketch_views import bracket
+from sketch_views import ARC_START, HOLE, mechanism
 
 VIEW = {"cx": 5.0, "cy": 3.5, "scale": 50.0, "width": 720, "height": 480}
-HOLE = 6  # the bracket's hole centre: free in x and y
-
-
-def mechanism():
-    """The bracket with a hinged arm at its right end: an angle and a length on the arm,
-    a point held off it square to it and an arc at its tip, so the picture has every
-    kind of mark (dimensions, angle arcs, radius leaders, glyphs, anchors)."""
-    s = bracket()
-    tip = s.add_point(9.7, 3.3)
-    arm = s.add_line(2, tip)
-    s.add_angle_constraint(0, arm, 50.0)
-    s.add_distance_constraint(2, tip, 2.0)
-    off = s.add_point(10.5, 2.0)
-    s.add_point_line_distance_constraint(off, arm, 0.6)
-    s.add_perpendicular_constraint(arm, s.add_line(tip, off))
-    s.add_arc(tip, s.add_point(10.4, 3.3), s.add_point(9.7, 4.0), radius=0.7)
-    s.solve()
-    return s
 
 
 def elements(svg):
@@ -68,7 +50,7 @@ def drag_steps(point, start, end, steps=6):
 
 EDITS = {
     "drag the hole": lambda s: drag_steps(HOLE, s.get_point(HOLE), (2.0, 4.8)),
-    "drag the arc's start": lambda s: drag_steps(9, s.get_point(9), (10.6, 2.9)),
+    "drag the arc's start": lambda s: drag_steps(ARC_START, s.get_point(ARC_START), (10.6, 2.9)),
     "type a dimension, undo, redo": lambda s: iter([
         {"type": "set_dimension", "constraint": 7, "value": 2.4}, {"type": "undo"}, {"type": "redo"}]),
     "colour free entities and conflicts": lambda s: iter([

@@ -19,8 +19,8 @@ from pathlib import Path
 import pytest
 
 import ovralis
-from sketch_views import (ELBOW, PIVOT, TIP, bracket, conflicting_triangle, constraints_hold, elbow_for, linkage, side_of_elbow,
-                          triangle)
+from sketch_views import (ARC_START, ELBOW, HOLE, PIVOT, TIP, bracket, conflicting_triangle, constraints_hold, elbow_for,
+                          linkage, mechanism, side_of_elbow, triangle)
 
 playwright = pytest.importorskip("playwright.sync_api")
 
@@ -172,6 +172,39 @@ def test_what_a_person_sees_every_mark_in_view_and_the_free_hole(page_on):
         page.page.screenshot(path=str(Path(SCREENSHOTS) / "live_view.png"))
 
 
+# Each element of the picture shown and of a whole picture of the same view, fetched
+# and parsed beside it: [tag, attributes, text].
+SHOWN_AND_WHOLE = """
+async () => {
+  const describe = (svg) => [svg, ...svg.querySelectorAll("*")].map((e) => [e.tagName,
+    Object.fromEntries(Array.from(e.attributes, (a) => [a.name, a.value])),
+    e.tagName === "text" ? e.textContent : ""]);
+  const request = { type: "render", view: { ...window.ovralisSketch.view } };
+  const response = await fetch("/api", { method: "POST", body: JSON.stringify(request) });
+  const whole = new DOMParser().parseFromString((await response.json()).svg, "image/svg+xml");
+  return [describe(document.querySelector(".ovralis-canvas svg")), describe(whole.documentElement)];
+}
+"""
+
+
+def test_drags_move_the_shown_picture_in_place_to_what_a_whole_redraw_shows(page_on):
+    path, page = page_on(mechanism())
+    page.page.keyboard.press("e")  # free entities coloured: their inks change in place too
+    page.settle()
+    page.page.evaluate("() => { window.firstPicture = document.querySelector('.ovralis-canvas svg'); }")
+    page.drag(mechanism().get_point(HOLE), (2.0, 4.8))
+    arc_start = page.drag(mechanism().get_point(ARC_START), (10.6, 2.9))
+    assert page.page.evaluate("() => document.querySelector('.ovralis-canvas svg') === window.firstPicture")
+    shown, whole = page.page.evaluate(SHOWN_AND_WHOLE)
+    assert shown == whole
+    moved = saved(page, path)
+    assert moved.get_point(ARC_START) == pytest.approx((arc_start["x"], arc_start["y"]), abs=1e-9)
+    for point in (HOLE, ARC_START):
+        mark = page.page.locator(f'[data-point="{point}"]').bounding_box()
+        centre = (mark["x"] + mark["width"] / 2, mark["y"] + mark["height"] / 2)
+        assert centre == pytest.approx(page.screen(*moved.get_point(point)), abs=1.0)
+
+
 def test_pressing_a_fixed_point_pans_the_view_instead_of_moving_it(page_on):
     path, page = page_on(triangle())
     x, y = page.screen(0.0, 0.0)
@@ -307,6 +340,11 @@ def test_the_widget_front_end_drags_and_edits_the_callers_system(browser):
     page.settle()
     assert s.get_constraint(0).d == 1.0
     assert widget.status == page.page.inner_text("[data-status]")
+    # A point added from Python changes the picture's structure: the next reply draws it whole.
+    added = s.add_point(0.2, -0.3)
+    page.page.keyboard.press("e")
+    page.settle()
+    assert page.page.locator(f'[data-point="{added}"]').count() == 1
     if SCREENSHOTS:
         page.page.locator("#widget").screenshot(path=str(Path(SCREENSHOTS) / "live_widget.png"))
     page.close()
