@@ -1,5 +1,7 @@
 // The live sketch view: draws the pictures Python sends and turns the mouse
 // and keyboard into requests of the protocol described in _sketch_session.py.
+// A picture comes whole or, frame by frame during a drag, as the changes to the
+// elements already shown, which are then moved in place rather than redrawn.
 // One front end, two hosts: the page of `ovralis serve` (page.js) and the
 // notebook widget (SketchWidget), which differ only in how `send` travels.
 //
