@@ -44,7 +44,7 @@ class Picture:
         lines = svg.split("\n")
         if len(lines) != len(self.lines):
             return None
-        changes = []
+        changes: list[list[str | int]] = []
         # A drag changes few of thousands of lines: find them at C speed.
         for index in itertools.compress(itertools.count(), map(operator.ne, self.lines, lines)):
             change = element_change(self.lines[index], lines[index])
@@ -65,7 +65,7 @@ def element_change(old: str, new: str) -> list[str] | None:
     new_attributes = ATTRIBUTE.findall(after[2])
     if [name for name, _ in old_attributes] != [name for name, _ in new_attributes]:
         return None
-    change = []
+    change: list[str] = []
     for (name, old_value), (_, new_value) in zip(old_attributes, new_attributes):
         if old_value != new_value:
             change += [name, html.unescape(new_value)]
