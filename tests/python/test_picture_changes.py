@@ -139,6 +139,3 @@ def test_changes_of_one_element(old, new, expected):
     changes = picture.changes_to(head + new + "\n</g>\n</svg>\n")
     assert changes == (None if expected is None else [expected])
 
-
-def test_a_picture_with_other_lines_is_whole():
-    assert Picture('<svg>\n<g>\n</g>\n</svg>\n', VIEW).changes_to('<svg>\n<g>\n<g>\n</g>\n</g>\n</svg>\n') is None
