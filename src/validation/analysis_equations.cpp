@@ -2,6 +2,7 @@
 
 #include "validation/analysis_equations.hpp"
 
+#include <cmath>
 #include <optional>
 
 #include "jacobian/constraint_derivatives.hpp"
@@ -74,13 +75,16 @@ unsigned own_partials(const System& s, const Constraint& c, ConstraintPartials& 
     return equation_count(c);
 }
 
-// d(beta - sign(beta) deg)/d(deg), beta in radians from u to v; 0 where a
-// direction has no length (the row is zero there too).
-ConstraintEntries signed_angle_field_derivative(const Vec2& u, const Vec2& v) {
+// d(beta - sigma deg)/d(deg), beta in radians from u to v: where the angle
+// holds, beta = sigma deg up to whole turns, with sigma the sign of
+// sin(beta) sin(deg) (at a multiple of 180 degrees, where both roots meet,
+// either sign serves). 0 where a direction has no length (the row is zero there too).
+ConstraintEntries signed_angle_field_derivative(const Vec2& u, const Vec2& v, double deg) {
     ConstraintEntries out;
     out.count = 1;
     if (const std::optional<Turn> turn = turn_between(u, v)) {
-        out.value[0] = (turn->sine >= 0.0 ? -1.0 : 1.0) * kPi / 180.0;
+        const bool same_side = (turn->sine >= 0.0) == (std::sin(degrees_to_radians(deg)) >= 0.0);
+        out.value[0] = (same_side ? -1.0 : 1.0) * kPi / 180.0;
     }
     return out;
 }
@@ -91,12 +95,13 @@ std::optional<ConstraintEntries> analysis_field_derivative(const System& s, cons
                                                            unsigned slot) {
     using K = ConstraintKind;
     if (c.kind == K::Angle) {
-        return signed_angle_field_derivative(line_ref(s, c.index[0]).d, line_ref(s, c.index[1]).d);
+        return signed_angle_field_derivative(line_ref(s, c.index[0]).d, line_ref(s, c.index[1]).d,
+                                             c.value[0]);
     }
     if (c.kind == K::AngleBetweenPoints) {
         const Vec2 vertex = point_ref(s, c.index[1]).at;
         return signed_angle_field_derivative(point_ref(s, c.index[0]).at - vertex,
-                                             point_ref(s, c.index[2]).at - vertex);
+                                             point_ref(s, c.index[2]).at - vertex, c.value[0]);
     }
     const bool zero_distance =
         (c.kind == K::PointLineDistance || c.kind == K::Distance || c.kind == K::C2CDistance) &&

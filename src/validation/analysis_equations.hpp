@@ -30,11 +30,11 @@ unsigned analysis_partials(const System& system, const Constraint& constraint,
 // value[slot], for a field bound to an expression that reads unknowns: the
 // kind's own field_derivative where the analysis keeps the kind's equation.
 // The angles are analysed as the signed angle beta, which meets the field's
-// target on the side where it lies (cos beta = cos deg, or |beta| = deg, is
-// beta = sign(beta) deg there), so their derivative is -sign(beta) pi/180,
-// and 0 along a direction without length, like their row. nullopt for a
-// distance of 0 analysed as a coincidence or an incidence, a form without
-// the field. Indices must have been validated.
+// target on one side (cos beta = cos deg, or |beta| = deg, is beta = sigma deg
+// there, sigma = +-1 the sign of sin(beta) sin(deg)), so their derivative is
+// -sigma pi/180, and 0 along a direction without length, like their row.
+// nullopt for a distance of 0 analysed as a coincidence or an incidence, a
+// form without the field. Indices must have been validated.
 std::optional<ConstraintEntries> analysis_field_derivative(const System& system,
                                                            const Constraint& constraint,
                                                            unsigned slot);
