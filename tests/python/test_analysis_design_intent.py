@@ -236,3 +236,28 @@ def test_the_analysis_leaves_the_sketch_unchanged():
     before = s.to_json()
     s.analyze_constraints()
     assert s.to_json() == before
+
+
+# ---- the command line ------------------------------------------------------
+
+def test_analyze_prints_a_conflicting_equation_and_its_repair(tmp_path):
+    import subprocess
+    import sys
+
+    s = segment()
+    s.add_distance_constraint(0, 1, 5.0)
+    s.add_variable("w", 5.0)
+    s.add_equation("length(0) = 2*w")
+    (tmp_path / "ratio.json").write_text(s.to_json())
+    completed = subprocess.run([sys.executable, "-m", "ovralis", "analyze", "ratio.json"],
+                               cwd=tmp_path, text=True, capture_output=True, timeout=120)
+    assert completed.returncode == 1 and completed.stderr == ""
+    # The repair makes the distance what the equation asks, 2*w, and moves
+    # point 1 out along its ray from |(4, 1)| to 10.
+    assert completed.stdout.splitlines() == [
+        "ratio.json: conflicting, 1 degrees of freedom, rank 1, conflicting equations 0, "
+        "redundant equations 0",
+        "    conflict: equation 0 (length(0) = 2*w) with constraints 0",
+        f"    repair: set constraint 0 (Distance) to {2 * 5.0:g}, moves the drawing "
+        f"{10 - math.hypot(4, 1):.3g}",
+    ]
