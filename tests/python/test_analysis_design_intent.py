@@ -66,6 +66,27 @@ def test_a_conflicting_equation_is_named_with_earlier_equations():
     assert solves_without_equation(s, 1)
 
 
+# A conflict that no rank shows: sides of 3 and 4 cannot reach a third side
+# of `far` > 7. The rows are independent where the sketch is drawn, so the
+# equation, the first item that cannot hold with those before it, is named;
+# removing either distance lets it hold.
+@pytest.mark.parametrize("far", [7.5, 10.0])
+def test_an_equation_that_no_triangle_can_meet_is_named(far):
+    s = segment((3.0, 0.1))
+    s.add_point(3.0, 4.0)
+    s.add_distance_constraint(0, 1, 3.0)
+    s.add_horizontal_constraint(0, 1)
+    s.add_distance_constraint(1, 2, 4.0)
+    s.add_variable("far", far)
+    s.add_equation("distance(0, 2) = far")
+    assert far > 3.0 + 4.0
+    a = s.analyze_constraints()
+    assert (a.free_variables, a.dof) == (4, 0)
+    assert a.conflicting == () and a.conflicting_equations == (0,)
+    assert a.equation_groups == {0: ((0, 2), ())}
+    assert solves_without_equation(s, 0)
+
+
 # Point 1 lies on a horizontal through the fixed origin at a distance bound
 # to w: x, y and every free variable are unknowns, the horizontal and the
 # distance two independent equations. Unused free variables are free too.
