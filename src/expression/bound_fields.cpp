@@ -53,7 +53,11 @@ void bound_field_partials(const System& system, const Binding& binding,
     const Constraint& c = system.constraints[binding.constraint];
     const auto field_derivative = kind_operations(c.kind).field_derivative;
     if (field_derivative == nullptr) throw InternalError("a bound field without a derivative");
-    const ConstraintEntries through_field = field_derivative(system, c, binding.slot);
+    bound_field_partials(system, binding, field_derivative(system, c, binding.slot), out);
+}
+
+void bound_field_partials(const System& system, const Binding& binding,
+                          const ConstraintEntries& through_field, std::vector<BoundPartial>& out) {
     const double unit = binding.is_length ? 1.0 / system.length_unit : 1.0;
     thread_local std::vector<ExpressionPartial> partials;
     partials.clear();

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "expression/expression_evaluation.hpp"
+#include "residual/residual.hpp"
 #include "system/system.hpp"
 
 namespace ovralis {
@@ -38,6 +39,12 @@ struct BoundPartial {
 // must exist.
 void bound_field_partials(const System& system, const Binding& binding,
                           std::vector<BoundPartial>& out);
+
+// The same chain with the entries' derivatives with respect to the field
+// given, for an equation of the constraint other than its residual (the
+// constraint analysis ranks some kinds in an equivalent form).
+void bound_field_partials(const System& system, const Binding& binding,
+                          const ConstraintEntries& through_field, std::vector<BoundPartial>& out);
 
 // left - right, in the caller's units.
 double equation_residual(const System& system, const Equation& equation);

@@ -51,12 +51,17 @@ std::string tuple_text(const std::vector<Integer>& values) {
     return text + (values.size() == 1 ? ",)" : ")");
 }
 
+// The equations' findings appear only for a sketch that has equations.
 std::string analysis_repr(PyObject* self) {
     const ConstraintAnalysis& a = analysis_of(self);
+    const std::string equations =
+        a.equation_count == 0 ? ""
+                              : ", redundant_equations=" + tuple_text(a.redundant_equations) +
+                                    ", conflicting_equations=" + tuple_text(a.conflicting_equations);
     return "ConstraintAnalysis(rank=" + std::to_string(a.rank) +
            ", free_vars=" + std::to_string(a.free_variables) + ", dof=" + std::to_string(a.dof) +
            ", redundant=" + tuple_text(a.redundant) + ", conflicting=" + tuple_text(a.conflicting) +
-           ", status='" + constraint_status_text(a.status) + "')";
+           equations + ", status='" + constraint_status_text(a.status) + "')";
 }
 
 template <auto Field>
@@ -86,6 +91,18 @@ PyObject* get_groups(PyObject* self, void*) {
     });
 }
 
+// {equation: (constraints, equations)}: what each redundant equation depends on.
+PyObject* get_equation_groups(PyObject* self, void*) {
+    return guarded([&] {
+        Ref groups = Ref::steal(PyDict_New());
+        for (const auto& [equation, members] : analysis_of(self).equation_groups) {
+            Ref pair = new_tuple(int_tuple(members.constraints), int_tuple(members.equations));
+            check(PyDict_SetItem(groups.get(), new_int(equation).get(), pair.get()));
+        }
+        return groups.release();
+    });
+}
+
 using A = ConstraintAnalysis;
 PyGetSetDef analysis_attributes[] = {
     {"rank", get_count<&A::rank>, nullptr, "Numerical rank of the constraint Jacobian.", nullptr},
@@ -102,6 +119,13 @@ PyGetSetDef analysis_attributes[] = {
     {"free_circles", get_tuple<&A::free_circles>, nullptr, "Circles that can still move or grow.",
      nullptr},
     {"free_arcs", get_tuple<&A::free_arcs>, nullptr, "Arcs that can still move or grow.", nullptr},
+    {"redundant_equations", get_tuple<&A::redundant_equations>, nullptr,
+     "Design-intent equations implied by the constraints and earlier equations, ascending.",
+     nullptr},
+    {"conflicting_equations", get_tuple<&A::conflicting_equations>, nullptr,
+     "Redundant design-intent equations that cannot hold with the rest.", nullptr},
+    {"equation_groups", get_equation_groups, nullptr,
+     "For each redundant equation, the (constraints, earlier equations) it depends on.", nullptr},
     {"status", get_status, nullptr,
      "'well_constrained', 'under_constrained', 'redundant' or 'conflicting'.", nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},

@@ -11,6 +11,9 @@
 #include "system/number_text.hpp"
 
 namespace ovralis {
+
+using namespace design_keys;
+
 namespace {
 
 using Writer = rapidjson::Writer<rapidjson::StringBuffer>;
@@ -74,16 +77,16 @@ void require_object(const rapidjson::Value& item, std::string_view list, rapidjs
 void read_variables(const rapidjson::Value& list, System& system) {
     for (rapidjson::SizeType i = 0; i < list.Size(); ++i) {
         const rapidjson::Value& item = list[i];
-        require_object(item, "variables", i, 3);
-        const std::string_view name = string_member(item, "name", "variables", i);
-        const rapidjson::Value& value = member_of(item, "value", "variables", i);
-        const rapidjson::Value& fixed = member_of(item, "fixed", "variables", i);
-        if (!value.IsNumber()) refuse("variables", i, "\"value\" must be a number");
-        if (!fixed.IsBool()) refuse("variables", i, "\"fixed\" must be true or false");
+        require_object(item, kVariables, i, 3);
+        const std::string_view name = string_member(item, kName, kVariables, i);
+        const rapidjson::Value& value = member_of(item, kValue, kVariables, i);
+        const rapidjson::Value& fixed = member_of(item, kFixed, kVariables, i);
+        if (!value.IsNumber()) refuse(kVariables, i, "\"value\" must be a number");
+        if (!fixed.IsBool()) refuse(kVariables, i, "\"fixed\" must be true or false");
         try {
             add_variable(system, name, value.GetDouble(), fixed.GetBool());
         } catch (const InvalidArgument& error) {
-            refuse("variables", i, error.what());
+            refuse(kVariables, i, error.what());
         }
     }
 }
@@ -91,17 +94,17 @@ void read_variables(const rapidjson::Value& list, System& system) {
 void read_bindings(const rapidjson::Value& list, System& system) {
     for (rapidjson::SizeType i = 0; i < list.Size(); ++i) {
         const rapidjson::Value& item = list[i];
-        require_object(item, "bindings", i, 3);
-        const rapidjson::Value& constraint = member_of(item, "constraint", "bindings", i);
-        if (!constraint.IsUint64()) refuse("bindings", i, "\"constraint\" must be an index");
-        const std::string_view field = string_member(item, "field", "bindings", i);
-        const std::string_view expression = string_member(item, "expression", "bindings", i);
+        require_object(item, kBindings, i, 3);
+        const rapidjson::Value& constraint = member_of(item, kConstraint, kBindings, i);
+        if (!constraint.IsUint64()) refuse(kBindings, i, "\"constraint\" must be an index");
+        const std::string_view field = string_member(item, kField, kBindings, i);
+        const std::string_view expression = string_member(item, kExpression, kBindings, i);
         try {
             restore_binding(system, constraint.GetUint64(), field, expression);
         } catch (const InvalidArgument& error) {
-            refuse("bindings", i, error.what());
+            refuse(kBindings, i, error.what());
         } catch (const InvalidReference& error) {
-            refuse("bindings", i, error.what());
+            refuse(kBindings, i, error.what());
         }
     }
 }
@@ -109,13 +112,13 @@ void read_bindings(const rapidjson::Value& list, System& system) {
 void read_equations(const rapidjson::Value& list, System& system) {
     for (rapidjson::SizeType i = 0; i < list.Size(); ++i) {
         const rapidjson::Value& item = list[i];
-        if (!item.IsString()) refuse("equations", i, "expected a string");
+        if (!item.IsString()) refuse(kEquations, i, "expected a string");
         try {
             add_equation(system, {item.GetString(), item.GetStringLength()});
         } catch (const InvalidArgument& error) {
-            refuse("equations", i, error.what());
+            refuse(kEquations, i, error.what());
         } catch (const InvalidReference& error) {
-            refuse("equations", i, error.what());
+            refuse(kEquations, i, error.what());
         }
     }
 }
@@ -129,29 +132,29 @@ bool has_design_records(const System& system) {
 
 std::string design_intent_members(const System& system) {
     std::string out;
-    write_member(out, "variables", system.design_variables,
+    write_member(out, kVariables, system.design_variables,
                  [](Writer& writer, const DesignVariable& v) {
                      writer.StartObject();
-                     key(writer, "name");
+                     key(writer, kName);
                      text_value(writer, v.name);
-                     key(writer, "value");
+                     key(writer, kValue);
                      const std::string number = format_json_number(v.value);
                      writer.RawValue(number.data(), number.size(), rapidjson::kNumberType);
-                     key(writer, "fixed");
+                     key(writer, kFixed);
                      writer.Bool(v.fixed);
                      writer.EndObject();
                  });
-    write_member(out, "bindings", system.bindings, [&](Writer& writer, const Binding& b) {
+    write_member(out, kBindings, system.bindings, [&](Writer& writer, const Binding& b) {
         writer.StartObject();
-        key(writer, "constraint");
+        key(writer, kConstraint);
         writer.Uint64(b.constraint);
-        key(writer, "field");
+        key(writer, kField);
         text_value(writer, bound_field_name(system, b));
-        key(writer, "expression");
+        key(writer, kExpression);
         text_value(writer, b.text);
         writer.EndObject();
     });
-    write_member(out, "equations", system.equations,
+    write_member(out, kEquations, system.equations,
                  [](Writer& writer, const Equation& e) { text_value(writer, e.text); });
     return out;
 }
@@ -159,20 +162,22 @@ std::string design_intent_members(const System& system) {
 void read_design_intent(std::string_view text, System& system) {
     // Most documents have none of the members: only those that name one are read twice.
     const auto names = [&](std::string_view member) {
-        return text.find(member) != std::string_view::npos;
+        std::string quoted(1, '"');
+        quoted.append(member).push_back('"');
+        return text.find(quoted) != std::string_view::npos;
     };
-    if (!names("\"variables\"") && !names("\"bindings\"") && !names("\"equations\"")) return;
+    if (!names(kVariables) && !names(kBindings) && !names(kEquations)) return;
     rapidjson::Document document;
     document.Parse<rapidjson::kParseFullPrecisionFlag | rapidjson::kParseIterativeFlag>(
         text.data(), text.size());
     if (document.HasParseError() || !document.IsObject()) return;  // the first reading judged it
-    if (const rapidjson::Value* list = array_member(document, "variables")) {
+    if (const rapidjson::Value* list = array_member(document, kVariables)) {
         read_variables(*list, system);
     }
-    if (const rapidjson::Value* list = array_member(document, "bindings")) {
+    if (const rapidjson::Value* list = array_member(document, kBindings)) {
         read_bindings(*list, system);
     }
-    if (const rapidjson::Value* list = array_member(document, "equations")) {
+    if (const rapidjson::Value* list = array_member(document, kEquations)) {
         read_equations(*list, system);
     }
 }

@@ -6,12 +6,30 @@
 //   "equations": ["w = 2*h + 3", ...]
 #pragma once
 
+#include <array>
 #include <string>
 #include <string_view>
 
 #include "system/system.hpp"
 
 namespace ovralis {
+
+// The members' names and their items' member names: the reader and the
+// writer spell them from here, and so does the document fuzzer's dictionary.
+namespace design_keys {
+inline constexpr const char* kVariables = "variables";
+inline constexpr const char* kBindings = "bindings";
+inline constexpr const char* kEquations = "equations";
+inline constexpr const char* kName = "name";
+inline constexpr const char* kValue = "value";
+inline constexpr const char* kFixed = "fixed";
+inline constexpr const char* kConstraint = "constraint";
+inline constexpr const char* kField = "field";
+inline constexpr const char* kExpression = "expression";
+inline constexpr std::array<const char*, 9> kAll{kVariables, kBindings, kEquations,
+                                                  kName,      kValue,    kFixed,
+                                                  kConstraint, kField,  kExpression};
+}  // namespace design_keys
 
 bool has_design_records(const System& system);
 

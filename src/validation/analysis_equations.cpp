@@ -2,10 +2,13 @@
 
 #include "validation/analysis_equations.hpp"
 
+#include <cmath>
 #include <optional>
 
 #include "jacobian/constraint_derivatives.hpp"
+#include "residual/kind_operations.hpp"
 #include "residual/kind_support.hpp"
+#include "residual/plane_geometry.hpp"
 #include "system/errors.hpp"
 
 namespace ovralis {
@@ -72,7 +75,42 @@ unsigned own_partials(const System& s, const Constraint& c, ConstraintPartials& 
     return equation_count(c);
 }
 
+// d(beta - sigma deg)/d(deg), beta in radians from u to v: where the angle
+// holds, beta = sigma deg up to whole turns, with sigma the sign of
+// sin(beta) sin(deg) (at a multiple of 180 degrees, where both roots meet,
+// either sign serves). 0 where a direction has no length (the row is zero there too).
+ConstraintEntries signed_angle_field_derivative(const Vec2& u, const Vec2& v, double deg) {
+    ConstraintEntries out;
+    out.count = 1;
+    if (const std::optional<Turn> turn = turn_between(u, v)) {
+        const bool same_side = (turn->sine >= 0.0) == (std::sin(degrees_to_radians(deg)) >= 0.0);
+        out.value[0] = (same_side ? -1.0 : 1.0) * kPi / 180.0;
+    }
+    return out;
+}
+
 }  // namespace
+
+std::optional<ConstraintEntries> analysis_field_derivative(const System& s, const Constraint& c,
+                                                           unsigned slot) {
+    using K = ConstraintKind;
+    if (c.kind == K::Angle) {
+        return signed_angle_field_derivative(line_ref(s, c.index[0]).d, line_ref(s, c.index[1]).d,
+                                             c.value[0]);
+    }
+    if (c.kind == K::AngleBetweenPoints) {
+        const Vec2 vertex = point_ref(s, c.index[1]).at;
+        return signed_angle_field_derivative(point_ref(s, c.index[0]).at - vertex,
+                                             point_ref(s, c.index[2]).at - vertex, c.value[0]);
+    }
+    const bool zero_distance =
+        (c.kind == K::PointLineDistance || c.kind == K::Distance || c.kind == K::C2CDistance) &&
+        c.value[0] == 0.0;
+    if (zero_distance) return std::nullopt;
+    const auto field_derivative = kind_operations(c.kind).field_derivative;
+    if (field_derivative == nullptr) throw InternalError("a bound field without a derivative");
+    return field_derivative(s, c, slot);
+}
 
 unsigned analysis_partials(const System& s, const Constraint& c, ConstraintPartials& out) {
     using K = ConstraintKind;

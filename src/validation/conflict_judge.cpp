@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "expression/bound_fields.hpp"
 #include "residual/geometric_error.hpp"
 #include "residual/plane_geometry.hpp"
 #include "solver/convergence_judge.hpp"
@@ -31,14 +32,19 @@ ConflictJudge::ConflictJudge(const System& system, double tol, const InterruptPo
     }
 }
 
-bool ConflictJudge::holds(const Constraint& c) {
+template <typename Item>
+bool ConflictJudge::holds_item(const Item& item) {
     if (bracketed_) {
-        const bool at_low = holds_in(c, low_);
-        if (at_low == holds_in(c, high_)) return at_low;
+        const bool at_low = holds_in(item, low_);
+        if (at_low == holds_in(item, high_)) return at_low;
     }
     if (!(exact_.scale > 0.0)) exact_ = measure(length_scale(system_, interrupted_));
-    return holds_in(c, exact_);
+    return holds_in(item, exact_);
 }
+
+bool ConflictJudge::holds(const Constraint& c) { return holds_item(c); }
+
+bool ConflictJudge::holds(const Equation& e) { return holds_item(e); }
 
 ConflictJudge::Measure ConflictJudge::measure(double scale) const {
     return {scale, geometric_tolerance(system_, tol_, scale)};
@@ -46,6 +52,10 @@ ConflictJudge::Measure ConflictJudge::measure(double scale) const {
 
 bool ConflictJudge::holds_in(const Constraint& c, const Measure& m) const {
     return std::abs(geometric_error(system_, c, m.scale)) <= m.tolerance;
+}
+
+bool ConflictJudge::holds_in(const Equation& e, const Measure& m) const {
+    return equation_error(system_, e) <= m.tolerance;
 }
 
 }  // namespace ovralis

@@ -26,6 +26,9 @@ public:
     ConflictJudge(const System& system, double tol, const InterruptPoll& interrupted = {});
 
     bool holds(const Constraint& c);
+    // An equation holds when its relative error (equation_error) is within
+    // the same tolerance, which depends on the scale only through rounding.
+    bool holds(const Equation& e);
 
 private:
     // A length scale with the tolerance that goes with it.
@@ -39,6 +42,9 @@ private:
 
     Measure measure(double scale) const;
     bool holds_in(const Constraint& c, const Measure& m) const;
+    bool holds_in(const Equation& e, const Measure& m) const;
+    template <typename Item>
+    bool holds_item(const Item& item);
 
     const System& system_;
     double tol_;

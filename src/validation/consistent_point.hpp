@@ -13,13 +13,16 @@
 
 namespace ovralis {
 
-// Whether every constraint holds at the entities' current values, judged as
-// a solve with this tol judges convergence.
+// Positions here are those of the analysis items (analysis_items.hpp): the
+// constraints, then the design-intent equations.
+
+// Whether every constraint and equation holds at the entities' current
+// values, judged as a solve with this tol judges convergence.
 bool every_constraint_holds(const System& system, double tol);
 
 // A copy of `system` whose entities have been solved, from their current
 // values, for every constraint except the `dropped` ones (ascending
-// positions); its constraint list is the full one. nullopt when that solve
+// positions); its constraint and equation lists are the full ones. nullopt when that solve
 // does not converge. The point depends on the constraints and on which
 // solution is nearest, not on how far a failed solve has spread the error of
 // a conflict over the sketch: after such a solve every constraint of the
@@ -28,11 +31,11 @@ bool every_constraint_holds(const System& system, double tol);
 std::optional<System> solved_without(const System& system, const std::vector<std::size_t>& dropped,
                                      double tol, const InterruptPoll& interrupted = {});
 
-// The first `count` constraints of `system`, less the `skipped` ones
-// (ascending positions), solved on a copy from the current values.
+// The first `count` items of `system`, less the `skipped` ones (ascending
+// positions), solved on a copy from the current values.
 struct PrefixSolve {
     bool converged = false;
-    System end;  // the copy where the solve ended, with the full constraint list
+    System end;  // the copy where the solve ended, with every item back
 };
 PrefixSolve solve_prefix(const System& system, std::size_t count, double tol,
                          const InterruptPoll& interrupted = {},

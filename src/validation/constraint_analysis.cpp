@@ -12,6 +12,7 @@
 #include <Eigen/SparseCore>
 
 #include "system/references.hpp"
+#include "validation/analysis_items.hpp"
 #include "validation/conflict_judge.hpp"
 #include "validation/consistent_point.hpp"
 #include "validation/dependency_shortcuts.hpp"
@@ -20,6 +21,10 @@
 
 namespace ovralis {
 namespace {
+
+// Within this file a constraint's position is that of an analysis item
+// (analysis_items.hpp): the design-intent equations rank after the
+// constraints, and analyze_constraints names them apart at the end.
 
 // The constraints behind the dependent rows of constraint k, from the
 // combinations over the rows before them, shortened through earlier dependent rows.
@@ -32,7 +37,7 @@ std::vector<std::size_t> dependency_group(const EquationJacobian& jacobian,
         if (rows.independent[static_cast<std::size_t>(row)]) continue;
         for (const ColumnCoefficient& c : shortcuts.shorten(row, combinations.of(row))) {
             const std::size_t owner =
-                jacobian.constraint_of_row[static_cast<std::size_t>(c.column)];
+                jacobian.item_of_row[static_cast<std::size_t>(c.column)];
             if (owner != k) group.insert(owner);
         }
     }
@@ -175,7 +180,7 @@ Agreement disagreeing(System at, const std::vector<std::size_t>& redundant, doub
     std::vector<std::size_t> conflicting;
     std::optional<ConflictJudge> judge(std::in_place, at, tol);
     for (std::size_t i = 0; i < redundant.size(); ++i) {
-        if (judge->holds(at.constraints[redundant[i]])) continue;
+        if (item_holds(*judge, at, redundant[i])) continue;
         std::vector<std::size_t> dropped = conflicting;
         dropped.insert(dropped.end(), redundant.begin() + static_cast<std::ptrdiff_t>(i) + 1,
                        redundant.end());
@@ -250,7 +255,7 @@ ConstraintAnalysis ranked_where_they_agree(const Agreement& agreement, const Sys
 // removal lets it hold.
 void find_conflicts_by_prefix(const System& system, double tol, const InterruptPoll& interrupted,
                               ConstraintAnalysis& out) {
-    const std::size_t n = system.constraints.size();
+    const std::size_t n = item_count(system);
     std::vector<std::size_t> dropped;
     std::size_t solvable = 0;  // a prefix that solves without the dropped ones
     while (!solve_prefix(system, n, tol, interrupted, dropped).converged) {
@@ -281,28 +286,14 @@ void find_conflicts_by_prefix(const System& system, double tol, const InterruptP
     }
 }
 
-}  // namespace
-
-const char* constraint_status_text(ConstraintStatus status) {
-    switch (status) {
-        case ConstraintStatus::WellConstrained: return "well_constrained";
-        case ConstraintStatus::UnderConstrained: return "under_constrained";
-        case ConstraintStatus::Redundant: return "redundant";
-        case ConstraintStatus::Conflicting: return "conflicting";
-    }
-    return "";
-}
-
-ConstraintAnalysis analyze_constraints(const System& system, double tol,
-                                       const InterruptPoll& interrupted) {
-    validate_references(system);
+ConstraintAnalysis analyze_items(const System& system, double tol, const InterruptPoll& interrupted) {
     if (every_constraint_holds(system, tol)) return rank_analysis(system, tol, interrupted);
     // Ranked where a solve of the whole sketch ends: a solution, or the
     // least-squares compromise of a conflict, near which every dependency
     // between the constraints shows (in a rough drawing, those that exist
     // only where the constraints hold do not), and the same point whether or
     // not the caller has already run that solve.
-    PrefixSolve settled = solve_prefix(system, system.constraints.size(), tol, interrupted);
+    PrefixSolve settled = solve_prefix(system, item_count(system), tol, interrupted);
     ConstraintAnalysis here = rank_analysis(settled.end, tol, interrupted);
     if (settled.converged) return here;
     if (here.redundant.empty()) {
@@ -327,6 +318,54 @@ ConstraintAnalysis analyze_constraints(const System& system, double tol,
         if (pass == 1 || there.redundant == candidates) return there;
         candidates = there.redundant;
     }
+}
+
+// Moves the equation items out of the constraint lists into the equation
+// lists, numbered as System::equations. Items are ranked in order, so a
+// constraint's group holds constraints only.
+void name_equations_apart(const System& system, ConstraintAnalysis& out) {
+    const std::size_t first = system.constraints.size();
+    const auto move_equations = [&](std::vector<std::size_t>& items,
+                                    std::vector<std::size_t>& equations) {
+        const auto split = std::stable_partition(items.begin(), items.end(),
+                                                 [&](std::size_t item) { return item < first; });
+        for (auto item = split; item != items.end(); ++item) equations.push_back(*item - first);
+        items.erase(split, items.end());
+    };
+    move_equations(out.redundant, out.redundant_equations);
+    move_equations(out.conflicting, out.conflicting_equations);
+    for (auto group = out.groups.lower_bound(first); group != out.groups.end();) {
+        EquationGroup& named = out.equation_groups[group->first - first];
+        for (const std::size_t member : group->second) {
+            if (member < first) {
+                named.constraints.push_back(member);
+            } else {
+                named.equations.push_back(member - first);
+            }
+        }
+        group = out.groups.erase(group);
+    }
+}
+
+}  // namespace
+
+const char* constraint_status_text(ConstraintStatus status) {
+    switch (status) {
+        case ConstraintStatus::WellConstrained: return "well_constrained";
+        case ConstraintStatus::UnderConstrained: return "under_constrained";
+        case ConstraintStatus::Redundant: return "redundant";
+        case ConstraintStatus::Conflicting: return "conflicting";
+    }
+    return "";
+}
+
+ConstraintAnalysis analyze_constraints(const System& system, double tol,
+                                       const InterruptPoll& interrupted) {
+    validate_references(system);
+    ConstraintAnalysis out = analyze_items(system, tol, interrupted);
+    out.equation_count = system.equations.size();
+    if (!system.equations.empty()) name_equations_apart(system, out);
+    return out;
 }
 
 }  // namespace ovralis

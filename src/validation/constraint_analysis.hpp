@@ -18,9 +18,16 @@ enum class ConstraintStatus { WellConstrained, UnderConstrained, Redundant, Conf
 // "well_constrained", "under_constrained", "redundant", "conflicting".
 const char* constraint_status_text(ConstraintStatus status);
 
+// What a redundant design-intent equation depends on: earlier constraints
+// and equations, by their positions in their own lists.
+struct EquationGroup {
+    std::vector<std::size_t> constraints;
+    std::vector<std::size_t> equations;
+};
+
 struct ConstraintAnalysis {
     std::uint64_t rank = 0;
-    std::uint64_t free_variables = 0;
+    std::uint64_t free_variables = 0;  // free design variables included
     std::int64_t dof = 0;                  // free_variables - rank
     std::vector<std::size_t> redundant;    // ascending constraint positions
     std::vector<std::size_t> conflicting;  // the redundant ones that do not hold
@@ -30,10 +37,17 @@ struct ConstraintAnalysis {
     std::vector<Index> free_circles;
     std::vector<Index> free_arcs;
     ConstraintStatus status = ConstraintStatus::WellConstrained;
+    // The design-intent equations, numbered as System::equations, which rank
+    // after every constraint; empty for a sketch without equations.
+    std::size_t equation_count = 0;  // how many were analysed
+    std::vector<std::size_t> redundant_equations;
+    std::vector<std::size_t> conflicting_equations;
+    std::map<std::size_t, EquationGroup> equation_groups;
 };
 
 // At the entities' current values. Equations (analysis_partials: regular
-// where each constraint holds) are taken in constraint order with every row
+// where each constraint holds) are taken in constraint order, then the
+// design-intent equations (one row each) in theirs, with every row
 // scaled to unit length; an equation is dependent when the part of its row
 // orthogonal to the independent rows before it has a norm of at most `tol`,
 // and a constraint is redundant when any of its equations is dependent. Its
@@ -54,6 +68,11 @@ struct ConstraintAnalysis {
 // at the current values. An entity is free when one of its
 // parameters (its points' coordinates included) moves along a null vector of
 // the Jacobian by more than `tol` times the vector's largest component.
+// Free design variables are unknowns like the entities' parameters (columns
+// of the Jacobian, counted in free_variables and dof); a field bound to an
+// expression takes its current value, and where the expression reads
+// unknowns, its row also carries the chain through the expression. A design-
+// intent equation holds as a converged solve judges it (equation_error).
 // `interrupted` is polled between the steps and within the long loops;
 // once it answers true, SolveInterrupted is thrown.
 ConstraintAnalysis analyze_constraints(const System& system, double tol,

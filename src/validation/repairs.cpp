@@ -36,12 +36,18 @@ double movement_between(const System& before, const System& after) {
     return largest;
 }
 
-// The conflicting constraints and their groups, ascending.
+// The conflicting constraints and the constraints of every conflict's group, ascending.
 std::set<std::size_t> named_in_conflict(const ConstraintAnalysis& analysis) {
     std::set<std::size_t> named(analysis.conflicting.begin(), analysis.conflicting.end());
     for (const std::size_t k : analysis.conflicting) {
         const auto group = analysis.groups.find(k);
         if (group != analysis.groups.end()) named.insert(group->second.begin(), group->second.end());
+    }
+    for (const std::size_t e : analysis.conflicting_equations) {
+        const auto group = analysis.equation_groups.find(e);
+        if (group != analysis.equation_groups.end()) {
+            named.insert(group->second.constraints.begin(), group->second.constraints.end());
+        }
     }
     return named;
 }

@@ -163,6 +163,9 @@ def analysis_lines(system: ovralis.System) -> list[str]:
         indices = getattr(analysis, label)
         if indices:
             lines.append(f"{label} constraints {' '.join(map(str, indices))}")
+        equations = getattr(analysis, f"{label}_equations", ())
+        if equations:
+            lines.append(f"{label} equations {' '.join(map(str, equations))}")
     return lines
 
 
@@ -177,10 +180,27 @@ def diagnosis_lines(system: ovralis.System) -> list[str]:
     analysis = system.analyze_constraints()
     lines = [f"conflict: constraint {k} ({system.get_constraint(k).kind()}) with constraints "
              f"{' '.join(map(str, analysis.groups[k]))}" for k in analysis.conflicting]
+    lines += equation_conflict_lines(system, analysis)
     for repair in found:
         named = f"constraint {repair.constraint} ({system.get_constraint(repair.constraint).kind()})"
         action = f"remove {named}" if repair.action == "remove" else f"set {named} to {repair.value:.6g}"
         lines.append(f"repair: {action}, moves the drawing {repair.movement:.3g}")
+    return lines
+
+
+def equation_conflict_lines(system: ovralis.System, analysis: ovralis.ConstraintAnalysis) -> list[str]:
+    """Each conflicting equation with the constraints and earlier equations it fights."""
+    conflicting = getattr(analysis, "conflicting_equations", ())
+    if not conflicting:
+        return []
+    texts = system.equations()
+    lines = []
+    for e in conflicting:
+        constraints, equations = analysis.equation_groups[e]
+        fought = " and ".join(filter(None, [
+            f"constraints {' '.join(map(str, constraints))}" if constraints else "",
+            f"equations {' '.join(map(str, equations))}" if equations else ""]))
+        lines.append(f"conflict: equation {e} ({texts[e]})" + (f" with {fought}" if fought else ""))
     return lines
 
 
