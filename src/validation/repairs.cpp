@@ -10,6 +10,7 @@
 #include "residual/plane_geometry.hpp"
 #include "solver/solve.hpp"
 #include "system/references.hpp"
+#include "validation/analysis_items.hpp"
 #include "validation/constraint_analysis.hpp"
 #include "validation/consistent_point.hpp"
 
@@ -52,6 +53,13 @@ std::set<std::size_t> named_in_conflict(const ConstraintAnalysis& analysis) {
     return named;
 }
 
+// Whether an expression drives constraint k's dimension value.
+bool drives_value(const System& system, std::size_t k) {
+    return std::any_of(system.bindings.begin(), system.bindings.end(), [k](const Binding& b) {
+        return b.constraint == k && b.slot == 0;
+    });
+}
+
 // Where to look: what the analysis names, else (when it finds no conflict in
 // a sketch that does not solve) every constraint.
 std::set<std::size_t> candidates(const System& system, double tol) {
@@ -65,15 +73,16 @@ std::set<std::size_t> candidates(const System& system, double tol) {
 // The repair that concerns constraint k, or nullopt when none makes the sketch solve.
 std::optional<Repair> repair_of(const System& system, std::size_t k, std::uint64_t max_iter,
                                 double tol) {
-    System without = system;
-    without.constraints.erase(without.constraints.begin() + static_cast<std::ptrdiff_t>(k));
+    // The copy drops k's bindings and renumbers the others with their constraints.
+    System without = with_items(system, item_count(system), {k});
     if (!solve(without, max_iter, tol).converged) return std::nullopt;
     const Constraint& c = system.constraints[k];
-    if (has_dimension(c.kind)) {
+    // A dimension an expression drives is mended through its variables, not its value.
+    if (has_dimension(c.kind) && !drives_value(system, k)) {
         Constraint changed = c;
         changed.value[0] = measure_dimension(without, c);
         System applied = without;
-        applied.constraints = system.constraints;
+        restore_items(applied, system);
         applied.constraints[k] = changed;
         if (std::isfinite(changed.value[0]) && solve(applied, max_iter, tol).converged) {
             return Repair{false, k, changed.value[0], movement_between(system, applied)};

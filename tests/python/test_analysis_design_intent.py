@@ -282,3 +282,29 @@ def test_analyze_prints_a_conflicting_equation_and_its_repair(tmp_path):
         f"    repair: set constraint 0 (Distance) to {2 * 5.0:g}, moves the drawing "
         f"{10 - math.hypot(4, 1):.3g}",
     ]
+
+
+def test_repairs_keep_each_binding_on_its_own_constraint():
+    """Two distances fight over one bar; the next bar is bound to w and a
+    third closes the triangle. Only the 5-unit bar can reach: 3 + 4 < 8.5."""
+    s = ovralis.System()
+    s.add_point(0.0, 0.0, fixed=True)
+    s.add_point(4.0, 0.0)
+    s.add_point(7.0, 2.0)
+    s.add_variable("w", 4.0)
+    s.add_distance_constraint(0, 1, 3.0)
+    s.add_distance_constraint(0, 1, 5.0)
+    s.add_distance_constraint(1, 2, 1.0)
+    s.bind(2, "d", "w")
+    s.add_distance_constraint(0, 2, 8.5)
+    found = s.repairs(limit=10)
+    assert found and {r.constraint for r in found} == {0}
+    for repair in found:
+        t = s.copy()
+        if repair.action == "remove":
+            t.remove_constraint(repair.constraint)
+        else:
+            t.set_constraint(repair.constraint, ovralis.distance_constraint(0, 1, repair.value))
+        assert t.solve().converged, repair
+        assert math.dist(t.get_point(1), t.get_point(2)) == pytest.approx(4.0, abs=1e-7)
+        assert math.dist(t.get_point(0), t.get_point(2)) == pytest.approx(8.5, abs=1e-7)
