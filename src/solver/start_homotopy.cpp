@@ -17,11 +17,12 @@
 namespace ovralis {
 
 HomotopyEnd track_from_start(Problem& problem, const Eigen::VectorXd& x0,
-                             const CollapseWatch& watch, std::uint64_t most_jacobians, double tol) {
+                             const CollapseWatch& watch, const TurnWatch& turns,
+                             std::uint64_t most_jacobians, double tol) {
     Homotopy homotopy(problem, x0);
     PathSettings settings;
     settings.max_iterations = most_jacobians;
-    settings.off_path = [&watch] { return watch.collapsed(); };
+    settings.off_path = [&watch, &turns] { return watch.collapsed() || turns.flipped(); };
     const PathEnd path = track_path(homotopy, x0, settings);
     HomotopyEnd end{path.x, path.reached, path.iterations, false};
     end.converged = path.complete && tol > problem.evaluate(end.x).max_abs;

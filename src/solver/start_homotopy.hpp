@@ -8,6 +8,7 @@
 
 #include "solver/collapse_watch.hpp"
 #include "solver/problem.hpp"
+#include "solver/turn_watch.hpp"
 
 namespace ovralis {
 
@@ -22,10 +23,12 @@ struct HomotopyEnd {
 // on it, to t = 1, where it meets a solution, with the follow's tracker
 // (path_tracker.hpp: minimum-norm predictor and corrector, so what the
 // constraints leave free stays put, and a step that adapts to how the
-// corrector behaves). A point where anything collapses (`watch`) is off the
-// path. Stops at t = 1, at a turning point (the path folds back), or after
+// corrector behaves). A point where anything collapses (`watch`) or some
+// corner or arc of the drawing turns over (`turns`) is off the path: the
+// tracker stops short of it rather than hand over a mirror image. Stops at t = 1, at a turning point (the path folds back), or after
 // `most_jacobians` Jacobians. The entities hold x on return.
 HomotopyEnd track_from_start(Problem& problem, const Eigen::VectorXd& x0,
-                             const CollapseWatch& watch, std::uint64_t most_jacobians, double tol);
+                             const CollapseWatch& watch, const TurnWatch& turns,
+                             std::uint64_t most_jacobians, double tol);
 
 }  // namespace ovralis
