@@ -152,7 +152,9 @@ PathEnd track_path(Homotopy& homotopy, const Eigen::VectorXd& x0, const PathSett
     std::optional<Eigen::VectorXd> direction = tangent(homotopy, solver, x0, 0.0);
     ++end.iterations;
     double h = 1.0;
-    for (std::uint64_t attempt = 0; attempt < settings.max_steps && direction; ++attempt) {
+    for (std::uint64_t attempt = 0; attempt < settings.max_steps && direction &&
+                                    end.iterations < settings.max_iterations;
+         ++attempt) {
         problem.stop_if_interrupted(end.x);
         const double s = end.reached;
         h = std::min(h, 1.0 - s);
@@ -166,6 +168,10 @@ PathEnd track_path(Homotopy& homotopy, const Eigen::VectorXd& x0, const PathSett
         Correction corrected =
             correct(homotopy, solver, end.x + h * *direction, next_s, h * speed, end.iterations);
         std::optional<Eigen::VectorXd> next_direction;
+        if (corrected.converged && settings.off_path) {
+            problem.move_to(corrected.x);
+            corrected.converged = !settings.off_path();
+        }
         if (corrected.converged) {
             next_direction = tangent(homotopy, solver, corrected.x, next_s);
             ++end.iterations;

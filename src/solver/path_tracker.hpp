@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <limits>
 
 #include <Eigen/Core>
 #include <Eigen/SparseCore>
@@ -45,6 +46,11 @@ void drop_rounding(Eigen::VectorXd& residual, const Eigen::VectorXd& x);
 struct PathSettings {
     std::uint64_t max_steps = 200;  // predictor-corrector steps tried, kept or not
     double smallest_step = 1e-9;    // in s; a step that must shrink below it meets a turning point
+    // Stops once this many linearisations are spent.
+    std::uint64_t max_iterations = std::numeric_limits<std::uint64_t>::max();
+    // When set, a corrected point for which it holds (the entities holding
+    // that point) is off the path, as a failed corrector is.
+    std::function<bool()> off_path;
 };
 
 struct PathEnd {

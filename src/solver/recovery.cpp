@@ -88,7 +88,7 @@ SolveReport recover(Problem& problem, const SolveReport& first, const Eigen::Vec
         if (marquardt_from(nudged)) return converged_after(iterations);
     }
     if (budget > 0) {
-        const HomotopyEnd followed = track_from_start(problem, drawing, watches.collapse,
+        const HomotopyEnd followed = track_from_start(problem, drawing, watches.collapse, watches.turns,
                                                       std::min(budget, (max_iter + 1) / 2), tol);
         iterations += followed.jacobians;
         budget -= std::min(budget, followed.jacobians);

@@ -8,6 +8,7 @@
 
 #include "solver/collapse_watch.hpp"
 #include "solver/problem.hpp"
+#include "solver/turn_watch.hpp"
 
 namespace ovralis {
 
@@ -19,16 +20,15 @@ struct HomotopyEnd {
 };
 
 // Tracks the path r(x) = (1 - t) r(x0) from t = 0, where the start x0 lies
-// on it, to t = 1, where it meets a solution: an Euler predictor along the
-// path's least-norm tangent, then least-norm Newton corrections (both in J's
-// row space, so what the constraints leave free stays put), with a step in
-// t that doubles after an easy stretch and halves after a failed one. A
-// point where anything collapses (`watch`) is off the path. Stops at t = 1,
-// when the step in t falls below a thousandth (a turning point: the path
-// folds back), where the tangent is zero (the constraints have no
-// derivative there), or after `most_jacobians` Jacobians. The entities hold x on
-// return.
+// on it, to t = 1, where it meets a solution, with the follow's tracker
+// (path_tracker.hpp: minimum-norm predictor and corrector, so what the
+// constraints leave free stays put, and a step that adapts to how the
+// corrector behaves). A point where anything collapses (`watch`) or some
+// corner or arc of the drawing turns over (`turns`) is off the path: the
+// tracker stops short of it rather than hand over a mirror image. Stops at t = 1, at a turning point (the path folds back), or after
+// `most_jacobians` Jacobians. The entities hold x on return.
 HomotopyEnd track_from_start(Problem& problem, const Eigen::VectorXd& x0,
-                             const CollapseWatch& watch, std::uint64_t most_jacobians, double tol);
+                             const CollapseWatch& watch, const TurnWatch& turns,
+                             std::uint64_t most_jacobians, double tol);
 
 }  // namespace ovralis

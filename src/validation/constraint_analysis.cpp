@@ -5,12 +5,15 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <optional>
 #include <random>
 #include <set>
 
 #include <Eigen/SparseCore>
 
+#include "expression/bound_fields.hpp"
+#include "residual/residual.hpp"
 #include "system/references.hpp"
 #include "validation/analysis_items.hpp"
 #include "validation/conflict_judge.hpp"
@@ -25,6 +28,12 @@ namespace {
 // Within this file a constraint's position is that of an analysis item
 // (analysis_items.hpp): the design-intent equations rank after the
 // constraints, and analyze_constraints names them apart at the end.
+
+// A constraint within this share of the solve's tolerance at a conflict's
+// least-squares compromise takes no part in the conflict.
+constexpr double kTakesNoPart = 1e-3;
+// So does one whose miss there is below this share of the largest miss.
+constexpr double kSmallMiss = 1e-3;
 
 // The constraints behind the dependent rows of constraint k, from the
 // combinations over the rows before them, shortened through earlier dependent rows.
@@ -173,11 +182,15 @@ ConstraintAnalysis rank_analysis(const System& system, double tol,
 struct Agreement {
     System at;  // where every constraint that agrees holds
     std::vector<std::size_t> conflicting;
+    // For each conflicting constraint, the constraints left out (ascending)
+    // when it was found not to hold with the rest.
+    std::map<std::size_t, std::vector<std::size_t>> judged_without;
 };
 
 Agreement disagreeing(System at, const std::vector<std::size_t>& redundant, double tol,
                       const InterruptPoll& interrupted) {
     std::vector<std::size_t> conflicting;
+    std::map<std::size_t, std::vector<std::size_t>> judged_without;
     std::optional<ConflictJudge> judge(std::in_place, at, tol);
     for (std::size_t i = 0; i < redundant.size(); ++i) {
         if (item_holds(*judge, at, redundant[i])) continue;
@@ -190,9 +203,10 @@ Agreement disagreeing(System at, const std::vector<std::size_t>& redundant, doub
             judge.emplace(at, tol);
         } else {
             conflicting.push_back(redundant[i]);
+            judged_without[redundant[i]] = std::move(dropped);
         }
     }
-    return {std::move(at), std::move(conflicting)};
+    return {std::move(at), std::move(conflicting), std::move(judged_without)};
 }
 
 // Marks k conflicting with `group`, listing it redundant too.
@@ -203,17 +217,65 @@ void add_conflict(std::size_t k, std::vector<std::size_t> group, ConstraintAnaly
     if (place == out.redundant.end() || *place != k) out.redundant.insert(place, k);
 }
 
-// The constraints before k, other than the `skipped` ones, whose removal
-// lets the first k + 1 solve.
-std::vector<std::size_t> fighting(const System& system, std::size_t k, double tol,
-                                  const InterruptPoll& interrupted,
-                                  const std::vector<std::size_t>& skipped = {}) {
-    std::vector<std::size_t> group;
-    for (std::size_t i = 0; i < k; ++i) {
+// How far an item misses at the entities' current values: a constraint's
+// largest entry, an equation's difference of sides.
+double miss(const System& system, std::size_t item) {
+    if (is_equation_item(system, item)) {
+        return std::abs(equation_residual(system, system.equations[item - system.constraints.size()]));
+    }
+    const ConstraintEntries entries = constraint_residual(system, system.constraints[item]);
+    double largest = 0.0;
+    for (unsigned e = 0; e < entries.count; ++e) largest = std::max(largest, std::abs(entries.value[e]));
+    return largest;
+}
+
+// Whether constraint i clearly misses where the first `count` constraints
+// (less the `skipped` ones) end their least-squares compromise: the error
+// of a conflict spreads over the constraints that take part in it, and one
+// that holds there, or misses by a rounding of the largest miss, takes no
+// part. All of them are suspects where that solve converges, or where k
+// alone misses (the compromise sits where k has no derivative, as a
+// distance between points that coincide, and tells nothing).
+std::vector<bool> suspects(const System& system, std::size_t k, std::size_t count, double tol,
+                           const InterruptPoll& interrupted,
+                           const std::vector<std::size_t>& skipped) {
+    const PrefixSolve compromise = solve_prefix(system, count, tol, interrupted, skipped);
+    std::vector<bool> suspect(count, true);
+    if (compromise.converged) return suspect;
+    std::vector<double> misses(count, 0.0);
+    double largest = 0.0;
+    for (std::size_t i = 0; i < count; ++i) {
         if (std::binary_search(skipped.begin(), skipped.end(), i)) continue;
+        misses[i] = miss(compromise.end, i);
+        largest = std::max(largest, misses[i]);
+    }
+    ConflictJudge judge(compromise.end, kTakesNoPart * tol, interrupted);
+    bool another = false;
+    for (std::size_t i = 0; i < count; ++i) {
+        suspect[i] = misses[i] > kSmallMiss * largest && !item_holds(judge, compromise.end, i);
+        another = another || (suspect[i] && i != k &&
+                              !std::binary_search(skipped.begin(), skipped.end(), i));
+    }
+    if (!another) suspect.assign(count, true);
+    return suspect;
+}
+
+// The constraints among the first `count`, other than k and the `skipped`
+// ones (ascending), whose removal lets those first `count` solve, k among
+// them. Each trial is a solve, and one that fails costs a whole recovery,
+// so only the suspects are tried.
+std::vector<std::size_t> fighting(const System& system, std::size_t k, std::size_t count,
+                                  double tol, const InterruptPoll& interrupted,
+                                  const std::vector<std::size_t>& skipped) {
+    const std::vector<bool> suspect = suspects(system, k, count, tol, interrupted, skipped);
+    std::vector<std::size_t> group;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (i == k || !suspect[i] || std::binary_search(skipped.begin(), skipped.end(), i)) {
+            continue;
+        }
         std::vector<std::size_t> without = skipped;
         without.insert(std::lower_bound(without.begin(), without.end(), i), i);
-        if (solve_prefix(system, k + 1, tol, interrupted, without).converged) group.push_back(i);
+        if (solve_prefix(system, count, tol, interrupted, without).converged) group.push_back(i);
     }
     return group;
 }
@@ -238,7 +300,8 @@ ConstraintAnalysis ranked_where_they_agree(const Agreement& agreement, const Sys
         add_conflict(k,
                      earlier != here.groups.end() && !earlier->second.empty()
                          ? earlier->second
-                         : fighting(start, k, tol, interrupted),
+                         : fighting(start, k, item_count(start), tol, interrupted,
+                                    agreement.judged_without.at(k)),
                      out);
     }
     return out;
@@ -278,7 +341,7 @@ void find_conflicts_by_prefix(const System& system, double tol, const InterruptP
         add_conflict(k,
                      group != there.groups.end() && !group->second.empty()
                          ? group->second
-                         : fighting(system, k, tol, interrupted, dropped),
+                         : fighting(system, k, k + 1, tol, interrupted, dropped),
                      out);
         dropped.push_back(k);
         solvable = failing;
@@ -321,10 +384,16 @@ ConstraintAnalysis analyze_items(const System& system, double tol, const Interru
 }
 
 // Moves the equation items out of the constraint lists into the equation
-// lists, numbered as System::equations. Items are ranked in order, so a
-// constraint's group holds constraints only.
+// lists, numbered as System::equations. A constraint's group names
+// constraints only, as the result's groups always have.
 void name_equations_apart(const System& system, ConstraintAnalysis& out) {
     const std::size_t first = system.constraints.size();
+    for (auto& [constraint, group] : out.groups) {
+        if (constraint >= first) break;
+        group.erase(std::remove_if(group.begin(), group.end(),
+                                   [&](std::size_t member) { return member >= first; }),
+                    group.end());
+    }
     const auto move_equations = [&](std::vector<std::size_t>& items,
                                     std::vector<std::size_t>& equations) {
         const auto split = std::stable_partition(items.begin(), items.end(),

@@ -324,3 +324,48 @@ def test_analyze_prints_the_conflict_and_the_repairs(tmp_path):
     ]
     assert lines[10:] == ["right.json: redundant, 0 degrees of freedom, rank 6, redundant constraints 6 7",
                           "0 of 3 sketches fully constrained"]
+
+
+def strip_with_a_bystander(changed):
+    """A strip of three cells (verticals, horizontals) whose overall width (0)
+    comes first and whose cell widths come after a separate, fully dimensioned
+    square: cell width `changed` is 10 % long. Returns the sketch, the
+    constraints of the square and the constraint changed."""
+    s = ovralis.System()
+    bottom = [s.add_point(3.0 * i, 0.0, fixed=i == 0) for i in range(4)]
+    top = [s.add_point(3.0 * i, 2.0) for i in range(4)]
+    s.add_distance_constraint(bottom[0], bottom[3], 9.0)
+    square = [s.add_point(20, 0, fixed=True), s.add_point(22, 0), s.add_point(22, 2), s.add_point(20, 2)]
+    first = s.num_constraints()
+    for i in range(4):
+        a, b = square[i], square[(i + 1) % 4]
+        (s.add_horizontal_constraint if i % 2 == 0 else s.add_vertical_constraint)(a, b)
+    s.add_distance_constraint(square[0], square[1], 2.0)
+    s.add_distance_constraint(square[1], square[2], 2.0)
+    bystanders = set(range(first, s.num_constraints()))
+    for i in range(4):
+        s.add_vertical_constraint(bottom[i], top[i])
+    for i in range(3):
+        s.add_horizontal_constraint(bottom[i], bottom[i + 1])
+        s.add_horizontal_constraint(top[i], top[i + 1])
+    s.add_distance_constraint(bottom[0], top[0], 2.0)
+    widths = []
+    for i in range(3):
+        widths.append(s.num_constraints())
+        s.add_distance_constraint(bottom[i], bottom[i + 1], 3.3 if i == changed else 3.0)
+    return s, bystanders, widths[changed]
+
+
+@pytest.mark.parametrize("solved_first", [False, True])
+@pytest.mark.parametrize("changed", [0, 1, 2])
+def test_a_conflict_names_neither_bystanders_nor_what_holds_beside_it(changed, solved_first):
+    s, bystanders, changed_constraint = strip_with_a_bystander(changed)
+    if solved_first:
+        assert not s.solve().converged
+    a = s.analyze_constraints()
+    named = set(a.conflicting).union(*(a.groups[k] for k in a.conflicting))
+    assert changed_constraint in named
+    assert 0 in named  # the overall width
+    assert not named & bystanders
+    # The vertical sides and the top's horizontals carry no width.
+    assert len(named) <= 8
