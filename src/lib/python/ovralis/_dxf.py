@@ -9,6 +9,7 @@ its dimensional constraints as DIMENSION entities.
 
 from __future__ import annotations
 
+import io
 import json
 import math
 import os
@@ -276,9 +277,8 @@ def _system_from(document: dict[str, Any]) -> ovralis.System:
     return system
 
 
-def _read_document(source: Any) -> Any:
+def _read_document(source: Any, name: str) -> Any:
     ezdxf = _ezdxf()
-    name = _name_of(source)
     try:
         if isinstance(source, (str, os.PathLike)):
             return ezdxf.readfile(os.fspath(source))
@@ -287,6 +287,57 @@ def _read_document(source: Any) -> Any:
         raise ValueError(f"cannot read DXF file {name}: {error}") from None
     except Exception as error:  # ezdxf reports malformed content in many ways
         raise ValueError(f"cannot read DXF file {name}: {type(error).__name__}: {error}") from None
+
+
+def _source_text(source: Any) -> Union[str, bytes, None]:
+    """The whole text of a DXF file or stream, decoded as ezdxf decodes it;
+    None for a file that only ezdxf's document loader can open (binary DXF,
+    not a DXF file, not readable)."""
+    if not isinstance(source, (str, os.PathLike)):
+        return source.read() if hasattr(source, "read") else None
+    from ezdxf.filemanagement import dxf_file_info
+    from ezdxf.lldxf.validator import is_binary_dxf_file, is_dxf_file
+
+    path = os.fspath(source)
+    try:
+        if is_binary_dxf_file(path) or not is_dxf_file(path):
+            return None
+        with open(path, encoding=dxf_file_info(path).encoding, errors="surrogateescape") as file:
+            return file.read()
+    except (OSError, UnicodeError):
+        return None
+
+
+def _read_model_space(source: Any, wanted: set[str] | None, name: str) -> tuple[_Drawing, Counter[str]]:
+    """The model space's geometry and the count of entities skipped, by kind.
+
+    The ENTITIES section's tags are read directly when they hold all of it;
+    otherwise (blocks, paper space, binary DXF, anything malformed) ezdxf
+    loads the whole document.
+    """
+    from ovralis import _dxf_tags
+
+    text = _source_text(source)
+    if isinstance(text, str) and "\r" not in text:
+        section = _dxf_tags.entities_section(text)
+        if section is not None:
+            drawing = _Drawing()
+            try:
+                return drawing, _dxf_tags.read_model_space(section, drawing, wanted)
+            except _dxf_tags.Declined:
+                pass
+    if isinstance(text, (str, bytes)) and not isinstance(source, (str, os.PathLike)):
+        source = io.StringIO(text) if isinstance(text, str) else io.BytesIO(text)  # the stream, read again
+    return _read_whole_document(_read_document(source, name), wanted)
+
+
+def _read_whole_document(document: Any, wanted: set[str] | None) -> tuple[_Drawing, Counter[str]]:
+    drawing = _Drawing()
+    skipped: Counter[str] = Counter()
+    for entity in _model_space_entities(document, wanted):
+        if entity.dxftype() not in _SUPPORTED or not _read_entity(drawing, entity):
+            skipped[entity.dxftype()] += 1
+    return drawing, skipped
 
 
 def from_dxf(source: Source, *, layers: Iterable[str] | None = None, infer: bool = True,
@@ -315,12 +366,7 @@ def from_dxf(source: Source, *, layers: Iterable[str] | None = None, infer: bool
     if isinstance(layers, str):
         layers = [layers]
     wanted = None if layers is None else {str(layer).casefold() for layer in layers}
-    document = _read_document(source)
-    drawing = _Drawing()
-    skipped: Counter[str] = Counter()
-    for entity in _model_space_entities(document, wanted):
-        if entity.dxftype() not in _SUPPORTED or not _read_entity(drawing, entity):
-            skipped[entity.dxftype()] += 1
+    drawing, skipped = _read_model_space(source, wanted, _name_of(source))
     if skipped:
         listing = ", ".join(f"{count} {kind}" for kind, count in sorted(skipped.items()))
         warnings.warn(f"{_name_of(source)}: skipped {sum(skipped.values())} entities that a sketch "
