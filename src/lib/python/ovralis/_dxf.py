@@ -9,15 +9,18 @@ its dimensional constraints as DIMENSION entities.
 
 from __future__ import annotations
 
+import gc
 import io
 import json
 import math
 import os
 import warnings
 from collections import Counter
-from typing import IO, Any, Iterable, Iterator, Union
+from contextlib import contextmanager
+from typing import IO, Any, Iterable, Iterator, Sequence, Union
 
 import ovralis
+from ovralis._dxf_merge import merged_points
 
 Source = Union[str, "os.PathLike[str]", IO[str]]
 
@@ -46,7 +49,7 @@ class _Drawing:
     """The shapes of a drawing, with every defining point as an (x, y) pair."""
 
     def __init__(self) -> None:
-        self.points: list[tuple[float, float]] = []
+        self.points: list[Sequence[float]] = []
         self.lines: list[tuple[int, int]] = []
         self.circles: list[tuple[int, float]] = []
         self.arcs: list[tuple[int, int, int, float]] = []  # centre, start, end, radius
@@ -198,41 +201,6 @@ def _model_space_entities(document: Any, layers: set[str] | None) -> Iterator[An
         yield entity
 
 
-def _merged_points(drawing: _Drawing, distance: float) -> list[int]:
-    """For each defining point, the index of the point it becomes.
-
-    Points that are equal are one at once; the distinct positions are then
-    visited in coordinate order, so the merge does not depend on the order of
-    the entities: each joins the first kept point within `distance` of it,
-    found through a grid of cells that size.
-    """
-    cell = distance if distance > 0.0 else 1.0
-    kept: list[tuple[float, float]] = []
-    grid: dict[tuple[int, int], list[int]] = {}
-    kept_of: dict[tuple[float, float], int] = {}
-    for x, y in sorted(set(drawing.points)):
-        cx, cy = math.floor(x / cell), math.floor(y / cell)
-        found = -1
-        for gx in (cx - 1, cx, cx + 1):
-            for gy in (cy - 1, cy, cy + 1):
-                for j in grid.get((gx, gy), ()):
-                    kx, ky = kept[j]
-                    if math.hypot(kx - x, ky - y) <= distance and (found < 0 or j < found):
-                        found = j
-        if found < 0:
-            found = len(kept)
-            kept.append((x, y))
-            grid.setdefault((cx, cy), []).append(found)
-        kept_of[(x, y)] = found
-    target = [kept_of[p] for p in drawing.points]
-    # Number the kept points in order of first use by the drawing.
-    order: dict[int, int] = {}
-    for j in target:
-        order.setdefault(j, len(order))
-    drawing.points = [kept[j] for j in sorted(order, key=order.__getitem__)]
-    return [order[j] for j in target]
-
-
 def _drawing_size(drawing: _Drawing) -> float:
     corners = drawing.points + drawing.extent
     if not corners:
@@ -340,6 +308,20 @@ def _read_whole_document(document: Any, wanted: set[str] | None) -> tuple[_Drawi
     return drawing, skipped
 
 
+@contextmanager
+def _collector_paused() -> Iterator[None]:
+    """Reading makes millions of small objects and no reference cycles; the
+    cyclic garbage collector's passes over them, each longer as they pile up,
+    would make a large drawing's reading grow faster than its size."""
+    enabled = gc.isenabled()
+    gc.disable()
+    try:
+        yield
+    finally:
+        if enabled:
+            gc.enable()
+
+
 def from_dxf(source: Source, *, layers: Iterable[str] | None = None, infer: bool = True,
              tol: float = 1e-6) -> ovralis.System:
     """from_dxf(source, *, layers=None, infer=True, tol=1e-6)
@@ -366,13 +348,14 @@ def from_dxf(source: Source, *, layers: Iterable[str] | None = None, infer: bool
     if isinstance(layers, str):
         layers = [layers]
     wanted = None if layers is None else {str(layer).casefold() for layer in layers}
-    drawing, skipped = _read_model_space(source, wanted, _name_of(source))
+    with _collector_paused():
+        drawing, skipped = _read_model_space(source, wanted, _name_of(source))
+        drawing.points, at = merged_points(drawing.points, tol * _drawing_size(drawing))
+        system = _system_from(_document(drawing, at))
     if skipped:
         listing = ", ".join(f"{count} {kind}" for kind, count in sorted(skipped.items()))
         warnings.warn(f"{_name_of(source)}: skipped {sum(skipped.values())} entities that a sketch "
                       f"cannot hold: {listing}", UserWarning, stacklevel=2)
-    at = _merged_points(drawing, tol * _drawing_size(drawing))
-    system = _system_from(_document(drawing, at))
     if infer:
         system.infer_constraints(tol)
     return system
