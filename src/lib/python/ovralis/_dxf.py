@@ -99,7 +99,7 @@ def _add_arc_entity(drawing: _Drawing, entity: Any) -> None:
     drawing.arc(centre, radius, start, end)
 
 
-def _add_polyline_segments(drawing: _Drawing, vertices: list[tuple[Any, float]], closed: bool) -> None:
+def _add_polyline_segments(drawing: _Drawing, vertices: Sequence[Sequence[Any]], closed: bool) -> None:
     """Vertices as (WCS location, bulge); a bulge turns its segment into an arc."""
     from ezdxf.math import Vec2, bulge_to_arc
 

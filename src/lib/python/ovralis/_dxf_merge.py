@@ -17,7 +17,7 @@ from typing import Any, Sequence
 _MAX_CELL_SPAN = 2 ** 30
 
 
-def merged_points(points: Sequence[Sequence[float]], distance: float) -> tuple[list[list[float]], list[int]]:
+def merged_points(points: Sequence[Sequence[float]], distance: float) -> tuple[list[Sequence[float]], list[int]]:
     """The kept points as [x, y], numbered in order of first use, and for each
     of `points` the index of the kept point it becomes."""
     import numpy as np

@@ -33,17 +33,21 @@ _XDATA_CODE = 1000  # extended data closes an entity, after its own tags
 _APP_DATA_CODE = 102  # an application's group, whose codes mean something else
 
 
+# Blocks need the document's block definitions; vertices and sequence ends only
+# come after a POLYLINE; section markers mean the section was not found right.
+_DECLINED_KINDS = {"INSERT", "VERTEX", "SEQEND", "SECTION", "ENDSEC", "EOF"}
+
+
 class Declined(Exception):
     """The drawing needs the whole document: the caller loads it instead."""
 
 
 def entities_section(text: str) -> Optional[str]:
-    """The ENTITIES section's tags as text, or None when the text has none."""
+    """The ENTITIES section's tags as text, or None when the text has no
+    section written this plainly."""
     start = _ENTITIES_START.search(text)
-    if start is None:
-        return None
-    end = _SECTION_END.search(text, start.end())
-    return text[start.end():end.start() if end else len(text)]
+    end = None if start is None else _SECTION_END.search(text, start.end())
+    return None if start is None or end is None else text[start.end():end.start()]
 
 
 Reader = Callable[[_dxf._Drawing, list[str], int], None]
@@ -202,7 +206,7 @@ class _Tags:
         from ezdxf.entities import factory
         from ezdxf.lldxf.extendedtags import ExtendedTags
 
-        entity = factory.load(ExtendedTags(self._compiled(first, end)))
+        entity: Any = factory.load(ExtendedTags(self._compiled(first, end)))
         for vertex in vertices:
             entity.link_entity(factory.load(ExtendedTags(self._compiled(*vertex))))
         return entity
@@ -259,7 +263,7 @@ def read_model_space(section: str, drawing: _dxf._Drawing, layers: Optional[set[
 def _read_one(drawing: _dxf._Drawing, tags: _Tags, kind: str, layout: _Layout, span: tuple[int, int],
               vertices: list[tuple[int, int]], layers: Optional[set[str]], skipped: Counter[str]) -> None:
     values, first = tags.values, span[0]
-    if kind in ("INSERT", "VERTEX", "SEQEND") or not (layout.plain or kind in _dxf._SUPPORTED):
+    if kind in _DECLINED_KINDS or not (layout.plain or kind in _dxf._SUPPORTED):
         raise Declined(kind)
     if layout.integer(values, first, 67) != 0:
         raise Declined("paper space")
