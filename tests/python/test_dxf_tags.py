@@ -75,6 +75,8 @@ def with_extra_data(msp):
     arc = msp.add_arc((0, 0), 4, 0, 90)
     arc.set_reactors(["ABC"])
     msp.add_circle((2, 2), 1).set_app_data("OVRALIS", [(1, "note")])
+    msp.add_text("grouped").set_reactors(["ABC"])
+    msp.add_polyline2d([(0, 0), (3, 1)]).set_reactors(["ABC"])
 
 
 def layered(msp):

@@ -263,23 +263,23 @@ def read_model_space(section: str, drawing: _dxf._Drawing, layers: Optional[set[
 def _read_one(drawing: _dxf._Drawing, tags: _Tags, kind: str, layout: _Layout, span: tuple[int, int],
               vertices: list[tuple[int, int]], layers: Optional[set[str]], skipped: Counter[str]) -> None:
     values, first = tags.values, span[0]
-    if kind in _DECLINED_KINDS or not (layout.plain or kind in _dxf._SUPPORTED):
+    if kind in _DECLINED_KINDS:
         raise Declined(kind)
-    if layout.integer(values, first, 67) != 0:
-        raise Declined("paper space")
-    if kind not in _dxf._SUPPORTED:
-        if layers is None or layout.layer(values, first).casefold() in layers:
+    if layout.plain:
+        if layout.integer(values, first, 67) != 0:
+            raise Declined("paper space")
+        if layers is not None and layout.layer(values, first).casefold() not in layers:
+            return
+        if kind not in _dxf._SUPPORTED:
             skipped[kind] += 1
-        return
-    if layout.plain and layers is not None and layout.layer(values, first).casefold() not in layers:
-        return
-    if layout.reader is not None and not vertices and layout.default_extrusion(values, first):
-        layout.reader(drawing, values, first)
-        return
+            return
+        if layout.reader is not None and not vertices and layout.default_extrusion(values, first):
+            layout.reader(drawing, values, first)
+            return
     entity = tags.ezdxf_entity(first, span[1], vertices)
     if entity.dxf.paperspace:
         raise Declined("paper space")
     if layers is not None and entity.dxf.layer.casefold() not in layers:
         return
-    if not _dxf._read_entity(drawing, entity):
+    if kind not in _dxf._SUPPORTED or not _dxf._read_entity(drawing, entity):
         skipped[kind] += 1
