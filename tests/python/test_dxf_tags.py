@@ -214,3 +214,11 @@ def test_a_mirrored_arc_runs_counter_clockwise_seen_from_above():
     assert radius == 2.0
     for index, expected in [(centre, (0, 0)), (start, (0, 2)), (end, (-2, 0))]:
         assert all(math.isclose(a, b, abs_tol=1e-12) for a, b in zip(s.get_point(index), expected))
+
+
+def test_a_stream_that_cannot_be_decoded_raises_value_error_naming_it(tmp_path):
+    path = tmp_path / "latin.dxf"
+    path.write_bytes(text_of(every_kind).encode().replace(b"label", b"caf\xe9"))
+    with open(path, encoding="utf-8") as stream:
+        with pytest.raises(ValueError, match="latin.dxf"):
+            ovralis.from_dxf(stream, infer=False)

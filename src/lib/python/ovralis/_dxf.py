@@ -283,9 +283,13 @@ def _read_model_space(source: Any, wanted: set[str] | None, name: str) -> tuple[
     otherwise (blocks, paper space, binary DXF, anything malformed) ezdxf
     loads the whole document.
     """
+    _ezdxf()
     from ovralis import _dxf_tags
 
-    text = _source_text(source)
+    try:
+        text = _source_text(source)
+    except (OSError, UnicodeError) as error:  # from a stream; a file is left to ezdxf
+        raise ValueError(f"cannot read DXF file {name}: {error}") from None
     if isinstance(text, str) and "\r" not in text:
         section = _dxf_tags.entities_section(text)
         if section is not None:
