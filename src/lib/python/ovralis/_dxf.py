@@ -9,14 +9,18 @@ its dimensional constraints as DIMENSION entities.
 
 from __future__ import annotations
 
+import gc
+import io
 import json
 import math
 import os
 import warnings
 from collections import Counter
-from typing import IO, Any, Iterable, Iterator, Union
+from contextlib import contextmanager
+from typing import IO, Any, Iterable, Iterator, Sequence, Union
 
 import ovralis
+from ovralis._dxf_merge import merged_points
 
 Source = Union[str, "os.PathLike[str]", IO[str]]
 
@@ -45,7 +49,7 @@ class _Drawing:
     """The shapes of a drawing, with every defining point as an (x, y) pair."""
 
     def __init__(self) -> None:
-        self.points: list[tuple[float, float]] = []
+        self.points: list[Sequence[float]] = []
         self.lines: list[tuple[int, int]] = []
         self.circles: list[tuple[int, float]] = []
         self.arcs: list[tuple[int, int, int, float]] = []  # centre, start, end, radius
@@ -95,7 +99,7 @@ def _add_arc_entity(drawing: _Drawing, entity: Any) -> None:
     drawing.arc(centre, radius, start, end)
 
 
-def _add_polyline_segments(drawing: _Drawing, vertices: list[tuple[Any, float]], closed: bool) -> None:
+def _add_polyline_segments(drawing: _Drawing, vertices: Sequence[Sequence[Any]], closed: bool) -> None:
     """Vertices as (WCS location, bulge); a bulge turns its segment into an arc."""
     from ezdxf.math import Vec2, bulge_to_arc
 
@@ -197,41 +201,6 @@ def _model_space_entities(document: Any, layers: set[str] | None) -> Iterator[An
         yield entity
 
 
-def _merged_points(drawing: _Drawing, distance: float) -> list[int]:
-    """For each defining point, the index of the point it becomes.
-
-    Points that are equal are one at once; the distinct positions are then
-    visited in coordinate order, so the merge does not depend on the order of
-    the entities: each joins the first kept point within `distance` of it,
-    found through a grid of cells that size.
-    """
-    cell = distance if distance > 0.0 else 1.0
-    kept: list[tuple[float, float]] = []
-    grid: dict[tuple[int, int], list[int]] = {}
-    kept_of: dict[tuple[float, float], int] = {}
-    for x, y in sorted(set(drawing.points)):
-        cx, cy = math.floor(x / cell), math.floor(y / cell)
-        found = -1
-        for gx in (cx - 1, cx, cx + 1):
-            for gy in (cy - 1, cy, cy + 1):
-                for j in grid.get((gx, gy), ()):
-                    kx, ky = kept[j]
-                    if math.hypot(kx - x, ky - y) <= distance and (found < 0 or j < found):
-                        found = j
-        if found < 0:
-            found = len(kept)
-            kept.append((x, y))
-            grid.setdefault((cx, cy), []).append(found)
-        kept_of[(x, y)] = found
-    target = [kept_of[p] for p in drawing.points]
-    # Number the kept points in order of first use by the drawing.
-    order: dict[int, int] = {}
-    for j in target:
-        order.setdefault(j, len(order))
-    drawing.points = [kept[j] for j in sorted(order, key=order.__getitem__)]
-    return [order[j] for j in target]
-
-
 def _drawing_size(drawing: _Drawing) -> float:
     corners = drawing.points + drawing.extent
     if not corners:
@@ -276,9 +245,8 @@ def _system_from(document: dict[str, Any]) -> ovralis.System:
     return system
 
 
-def _read_document(source: Any) -> Any:
+def _read_document(source: Any, name: str) -> Any:
     ezdxf = _ezdxf()
-    name = _name_of(source)
     try:
         if isinstance(source, (str, os.PathLike)):
             return ezdxf.readfile(os.fspath(source))
@@ -287,6 +255,75 @@ def _read_document(source: Any) -> Any:
         raise ValueError(f"cannot read DXF file {name}: {error}") from None
     except Exception as error:  # ezdxf reports malformed content in many ways
         raise ValueError(f"cannot read DXF file {name}: {type(error).__name__}: {error}") from None
+
+
+def _source_text(source: Any) -> Union[str, bytes, None]:
+    """The whole text of a DXF file or stream, decoded as ezdxf decodes it;
+    None for a file that only ezdxf's document loader can open (binary DXF,
+    not a DXF file, not readable)."""
+    if not isinstance(source, (str, os.PathLike)):
+        return source.read() if hasattr(source, "read") else None
+    from ezdxf.filemanagement import dxf_file_info
+    from ezdxf.lldxf.validator import is_binary_dxf_file, is_dxf_file
+
+    path = os.fspath(source)
+    try:
+        if is_binary_dxf_file(path) or not is_dxf_file(path):
+            return None
+        with open(path, encoding=dxf_file_info(path).encoding, errors="surrogateescape") as file:
+            return file.read()
+    except (OSError, UnicodeError):
+        return None
+
+
+def _read_model_space(source: Any, wanted: set[str] | None, name: str) -> tuple[_Drawing, Counter[str]]:
+    """The model space's geometry and the count of entities skipped, by kind.
+
+    The ENTITIES section's tags are read directly when they hold all of it;
+    otherwise (blocks, paper space, binary DXF, anything malformed) ezdxf
+    loads the whole document.
+    """
+    _ezdxf()
+    from ovralis import _dxf_tags
+
+    try:
+        text = _source_text(source)
+    except (OSError, UnicodeError) as error:  # from a stream; a file is left to ezdxf
+        raise ValueError(f"cannot read DXF file {name}: {error}") from None
+    if isinstance(text, str) and "\r" not in text:
+        section = _dxf_tags.entities_section(text)
+        if section is not None:
+            drawing = _Drawing()
+            try:
+                return drawing, _dxf_tags.read_model_space(section, drawing, wanted)
+            except _dxf_tags.Declined:
+                pass
+    if isinstance(text, (str, bytes)) and not isinstance(source, (str, os.PathLike)):
+        source = io.StringIO(text) if isinstance(text, str) else io.BytesIO(text)  # the stream, read again
+    return _read_whole_document(_read_document(source, name), wanted)
+
+
+def _read_whole_document(document: Any, wanted: set[str] | None) -> tuple[_Drawing, Counter[str]]:
+    drawing = _Drawing()
+    skipped: Counter[str] = Counter()
+    for entity in _model_space_entities(document, wanted):
+        if entity.dxftype() not in _SUPPORTED or not _read_entity(drawing, entity):
+            skipped[entity.dxftype()] += 1
+    return drawing, skipped
+
+
+@contextmanager
+def _collector_paused() -> Iterator[None]:
+    """Reading makes millions of small objects and no reference cycles; the
+    cyclic garbage collector's passes over them, each longer as they pile up,
+    would make a large drawing's reading grow faster than its size."""
+    enabled = gc.isenabled()
+    gc.disable()
+    try:
+        yield
+    finally:
+        if enabled:
+            gc.enable()
 
 
 def from_dxf(source: Source, *, layers: Iterable[str] | None = None, infer: bool = True,
@@ -315,18 +352,14 @@ def from_dxf(source: Source, *, layers: Iterable[str] | None = None, infer: bool
     if isinstance(layers, str):
         layers = [layers]
     wanted = None if layers is None else {str(layer).casefold() for layer in layers}
-    document = _read_document(source)
-    drawing = _Drawing()
-    skipped: Counter[str] = Counter()
-    for entity in _model_space_entities(document, wanted):
-        if entity.dxftype() not in _SUPPORTED or not _read_entity(drawing, entity):
-            skipped[entity.dxftype()] += 1
+    with _collector_paused():
+        drawing, skipped = _read_model_space(source, wanted, _name_of(source))
+        drawing.points, at = merged_points(drawing.points, tol * _drawing_size(drawing))
+        system = _system_from(_document(drawing, at))
     if skipped:
         listing = ", ".join(f"{count} {kind}" for kind, count in sorted(skipped.items()))
         warnings.warn(f"{_name_of(source)}: skipped {sum(skipped.values())} entities that a sketch "
                       f"cannot hold: {listing}", UserWarning, stacklevel=2)
-    at = _merged_points(drawing, tol * _drawing_size(drawing))
-    system = _system_from(_document(drawing, at))
     if infer:
         system.infer_constraints(tol)
     return system
