@@ -256,6 +256,14 @@ std::string value_text(double value) {
     return std::string(buffer, end);
 }
 
+// A value after its symbol: "R2.5", "L10". (Appended rather than added to the
+// literal, which GCC 12 misreads as overlapping copies.)
+std::string value_text(std::string_view symbol, double value) {
+    std::string text(symbol);
+    text += value_text(value);
+    return text;
+}
+
 // ---- dimension labels ----
 
 struct Label {
@@ -338,22 +346,22 @@ std::optional<Label> dimension_label(const System& system, const Constraint& c) 
             return label(value_text(v) + "°", point_at(system, i[1]));
         case ConstraintKind::PointLineDistance: return label(value_text(v), point_at(system, i[0]));
         case ConstraintKind::CircleRadius:
-            return label("R" + value_text(v), circle_top(system, i[0]));
-        case ConstraintKind::ArcRadius: return label("R" + value_text(v), arc_middle(system, i[0]));
+            return label(value_text("R", v), circle_top(system, i[0]));
+        case ConstraintKind::ArcRadius: return label(value_text("R", v), arc_middle(system, i[0]));
         case ConstraintKind::ArcSweepAngle:
             return label(value_text(v) + "°", arc_middle(system, i[0]));
-        case ConstraintKind::ArcLength: return label("L" + value_text(v), arc_middle(system, i[0]));
+        case ConstraintKind::ArcLength: return label(value_text("L", v), arc_middle(system, i[0]));
         case ConstraintKind::C2CDistance: return label(value_text(v), circle_top(system, i[0]));
         case ConstraintKind::P2CDistance: return label(value_text(v), point_at(system, i[0]));
         case ConstraintKind::EllipseRadmin:
-            return label("b" + value_text(v), ellipse_top(system, i[0]));
+            return label(value_text("b", v), ellipse_top(system, i[0]));
         case ConstraintKind::EllipseFocusDistance:
-            return label("2c" + value_text(v), ellipse_top(system, i[0]));
+            return label(value_text("2c", v), ellipse_top(system, i[0]));
         case ConstraintKind::FixedPoint:
-            return label("(" + value_text(v) + ", " + value_text(c.value[1]) + ")",
+            return label(value_text("(", v) + ", " + value_text(c.value[1]) + ")",
                          point_at(system, i[0]));
         case ConstraintKind::PointOnLineAt:
-            return label("t=" + value_text(v), point_at(system, i[0]));
+            return label(value_text("t=", v), point_at(system, i[0]));
         case ConstraintKind::Horizontal:
         case ConstraintKind::Vertical:
         case ConstraintKind::Coincident:
@@ -562,7 +570,7 @@ private:
             case K::Angle:
             case K::AngleBetweenPoints: return value_text(c.value[0]) + "°";
             case K::CircleRadius:
-            case K::ArcRadius: return "R" + value_text(c.value[0]);
+            case K::ArcRadius: return value_text("R", c.value[0]);
             default: return value_text(c.value[0]);
         }
     }
