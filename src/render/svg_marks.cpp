@@ -3,7 +3,6 @@
 #include "render/svg_marks.hpp"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <numbers>
 
@@ -22,8 +21,6 @@ Pixel unit(Pixel a) {
     return l > 0.0 ? (1.0 / l) * a : Pixel{1.0, 0.0};
 }
 
-std::string xy(Pixel p) { return number(p.x) + " " + number(p.y); }
-
 // The text's box, estimated from its length: the picture carries no font metrics.
 double text_width(std::string_view text) {
     std::size_t characters = 0;
@@ -40,8 +37,7 @@ double clearance(std::string_view text, Pixel normal) {
 }
 
 void segment(std::string& out, Pixel a, Pixel b) {
-    out += "<line x1=\"" + number(a.x) + "\" y1=\"" + number(a.y) + "\" x2=\"" + number(b.x) +
-           "\" y2=\"" + number(b.y) + "\"/>\n";
+    append(out, "<line x1=\"", a.x, "\" y1=\"", a.y, "\" x2=\"", b.x, "\" y2=\"", b.y, "\"/>\n");
 }
 
 // A filled arrowhead whose tip is at `tip`, pointing along `direction`.
@@ -49,8 +45,10 @@ void arrowhead(std::string& out, Pixel tip, Pixel direction, const char* ink) {
     const Pixel d = unit(direction);
     const Pixel side{-d.y, d.x};
     const Pixel base = tip - kArrowLength * d;
-    out += "<path d=\"M " + xy(tip) + " L " + xy(base + kArrowHalfWidth * side) + " L " +
-           xy(base - kArrowHalfWidth * side) + " Z\" fill=\"" + ink + "\" stroke=\"none\"/>\n";
+    const Pixel left = base + kArrowHalfWidth * side;
+    const Pixel right = base - kArrowHalfWidth * side;
+    append(out, "<path d=\"M ", tip.x, " ", tip.y, " L ", left.x, " ", left.y, " L ", right.x, " ",
+           right.y, " Z\" fill=\"", ink, "\" stroke=\"none\"/>\n");
 }
 
 // The strokes of each glyph, on a 14-pixel badge centred at the origin.
@@ -67,30 +65,6 @@ const char* glyph_strokes(Glyph kind) {
 }
 
 }  // namespace
-
-std::string number(double value) {
-    char buffer[64];
-    const auto end =
-        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 3).ptr;
-    std::string text(buffer, end);
-    while (text.back() == '0') text.pop_back();
-    if (text.back() == '.') text.pop_back();
-    return text == "-0" ? "0" : text;
-}
-
-std::string xml_escaped(std::string_view text) {
-    std::string out;
-    for (const char c : text) {
-        switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            default: out += c;
-        }
-    }
-    return out;
-}
 
 Pixel ValuePlaces::take(Pixel preferred, Pixel away, std::string_view text) {
     constexpr int kTries = 6;
@@ -117,11 +91,11 @@ void value_text(std::string& out, ValuePlaces& places, Pixel preferred, Pixel aw
                 std::string_view text, const char* ink) {
     const Pixel center = places.take(preferred, unit(away), text);
     const double width = text_width(text);
-    out += "<rect x=\"" + number(center.x - width / 2.0) + "\" y=\"" +
-           number(center.y - kTextHeight / 2.0) + "\" width=\"" + number(width) + "\" height=\"" +
-           number(kTextHeight) + "\" rx=\"3\" fill=\"white\" fill-opacity=\"0.85\" stroke=\"none\"/>\n";
-    out += "<text x=\"" + number(center.x) + "\" y=\"" + number(center.y + 4.0) + "\" fill=\"" +
-           ink + "\" stroke=\"none\">" + xml_escaped(text) + "</text>\n";
+    append(out, "<rect x=\"", center.x - width / 2.0, "\" y=\"", center.y - kTextHeight / 2.0,
+           "\" width=\"", width, "\" height=\"", kTextHeight,
+           "\" rx=\"3\" fill=\"white\" fill-opacity=\"0.85\" stroke=\"none\"/>\n");
+    append(out, "<text x=\"", center.x, "\" y=\"", center.y + 4.0, "\" fill=\"", ink, "\" stroke=\"none\">",
+           xml_escaped(text), "</text>\n");
 }
 
 void linear_dimension(std::string& out, ValuePlaces& places, Pixel a, Pixel b, Pixel normal, double offset,
@@ -147,8 +121,8 @@ void angle_dimension(std::string& out, ValuePlaces& places, Pixel center, double
     const Pixel end = on_arc(from + sweep);
     const char* large = std::abs(sweep) > std::numbers::pi ? "1" : "0";
     const char* clockwise = sweep > 0.0 ? "1" : "0";
-    out += "<path d=\"M " + xy(start) + " A " + number(radius) + " " + number(radius) + " 0 " +
-           large + " " + clockwise + " " + xy(end) + "\"/>\n";
+    append(out, "<path d=\"M ", start.x, " ", start.y, " A ", radius, " ", radius, " 0 ", large, " ",
+           clockwise, " ", end.x, " ", end.y, "\"/>\n");
     const double turn = sweep > 0.0 ? 1.0 : -1.0;
     const auto tangent = [&](double angle) {
         return Pixel{-std::sin(angle) * turn, std::cos(angle) * turn};
@@ -170,29 +144,28 @@ void radius_leader(std::string& out, ValuePlaces& places, Pixel center, Pixel ri
 }
 
 void glyph(std::string& out, Glyph kind, Pixel center, const char* ink) {
-    out += "<g transform=\"translate(" + xy(center) + ")\">\n";
-    out += "<rect x=\"" + number(-kBadgeHalf) + "\" y=\"" + number(-kBadgeHalf) + "\" width=\"" +
-           number(2.0 * kBadgeHalf) + "\" height=\"" + number(2.0 * kBadgeHalf) +
-           "\" rx=\"3\" fill=\"white\" stroke-width=\"1\"/>\n";
-    out += std::string("<path d=\"") + glyph_strokes(kind) + "\" fill=\"none\" stroke=\"" + ink +
-           "\" stroke-width=\"1.3\"/>\n</g>\n";
+    append(out, "<g transform=\"translate(", center.x, " ", center.y, ")\">\n");
+    append(out, "<rect x=\"", -kBadgeHalf, "\" y=\"", -kBadgeHalf, "\" width=\"", 2.0 * kBadgeHalf,
+           "\" height=\"", 2.0 * kBadgeHalf,
+           "\" rx=\"3\" fill=\"white\" stroke-width=\"1\"/>\n");
+    append(out, "<path d=\"", glyph_strokes(kind), "\" fill=\"none\" stroke=\"", ink,
+           "\" stroke-width=\"1.3\"/>\n</g>\n");
 }
 
 void coincidence_ring(std::string& out, Pixel center, const char* ink) {
-    out += "<circle cx=\"" + number(center.x) + "\" cy=\"" + number(center.y) +
-           "\" r=\"6.5\" fill=\"none\" stroke=\"" + ink + "\" stroke-width=\"1.2\"/>\n";
+    append(out, "<circle cx=\"", center.x, "\" cy=\"", center.y, "\" r=\"6.5\" fill=\"none\" stroke=\"", ink,
+           "\" stroke-width=\"1.2\"/>\n");
 }
 
 void anchor(std::string& out, Pixel point, const char* ink) {
     const double base = point.y + 14.0;
-    std::string d = "M " + xy(point + Pixel{0.0, 5.0}) + " L " + xy({point.x - 6.0, base}) +
-                    " L " + xy({point.x + 6.0, base}) + " Z M " + xy({point.x - 9.0, base}) +
-                    " L " + xy({point.x + 9.0, base});
+    append(out, "<path d=\"M ", point.x, " ", point.y + 5.0, " L ", point.x - 6.0, " ", base, " L ",
+           point.x + 6.0, " ", base, " Z M ", point.x - 9.0, " ", base, " L ", point.x + 9.0, " ", base);
     for (int tick = 0; tick < 5; ++tick) {
         const double x = point.x - 8.0 + 4.0 * tick;
-        d += " M " + xy({x, base}) + " L " + xy({x - 3.0, base + 4.0});
+        append(out, " M ", x, " ", base, " L ", x - 3.0, " ", base + 4.0);
     }
-    out += "<path d=\"" + d + "\" fill=\"none\" stroke=\"" + ink + "\" stroke-width=\"1.2\"/>\n";
+    append(out, "\" fill=\"none\" stroke=\"", ink, "\" stroke-width=\"1.2\"/>\n");
 }
 
 }  // namespace ovralis::svg

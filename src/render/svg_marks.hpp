@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "render/svg_text.hpp"
+
 namespace ovralis::svg {
 
 struct Pixel {
@@ -19,10 +21,6 @@ struct Pixel {
 inline Pixel operator+(Pixel a, Pixel b) { return {a.x + b.x, a.y + b.y}; }
 inline Pixel operator-(Pixel a, Pixel b) { return {a.x - b.x, a.y - b.y}; }
 inline Pixel operator*(double s, Pixel a) { return {s * a.x, s * a.y}; }
-
-// Pixel numbers with at most three decimals and no trailing zeros.
-std::string number(double value);
-std::string xml_escaped(std::string_view text);
 
 // How far a dimension line stands off the geometry it measures, and how far
 // its value stands off the dimension line (pixels).

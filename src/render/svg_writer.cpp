@@ -15,7 +15,7 @@
 namespace ovralis {
 namespace {
 
-using svg::number;
+using svg::append;
 using svg::Pixel;
 
 constexpr double kTwoPi = 2.0 * std::numbers::pi;
@@ -256,6 +256,14 @@ std::string value_text(double value) {
     return std::string(buffer, end);
 }
 
+// A value after its symbol: "R2.5", "L10". (Appended rather than added to the
+// literal, which GCC 12 misreads as overlapping copies.)
+std::string value_text(std::string_view symbol, double value) {
+    std::string text(symbol);
+    text += value_text(value);
+    return text;
+}
+
 // ---- dimension labels ----
 
 struct Label {
@@ -338,22 +346,22 @@ std::optional<Label> dimension_label(const System& system, const Constraint& c) 
             return label(value_text(v) + "°", point_at(system, i[1]));
         case ConstraintKind::PointLineDistance: return label(value_text(v), point_at(system, i[0]));
         case ConstraintKind::CircleRadius:
-            return label("R" + value_text(v), circle_top(system, i[0]));
-        case ConstraintKind::ArcRadius: return label("R" + value_text(v), arc_middle(system, i[0]));
+            return label(value_text("R", v), circle_top(system, i[0]));
+        case ConstraintKind::ArcRadius: return label(value_text("R", v), arc_middle(system, i[0]));
         case ConstraintKind::ArcSweepAngle:
             return label(value_text(v) + "°", arc_middle(system, i[0]));
-        case ConstraintKind::ArcLength: return label("L" + value_text(v), arc_middle(system, i[0]));
+        case ConstraintKind::ArcLength: return label(value_text("L", v), arc_middle(system, i[0]));
         case ConstraintKind::C2CDistance: return label(value_text(v), circle_top(system, i[0]));
         case ConstraintKind::P2CDistance: return label(value_text(v), point_at(system, i[0]));
         case ConstraintKind::EllipseRadmin:
-            return label("b" + value_text(v), ellipse_top(system, i[0]));
+            return label(value_text("b", v), ellipse_top(system, i[0]));
         case ConstraintKind::EllipseFocusDistance:
-            return label("2c" + value_text(v), ellipse_top(system, i[0]));
+            return label(value_text("2c", v), ellipse_top(system, i[0]));
         case ConstraintKind::FixedPoint:
-            return label("(" + value_text(v) + ", " + value_text(c.value[1]) + ")",
+            return label(value_text("(", v) + ", " + value_text(c.value[1]) + ")",
                          point_at(system, i[0]));
         case ConstraintKind::PointOnLineAt:
-            return label("t=" + value_text(v), point_at(system, i[0]));
+            return label(value_text("t=", v), point_at(system, i[0]));
         case ConstraintKind::Horizontal:
         case ConstraintKind::Vertical:
         case ConstraintKind::Coincident:
@@ -483,8 +491,9 @@ public:
         }
     }
 
-    // The marks of constraint `k`, or nothing when it has none to draw.
-    std::string marks(Index k, const char* ink) {
+    // The marks of constraint `k`, or nothing when it has none to draw. The
+    // text is the annotator's own, reused for the next constraint.
+    const std::string& marks(Index k, const char* ink) {
         out_.clear();
         const Constraint& c = system_.constraints[k];
         const std::string text = is_bound(system_, k) ? bound_label_text(system_, k) : dimension_text(c);
@@ -561,7 +570,7 @@ private:
             case K::Angle:
             case K::AngleBetweenPoints: return value_text(c.value[0]) + "°";
             case K::CircleRadius:
-            case K::ArcRadius: return "R" + value_text(c.value[0]);
+            case K::ArcRadius: return value_text("R", c.value[0]);
             default: return value_text(c.value[0]);
         }
     }
@@ -785,55 +794,48 @@ public:
 
     std::string& text() { return out_; }
 
-    std::string xy(const char* x_name, const char* y_name, Vec2 world) const {
-        const Vec2 p = view_.pixel(world);
-        return std::string(" ") + x_name + "=\"" + number(p.x) + "\" " + y_name + "=\"" +
-               number(p.y) + "\"";
-    }
-    std::string px(double world_length) const { return number(world_length * view_.scale); }
-    std::string at(Vec2 world) const {
-        const Vec2 p = view_.pixel(world);
-        return number(p.x) + " " + number(p.y);
-    }
-    static std::string stroke(const char* ink) {
-        return std::string(" stroke=\"") + (ink ? ink : kInk) + "\"";
-    }
+    double px(double world_length) const { return world_length * view_.scale; }
+    static const char* stroke(const char* ink) { return ink ? ink : kInk; }
 
-    void line(Vec2 a, Vec2 b, const char* ink) {
-        out_ += "<line" + xy("x1", "y1", a) + xy("x2", "y2", b) + stroke(ink) + "/>\n";
+    void line(Vec2 world_a, Vec2 world_b, const char* ink) {
+        const Vec2 a = view_.pixel(world_a);
+        const Vec2 b = view_.pixel(world_b);
+        append(out_, "<line x1=\"", a.x, "\" y1=\"", a.y, "\" x2=\"", b.x, "\" y2=\"", b.y, "\" stroke=\"",
+               stroke(ink), "\"/>\n");
     }
     void circle(const CircleShape& c, const char* ink) {
-        out_ += "<circle" + xy("cx", "cy", c.center) + " r=\"" + px(c.radius) + "\"" + stroke(ink) +
-                "/>\n";
+        const Vec2 center = view_.pixel(c.center);
+        append(out_, "<circle cx=\"", center.x, "\" cy=\"", center.y, "\" r=\"", px(c.radius),
+               "\" stroke=\"", stroke(ink), "\"/>\n");
     }
     // A world counter-clockwise turn still looks counter-clockwise once y is flipped,
     // which in SVG's y-down coordinates is the negative direction: sweep flag 0.
     void arc(Vec2 from, Vec2 to, double rx, double ry, double rotation, double sweep,
              const char* ink) {
-        const std::string large = sweep > std::numbers::pi ? "1" : "0";
-        out_ += "<path d=\"M " + at(from) + " A " + px(rx) + " " + px(ry) + " " +
-                number(-rotation * 180.0 / std::numbers::pi) + " " + large + " 0 " + at(to) + "\"" +
-                stroke(ink) + "/>\n";
+        const char* large = sweep > std::numbers::pi ? "1" : "0";
+        const Vec2 a = view_.pixel(from);
+        const Vec2 b = view_.pixel(to);
+        append(out_, "<path d=\"M ", a.x, " ", a.y, " A ", px(rx), " ", px(ry), " ",
+               -rotation * 180.0 / std::numbers::pi, " ", large, " 0 ", b.x, " ", b.y, "\" stroke=\"",
+               stroke(ink), "\"/>\n");
     }
     void ellipse(const EllipseShape& e, const char* ink) {
         const Vec2 c = view_.pixel(e.center);
-        out_ += "<ellipse" + xy("cx", "cy", e.center) + " rx=\"" + px(e.major) + "\" ry=\"" +
-                px(e.minor) + "\" transform=\"rotate(" +
-                number(-e.rotation * 180.0 / std::numbers::pi) + " " + number(c.x) + " " +
-                number(c.y) + ")\"" + stroke(ink) + "/>\n";
+        append(out_, "<ellipse cx=\"", c.x, "\" cy=\"", c.y, "\" rx=\"", px(e.major), "\" ry=\"", px(e.minor),
+               "\" transform=\"rotate(", -e.rotation * 180.0 / std::numbers::pi, " ", c.x, " ", c.y,
+               ")\" stroke=\"", stroke(ink), "\"/>\n");
     }
     // Free points are dots; fixed points are squares.
     // Free points are dots; fixed points are squares standing on an anchor.
     void point(Index index, Vec2 p, bool fixed, const char* ink) {
         const Vec2 c = view_.pixel(p);
-        const std::string tag = " data-point=\"" + std::to_string(index) + "\"";
         if (fixed) {
             svg::anchor(out_, {c.x, c.y}, ink ? ink : kFixedInk);
-            out_ += "<rect" + tag + " x=\"" + number(c.x - 4.0) + "\" y=\"" + number(c.y - 4.0) +
-                    "\" width=\"8\" height=\"8\" fill=\"" + (ink ? ink : kFixedInk) + "\"/>\n";
+            append(out_, "<rect data-point=\"", index, "\" x=\"", c.x - 4.0, "\" y=\"", c.y - 4.0,
+                   "\" width=\"8\" height=\"8\" fill=\"", ink ? ink : kFixedInk, "\"/>\n");
         } else {
-            out_ += "<circle" + tag + " cx=\"" + number(c.x) + "\" cy=\"" + number(c.y) +
-                    "\" r=\"3\" fill=\"" + (ink ? ink : kInk) + "\"/>\n";
+            append(out_, "<circle data-point=\"", index, "\" cx=\"", c.x, "\" cy=\"", c.y, "\" r=\"3\" fill=\"",
+                   ink ? ink : kInk, "\"/>\n");
         }
     }
 
@@ -914,12 +916,21 @@ void draw_annotations(std::string& out, const System& system, const View& view, 
            "fill=\"none\" stroke-width=\"1\">\n";
     for (Index k = 0; k < system.constraints.size(); ++k) {
         poll_at(k, interrupted);
-        const std::string marks = annotator.marks(k, inks[k]);
+        const std::string& marks = annotator.marks(k, inks[k]);
         if (marks.empty()) continue;
-        out += "<g data-constraint=\"" + std::to_string(k) + "\" stroke=\"" + inks[k] + "\">\n" +
-               marks + "</g>\n";
+        append(out, "<g data-constraint=\"", k, "\" stroke=\"", inks[k], "\">\n", marks, "</g>\n");
     }
     out += "</g>\n";
+}
+
+// Room for the whole document, so that it is written without moving: more than
+// its elements take (untouched room costs nothing), and a picture of ten
+// thousand entities is megabytes, each move a copy and fresh pages.
+std::size_t room_for(const System& system) {
+    const std::size_t entities = system.points.size() + system.lines.size() +
+                                 system.circles.size() + system.arcs.size() +
+                                 system.ellipses.size() + system.arcs_of_ellipse.size();
+    return 1024 + 512 * entities + 2048 * system.constraints.size();
 }
 
 }  // namespace
@@ -932,15 +943,17 @@ std::string to_svg(const System& system, const SvgOptions& options,
     EntityInks inks = entity_inks(system, highlights);
     SvgBuilder svg(view);
     std::string& out = svg.text();
-    const std::string w = number(view.width);
-    const std::string h = number(view.height);
+    std::string w, h;
+    svg::append_number(w, view.width);
+    svg::append_number(h, view.height);
     // data-scale and data-origin give the mapping from sketch coordinates to the
     // picture's pixels: x' = origin_x + scale * x, y' = origin_y - scale * y.
     const Vec2 origin = view.pixel({0.0, 0.0});
-    out += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + w + "\" height=\"" + h +
-           "\" viewBox=\"0 0 " + w + " " + h + "\" data-scale=\"" + exact(view.scale) +
-           "\" data-origin=\"" + exact(origin.x) + " " + exact(origin.y) + "\">\n";
-    out += "<rect width=\"" + w + "\" height=\"" + h + "\" fill=\"white\"/>\n";
+    out.reserve(room_for(system));
+    append(out, "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"", w, "\" height=\"", h, "\" viewBox=\"0 0 ",
+           w, " ", h, "\" data-scale=\"", exact(view.scale), "\" data-origin=\"", exact(origin.x), " ",
+           exact(origin.y), "\">\n");
+    append(out, "<rect width=\"", w, "\" height=\"", h, "\" fill=\"white\"/>\n");
     out += "<g fill=\"none\" stroke-width=\"1.5\">\n";
     draw_curves(svg, system, inks, interrupted);
     out += "</g>\n";

@@ -16,7 +16,6 @@ from __future__ import annotations
 
 import html
 import itertools
-import operator
 import re
 from typing import Any
 
@@ -28,31 +27,72 @@ TEXT = "#text"  # the name under which a change carries an element's new text
 
 
 class Picture:
-    """A picture the front end shows: its lines and the element number of each line."""
+    """A picture the front end shows: its lines, in blocks, and the element number of each line.
+
+    A drag changes a few of thousands of lines. Each block of lines is kept as
+    one text too, so that an unchanged block is recognised in the new picture
+    by one comparison at C speed, and only the blocks that changed are split
+    into lines and compared line by line."""
+
+    BLOCK = 64  # lines
 
     def __init__(self, svg: str, view: dict[str, Any] | None) -> None:
         self.view = view
-        self.lines = svg.split("\n")
-        starts = (line.startswith("<") and not line.startswith("</") for line in self.lines)
+        lines = svg.split("\n")
+        starts = (line.startswith("<") and not line.startswith("</") for line in lines)
         self.element_numbers = [n - 1 for n in itertools.accumulate(starts)]
+        # Each block's lines and its text with every line's end ("\n"), the
+        # last line of the picture having none.
+        self.blocks = [lines[i:i + self.BLOCK] for i in range(0, len(lines), self.BLOCK)]
+        self.texts = ["\n".join(block) + "\n" for block in self.blocks]
+        self.texts[-1] = self.texts[-1][:-1]
 
     def changes_to(self, svg: str) -> list[list[str | int]] | None:
         """The changes that turn this picture into `svg`: per changed element
         [number, name, value, name, value, ...] with TEXT naming its text; or None
         when the two differ in structure (other elements, attributes or order)
         and only the whole new picture will do. On success this picture becomes `svg`."""
-        lines = svg.split("\n")
-        if len(lines) != len(self.lines):
-            return None
         changes: list[list[str | int]] = []
-        # A drag changes few of thousands of lines: find them at C speed.
-        for index in itertools.compress(itertools.count(), map(operator.ne, self.lines, lines)):
-            change = element_change(self.lines[index], lines[index])
-            if change is None:
+        changed_blocks: list[tuple[int, list[str], str]] = []
+        position = 0
+        for number, (old_lines, old_text) in enumerate(zip(self.blocks, self.texts)):
+            if svg.startswith(old_text, position):
+                position += len(old_text)
+                continue
+            end = block_end(svg, position, len(old_lines), last=number == len(self.blocks) - 1)
+            if end is None:
                 return None
-            changes.append([self.element_numbers[index], *change])
-        self.lines = lines
+            text = svg[position:end]
+            lines = (text if number == len(self.blocks) - 1 else text[:-1]).split("\n")
+            first = number * self.BLOCK
+            for index, (old, new) in enumerate(zip(old_lines, lines)):
+                if old == new:
+                    continue
+                change = element_change(old, new)
+                if change is None:
+                    return None
+                changes.append([self.element_numbers[first + index], *change])
+            changed_blocks.append((number, lines, text))
+            position = end
+        if position != len(svg):
+            return None
+        for number, lines, text in changed_blocks:
+            self.blocks[number], self.texts[number] = lines, text
         return changes
+
+
+def block_end(svg: str, start: int, count: int, last: bool) -> int | None:
+    """Where the block of `count` lines from `start` ends: past its last line's
+    end, or at the end of the picture for the last block; None when the
+    picture has fewer lines."""
+    end = start
+    for _ in range(count - 1 if last else count):
+        end = svg.find("\n", end) + 1
+        if end == 0:
+            return None
+    if last:
+        return len(svg) if svg.find("\n", end) == -1 else None
+    return end
 
 
 def element_change(old: str, new: str) -> list[str] | None:
