@@ -92,8 +92,10 @@ TEST(PairDistanceSum, FewerThanTwoPointsHaveNoPairs) {
 // Polled on the calling thread between chunks while chunks remain: the
 // answer true stops every thread and throws; a one-chunk sum never polls.
 TEST(PairDistanceSum, StopsWhenThePollSaysSo) {
-    std::vector<double> xs(5000);
-    std::vector<double> ys(5000);
+    // Hundreds of chunks, so the calling thread finishes three of them even
+    // when a loaded machine lets the other threads run far ahead of it.
+    std::vector<double> xs(20000);
+    std::vector<double> ys(20000);
     for (std::size_t i = 0; i < xs.size(); ++i) {
         xs[i] = static_cast<double>(i);
         ys[i] = static_cast<double>(i % 17);
