@@ -15,3 +15,19 @@ def triangle_document(scale=1.0):
     s.add_distance_constraint(b, c, 4.0 * scale)
     s.add_distance_constraint(c, a, 3.0 * scale)
     return s.to_json()
+
+
+def rectangle(diagonal=None):
+    """A 4 x 3 rectangle drawn exactly: horizontal base (0), width (1), height
+    (2), four perpendiculars (3-6), and, unless None, a diagonal (7) added last."""
+    s = ovralis.System()
+    p = [s.add_point(0, 0, fixed=True), s.add_point(4, 0), s.add_point(4, 3), s.add_point(0, 3)]
+    lines = [s.add_line(p[i], p[(i + 1) % 4]) for i in range(4)]
+    s.add_horizontal_constraint(p[0], p[1])
+    s.add_distance_constraint(p[0], p[1], 4)
+    s.add_distance_constraint(p[1], p[2], 3)
+    for i in range(4):
+        s.add_perpendicular_constraint(lines[i], lines[(i + 1) % 4])
+    if diagonal is not None:
+        s.add_distance_constraint(p[0], p[2], diagonal)
+    return s

@@ -5,19 +5,7 @@ import numpy as np
 import pytest
 import ovralis
 
-
-def rectangle(diagonal):
-    s = ovralis.System()
-    p = [s.add_point(0, 0, fixed=True), s.add_point(4, 0), s.add_point(4, 3), s.add_point(0, 3)]
-    lines = [s.add_line(p[i], p[(i + 1) % 4]) for i in range(4)]
-    s.add_horizontal_constraint(p[0], p[1])
-    s.add_distance_constraint(p[0], p[1], 4)
-    s.add_distance_constraint(p[1], p[2], 3)
-    for i in range(4):
-        s.add_perpendicular_constraint(lines[i], lines[(i + 1) % 4])
-    if diagonal is not None:
-        s.add_distance_constraint(p[0], p[2], diagonal)
-    return s
+from sketches import rectangle
 
 
 def without(s, dropped):

@@ -6,6 +6,8 @@ import pytest
 
 import ovralis
 
+from sketches import rectangle
+
 
 def segment(end=(4.0, 1.0)):
     """Point 0 fixed at the origin, point 1 free at `end`, line 0 between them."""
@@ -188,35 +190,27 @@ def test_a_binding_to_fixed_variables_is_named_through_its_constraint(w, conflic
     assert "redundant_equations" not in repr(a)
 
 
-# With w free, the binding leaves w to follow the point (w = 2.5), and an
-# equation w = 3 is what cannot hold: it is named, with the constraints whose
-# rows it depends on.
-def test_a_binding_to_a_free_variable_conflicts_through_the_equation():
+def bound_to_a_free_variable():
+    """A point pinned at distance 5, the distance bound to 2*w with w free, and w = 3."""
     s = segment()
     s.add_fixed_point_constraint(1, 3.0, 4.0)
     s.add_distance_constraint(0, 1, 1.0)
     s.add_variable("w", 1.0, fixed=False)
     s.bind(1, "d", "2*w")
     s.add_equation("w = 3")
+    return s
+
+
+# With w free, the binding leaves w to follow the point (w = 2.5), and an
+# equation w = 3 is what cannot hold: it is named, with the constraints whose
+# rows it depends on.
+def test_a_binding_to_a_free_variable_conflicts_through_the_equation():
+    s = bound_to_a_free_variable()
     a = s.analyze_constraints()
     assert (a.free_variables, a.rank, a.dof) == (3, 3, 0)
     assert a.conflicting == () and a.conflicting_equations == (0,)
     assert a.equation_groups == {0: ((0, 1), ())}
     assert not s.solve().converged and solves_without_equation(s, 0)
-
-
-def rectangle(diagonal):
-    s = ovralis.System()
-    p = [s.add_point(0, 0, fixed=True), s.add_point(4, 0), s.add_point(4, 3), s.add_point(0, 3)]
-    lines = [s.add_line(p[i], p[(i + 1) % 4]) for i in range(4)]
-    s.add_horizontal_constraint(p[0], p[1])
-    s.add_distance_constraint(p[0], p[1], 4)
-    s.add_distance_constraint(p[1], p[2], 3)
-    for i in range(4):
-        s.add_perpendicular_constraint(lines[i], lines[(i + 1) % 4])
-    if diagonal is not None:
-        s.add_distance_constraint(p[0], p[2], diagonal)
-    return s
 
 
 # A sketch without equations reads as it always has, also with fixed
@@ -248,12 +242,7 @@ def test_the_repr_names_the_equations_when_the_sketch_has_some():
 
 
 def test_the_analysis_leaves_the_sketch_unchanged():
-    s = segment()
-    s.add_fixed_point_constraint(1, 3.0, 4.0)
-    s.add_distance_constraint(0, 1, 1.0)
-    s.add_variable("w", 1.0, fixed=False)
-    s.bind(1, "d", "2*w")
-    s.add_equation("w = 3")
+    s = bound_to_a_free_variable()
     before = s.to_json()
     s.analyze_constraints()
     assert s.to_json() == before

@@ -11,20 +11,7 @@ import sys
 import pytest
 import ovralis
 
-
-def rectangle(diagonal):
-    """A 4 x 3 rectangle drawn exactly: horizontal base (0), width (1), height
-    (2), four perpendiculars (3-6), and a diagonal (7) added last."""
-    s = ovralis.System()
-    p = [s.add_point(0, 0, fixed=True), s.add_point(4, 0), s.add_point(4, 3), s.add_point(0, 3)]
-    lines = [s.add_line(p[i], p[(i + 1) % 4]) for i in range(4)]
-    s.add_horizontal_constraint(p[0], p[1])
-    s.add_distance_constraint(p[0], p[1], 4)
-    s.add_distance_constraint(p[1], p[2], 3)
-    for i in range(4):
-        s.add_perpendicular_constraint(lines[i], lines[(i + 1) % 4])
-    s.add_distance_constraint(p[0], p[2], diagonal)
-    return s
+from sketches import rectangle
 
 
 def without(s, dropped):
