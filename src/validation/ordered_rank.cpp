@@ -12,9 +12,14 @@
 #include <SuiteSparseQR.hpp>
 
 #include "jacobian/cholmod_workspace.hpp"
+#include "solver/abandonable_work.hpp"
 
 namespace ovralis {
 namespace {
+
+// Below this many entries a factorisation takes about a millisecond, less than
+// starting a thread to make it interruptible would be worth.
+constexpr Eigen::Index kThreadedNonZeros = 20000;
 
 struct SparseDeleter {
     cholmod_common* common;
@@ -75,27 +80,50 @@ void read_factor(const cholmod_sparse& r, const SuiteSparse_long* order, Eigen::
     f.rank = rows_taken;
 }
 
+// One factorisation with everything it touches: its own CHOLMOD workspace, its
+// own copy of the matrix, and the factor it makes. Whoever lets go of it last
+// frees it, so an interrupted caller can leave it to finish on its thread.
+struct SparseQr {
+    CholmodWorkspace<long> workspace;  // first in, last out: the others free through it
+    CholmodSparse matrix;
+    CholmodSparse r{nullptr, SparseDeleter{&workspace.common}};
+    SuiteSparse_long* order = nullptr;  // E: position -> column, unless kept as given
+    double tol;
+    int ordering;
+
+    SparseQr(const Eigen::SparseMatrix<double>& a, double tolerance, bool keep_order)
+        : matrix(to_cholmod(a, &workspace.common)),
+          tol(tolerance),
+          ordering(keep_order ? SPQR_ORDERING_FIXED : SPQR_ORDERING_DEFAULT) {}
+    ~SparseQr() {
+        cholmod_l_free(matrix->ncol, sizeof(SuiteSparse_long), order, &workspace.common);
+    }
+    SparseQr(const SparseQr&) = delete;
+    SparseQr& operator=(const SparseQr&) = delete;
+
+    // Failures (out of memory among them) leave `r` empty, with the reason in
+    // the workspace's status.
+    void run() noexcept {
+        cholmod_sparse* factor = nullptr;
+        SuiteSparseQR<double>(ordering, tol, /*econ=*/0, matrix.get(), &factor, &order,
+                              &workspace.common);
+        r.reset(factor);
+    }
+};
+
 }  // namespace
 
 ColumnFactorisation factorise_columns(const Eigen::SparseMatrix<double>& a, double tol,
-                                      bool keep_order) {
-    CholmodWorkspace<long> workspace;
-    cholmod_common* common = &workspace.common;
-    CholmodSparse matrix = to_cholmod(a, common);
-    cholmod_sparse* r = nullptr;
-    SuiteSparse_long* order = nullptr;
-    const int ordering = keep_order ? SPQR_ORDERING_FIXED : SPQR_ORDERING_DEFAULT;
-    SuiteSparseQR<double>(ordering, tol, /*econ=*/0, matrix.get(), &r, &order, common);
-    if (r == nullptr) {
-        if (common->status == CHOLMOD_OUT_OF_MEMORY) throw std::bad_alloc();
+                                      bool keep_order, const InterruptPoll& interrupted) {
+    const auto job = std::make_shared<SparseQr>(a, tol, keep_order);
+    const bool worth_a_thread = a.nonZeros() >= kThreadedNonZeros;
+    run_abandonable([job]() noexcept { job->run(); }, worth_a_thread ? interrupted : InterruptPoll{});
+    if (job->r == nullptr) {
+        if (job->workspace.common.status == CHOLMOD_OUT_OF_MEMORY) throw std::bad_alloc();
         throw std::runtime_error("sparse QR factorisation failed");
     }
-    const CholmodSparse r_owner(r, SparseDeleter{common});
     ColumnFactorisation f;
-    read_factor(*r, order, a.cols(), f);
-    if (order != nullptr) {
-        cholmod_l_free(static_cast<std::size_t>(a.cols()), sizeof(SuiteSparse_long), order, common);
-    }
+    read_factor(*job->r, job->order, a.cols(), f);
     return f;
 }
 
