@@ -137,11 +137,11 @@ ConstraintStatus status_of(const ConstraintAnalysis& a) {
 ConstraintAnalysis rank_analysis(const System& system, double tol,
                                  const InterruptPoll& interrupted) {
     throw_if_interrupted(interrupted);
-    const EquationJacobian jacobian = equation_jacobian(system);
-    throw_if_interrupted(interrupted);
+    const EquationJacobian jacobian = equation_jacobian(system, interrupted);
     ConstraintAnalysis out;
     out.free_variables = static_cast<std::uint64_t>(jacobian.matrix.cols());
     const Eigen::SparseMatrix<double> rows_as_columns = jacobian.matrix.transpose();
+    throw_if_interrupted(interrupted);
     const ColumnFactorisation rows = factorise_columns(rows_as_columns, tol, true, interrupted);
     out.rank = static_cast<std::uint64_t>(rows.rank);
     out.dof = static_cast<std::int64_t>(out.free_variables) - static_cast<std::int64_t>(out.rank);

@@ -49,7 +49,7 @@ ColumnMap free_parameter_columns(const System& s, std::vector<Parameter>& column
 
 }  // namespace
 
-EquationJacobian equation_jacobian(const System& system) {
+EquationJacobian equation_jacobian(const System& system, const InterruptPoll& interrupted) {
     EquationJacobian out;
     const ColumnMap map = free_parameter_columns(system, out.columns);
 
@@ -60,6 +60,7 @@ EquationJacobian equation_jacobian(const System& system) {
     Eigen::Index row = 0;
     out.first_row.reserve(system.constraints.size() + 1);
     for (std::size_t k = 0; k < system.constraints.size(); ++k) {
+        if (k % kStepsPerPoll == 0) throw_if_interrupted(interrupted);
         const Constraint& constraint = system.constraints[k];
         out.first_row.push_back(row);
         const unsigned equations = analysis_partials(system, constraint, partials);
@@ -74,9 +75,11 @@ EquationJacobian equation_jacobian(const System& system) {
         row += equations;
     }
     out.first_row.push_back(row);
+    throw_if_interrupted(interrupted);
 
     out.matrix.resize(row, static_cast<Eigen::Index>(out.columns.size()));
     out.matrix.setFromTriplets(triplets.begin(), triplets.end());  // sums repeated parameters
+    throw_if_interrupted(interrupted);
     for (Eigen::Index j = 0; j < out.matrix.outerSize(); ++j) {
         for (Eigen::SparseMatrix<double>::InnerIterator it(out.matrix, j); it; ++it) {
             row_norm[static_cast<std::size_t>(it.row())] += it.value() * it.value();

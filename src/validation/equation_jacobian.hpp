@@ -9,6 +9,7 @@
 
 #include <Eigen/SparseCore>
 
+#include "solver/interruption.hpp"
 #include "system/system.hpp"
 
 namespace ovralis {
@@ -29,7 +30,8 @@ struct EquationJacobian {
 // y of every point that is not fixed, then the radius of every free circle,
 // arc, and the radmin of every free ellipse and arc of ellipse. Derivatives
 // are those of analysis_partials: the solvers' own, except for the kinds whose
-// residual is flat where it holds. Indices must have been validated.
-EquationJacobian equation_jacobian(const System& system);
+// residual is flat where it holds. Indices must have been validated. Polls
+// `interrupted` every kStepsPerPoll constraints.
+EquationJacobian equation_jacobian(const System& system, const InterruptPoll& interrupted = {});
 
 }  // namespace ovralis

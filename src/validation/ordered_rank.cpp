@@ -27,17 +27,21 @@ struct SparseDeleter {
 };
 using CholmodSparse = std::unique_ptr<cholmod_sparse, SparseDeleter>;
 
-CholmodSparse to_cholmod(const Eigen::SparseMatrix<double>& a, cholmod_common* common) {
-    cholmod_sparse* out = cholmod_l_allocate_sparse(
-        static_cast<std::size_t>(a.rows()), static_cast<std::size_t>(a.cols()),
-        static_cast<std::size_t>(a.nonZeros()), /*sorted=*/1, /*packed=*/1, /*stype=*/0,
-        CHOLMOD_REAL, common);
+// The matrix in CHOLMOD's compressed columns, polling every kStepsPerPoll columns.
+CholmodSparse to_cholmod(const Eigen::SparseMatrix<double>& a, cholmod_common* common,
+                         const InterruptPoll& interrupted) {
+    CholmodSparse out(cholmod_l_allocate_sparse(
+                          static_cast<std::size_t>(a.rows()), static_cast<std::size_t>(a.cols()),
+                          static_cast<std::size_t>(a.nonZeros()), /*sorted=*/1, /*packed=*/1,
+                          /*stype=*/0, CHOLMOD_REAL, common),
+                      SparseDeleter{common});
     if (out == nullptr) throw std::bad_alloc();
     auto* start = static_cast<SuiteSparse_long*>(out->p);
     auto* row = static_cast<SuiteSparse_long*>(out->i);
     auto* value = static_cast<double*>(out->x);
     SuiteSparse_long k = 0;
     for (Eigen::Index j = 0; j < a.outerSize(); ++j) {
+        if (j % static_cast<Eigen::Index>(kStepsPerPoll) == 0) throw_if_interrupted(interrupted);
         start[j] = k;
         for (Eigen::SparseMatrix<double>::InnerIterator it(a, j); it; ++it, ++k) {
             row[k] = it.row();
@@ -45,13 +49,14 @@ CholmodSparse to_cholmod(const Eigen::SparseMatrix<double>& a, cholmod_common* c
         }
     }
     start[a.outerSize()] = k;
-    return CholmodSparse(out, SparseDeleter{common});
+    return out;
 }
 
 // Copies R and reads the staircase: an independent column puts its pivot on
 // the next row of R, a dead one has entries only on rows already taken.
+// Polls every kStepsPerPoll columns.
 void read_factor(const cholmod_sparse& r, const SuiteSparse_long* order, Eigen::Index columns,
-                 ColumnFactorisation& f) {
+                 const InterruptPoll& interrupted, ColumnFactorisation& f) {
     const auto* start = static_cast<const SuiteSparse_long*>(r.p);
     const auto* row = static_cast<const SuiteSparse_long*>(r.i);
     const auto* value = static_cast<const double*>(r.x);
@@ -61,6 +66,7 @@ void read_factor(const cholmod_sparse& r, const SuiteSparse_long* order, Eigen::
     f.r_start.assign(1, 0);
     Eigen::Index rows_taken = 0;
     for (Eigen::Index k = 0; k < columns; ++k) {
+        if (k % static_cast<Eigen::Index>(kStepsPerPoll) == 0) throw_if_interrupted(interrupted);
         const Eigen::Index column = order != nullptr ? order[k] : k;
         f.order[static_cast<std::size_t>(k)] = column;
         f.position_of[static_cast<std::size_t>(column)] = k;
@@ -91,8 +97,9 @@ struct SparseQr {
     double tol;
     int ordering;
 
-    SparseQr(const Eigen::SparseMatrix<double>& a, double tolerance, bool keep_order)
-        : matrix(to_cholmod(a, &workspace.common)),
+    SparseQr(const Eigen::SparseMatrix<double>& a, double tolerance, bool keep_order,
+             const InterruptPoll& interrupted)
+        : matrix(to_cholmod(a, &workspace.common, interrupted)),
           tol(tolerance),
           ordering(keep_order ? SPQR_ORDERING_FIXED : SPQR_ORDERING_DEFAULT) {}
     ~SparseQr() {
@@ -115,7 +122,7 @@ struct SparseQr {
 
 ColumnFactorisation factorise_columns(const Eigen::SparseMatrix<double>& a, double tol,
                                       bool keep_order, const InterruptPoll& interrupted) {
-    const auto job = std::make_shared<SparseQr>(a, tol, keep_order);
+    const auto job = std::make_shared<SparseQr>(a, tol, keep_order, interrupted);
     const bool worth_a_thread = a.nonZeros() >= kThreadedNonZeros;
     run_abandonable([job]() noexcept { job->run(); }, worth_a_thread ? interrupted : InterruptPoll{});
     if (job->r == nullptr) {
@@ -123,7 +130,7 @@ ColumnFactorisation factorise_columns(const Eigen::SparseMatrix<double>& a, doub
         throw std::runtime_error("sparse QR factorisation failed");
     }
     ColumnFactorisation f;
-    read_factor(*job->r, job->order, a.cols(), f);
+    read_factor(*job->r, job->order, a.cols(), interrupted, f);
     return f;
 }
 
