@@ -17,8 +17,9 @@
 namespace ovralis {
 namespace {
 
-// Below this many entries a factorisation takes about a millisecond, less than
-// starting a thread to make it interruptible would be worth.
+// Below this many entries (a sketch of a few thousand constraints) a
+// factorisation ends long before anyone could press Ctrl-C, and starting a
+// thread for it would only add to an interactive call's time.
 constexpr Eigen::Index kThreadedNonZeros = 20000;
 
 struct SparseDeleter {
