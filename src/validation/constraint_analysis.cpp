@@ -79,8 +79,7 @@ std::vector<bool> movable_parameters(const EquationJacobian& jacobian, double to
                                      const InterruptPoll& interrupted) {
     const Eigen::Index n = jacobian.matrix.cols();
     std::vector<bool> movable(static_cast<std::size_t>(n), false);
-    const ColumnFactorisation columns = factorise_columns(jacobian.matrix, tol, false);
-    throw_if_interrupted(interrupted);
+    const ColumnFactorisation columns = factorise_columns(jacobian.matrix, tol, false, interrupted);
     DependentCombinations combinations(columns);
     std::vector<Eigen::Index> dependent;
     for (Eigen::Index d = 0; d < n; ++d) {
@@ -152,13 +151,12 @@ ConstraintStatus status_of(const ConstraintAnalysis& a) {
 ConstraintAnalysis rank_analysis(const System& system, double tol,
                                  const InterruptPoll& interrupted) {
     throw_if_interrupted(interrupted);
-    const EquationJacobian jacobian = equation_jacobian(system);
-    throw_if_interrupted(interrupted);
+    const EquationJacobian jacobian = equation_jacobian(system, interrupted);
     ConstraintAnalysis out;
     out.free_variables = static_cast<std::uint64_t>(jacobian.matrix.cols());
     const Eigen::SparseMatrix<double> rows_as_columns = jacobian.matrix.transpose();
-    const ColumnFactorisation rows = factorise_columns(rows_as_columns, tol, true);
     throw_if_interrupted(interrupted);
+    const ColumnFactorisation rows = factorise_columns(rows_as_columns, tol, true, interrupted);
     out.rank = static_cast<std::uint64_t>(rows.rank);
     out.dof = static_cast<std::int64_t>(out.free_variables) - static_cast<std::int64_t>(out.rank);
     find_redundant(jacobian, rows, tol, interrupted, out);

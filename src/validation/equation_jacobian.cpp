@@ -105,7 +105,7 @@ void scale_rows(Eigen::SparseMatrix<double>& matrix) {
 
 }  // namespace
 
-EquationJacobian equation_jacobian(const System& system) {
+EquationJacobian equation_jacobian(const System& system, const InterruptPoll& interrupted) {
     EquationJacobian out;
     const ColumnMap map = free_parameter_columns(system, out.columns);
     RowWriter rows(map, system.constraints.size());
@@ -115,6 +115,7 @@ EquationJacobian equation_jacobian(const System& system) {
     Eigen::Index row = 0;
     out.first_row.reserve(item_count(system) + 1);
     for (std::size_t k = 0; k < system.constraints.size(); ++k) {
+        if (k % kStepsPerPoll == 0) throw_if_interrupted(interrupted);
         out.first_row.push_back(row);
         const unsigned equations = analysis_partials(system, system.constraints[k], partials);
         out.item_of_row.resize(static_cast<std::size_t>(row + equations), k);
@@ -134,10 +135,12 @@ EquationJacobian equation_jacobian(const System& system) {
         ++row;
     }
     out.first_row.push_back(row);
+    throw_if_interrupted(interrupted);
 
     out.matrix.resize(row, static_cast<Eigen::Index>(out.columns.size()));
     out.matrix.setFromTriplets(rows.triplets().begin(),
                                rows.triplets().end());  // sums repeated parameters
+    throw_if_interrupted(interrupted);
     scale_rows(out.matrix);
     return out;
 }

@@ -9,6 +9,7 @@
 
 #include <Eigen/SparseCore>
 
+#include "solver/interruption.hpp"
 #include "system/system.hpp"
 
 namespace ovralis {
@@ -33,7 +34,7 @@ struct EquationJacobian {
 // solvers' own, except for the kinds whose residual is flat where it holds;
 // a field bound to an expression that reads unknowns adds its chain through
 // the expression (analysis_field_derivative). Indices must have been
-// validated.
-EquationJacobian equation_jacobian(const System& system);
+// validated. Polls `interrupted` every kStepsPerPoll constraints.
+EquationJacobian equation_jacobian(const System& system, const InterruptPoll& interrupted = {});
 
 }  // namespace ovralis

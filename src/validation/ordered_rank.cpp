@@ -12,9 +12,15 @@
 #include <SuiteSparseQR.hpp>
 
 #include "jacobian/cholmod_workspace.hpp"
+#include "solver/abandonable_work.hpp"
 
 namespace ovralis {
 namespace {
+
+// Below this many entries (a sketch of a few thousand constraints) a
+// factorisation ends long before anyone could press Ctrl-C, and starting a
+// thread for it would only add to an interactive call's time.
+constexpr Eigen::Index kThreadedNonZeros = 20000;
 
 struct SparseDeleter {
     cholmod_common* common;
@@ -22,17 +28,21 @@ struct SparseDeleter {
 };
 using CholmodSparse = std::unique_ptr<cholmod_sparse, SparseDeleter>;
 
-CholmodSparse to_cholmod(const Eigen::SparseMatrix<double>& a, cholmod_common* common) {
-    cholmod_sparse* out = cholmod_l_allocate_sparse(
-        static_cast<std::size_t>(a.rows()), static_cast<std::size_t>(a.cols()),
-        static_cast<std::size_t>(a.nonZeros()), /*sorted=*/1, /*packed=*/1, /*stype=*/0,
-        CHOLMOD_REAL, common);
+// The matrix in CHOLMOD's compressed columns, polling every kStepsPerPoll columns.
+CholmodSparse to_cholmod(const Eigen::SparseMatrix<double>& a, cholmod_common* common,
+                         const InterruptPoll& interrupted) {
+    CholmodSparse out(cholmod_l_allocate_sparse(
+                          static_cast<std::size_t>(a.rows()), static_cast<std::size_t>(a.cols()),
+                          static_cast<std::size_t>(a.nonZeros()), /*sorted=*/1, /*packed=*/1,
+                          /*stype=*/0, CHOLMOD_REAL, common),
+                      SparseDeleter{common});
     if (out == nullptr) throw std::bad_alloc();
     auto* start = static_cast<SuiteSparse_long*>(out->p);
     auto* row = static_cast<SuiteSparse_long*>(out->i);
     auto* value = static_cast<double*>(out->x);
     SuiteSparse_long k = 0;
     for (Eigen::Index j = 0; j < a.outerSize(); ++j) {
+        if (j % static_cast<Eigen::Index>(kStepsPerPoll) == 0) throw_if_interrupted(interrupted);
         start[j] = k;
         for (Eigen::SparseMatrix<double>::InnerIterator it(a, j); it; ++it, ++k) {
             row[k] = it.row();
@@ -40,13 +50,14 @@ CholmodSparse to_cholmod(const Eigen::SparseMatrix<double>& a, cholmod_common* c
         }
     }
     start[a.outerSize()] = k;
-    return CholmodSparse(out, SparseDeleter{common});
+    return out;
 }
 
 // Copies R and reads the staircase: an independent column puts its pivot on
 // the next row of R, a dead one has entries only on rows already taken.
+// Polls every kStepsPerPoll columns.
 void read_factor(const cholmod_sparse& r, const SuiteSparse_long* order, Eigen::Index columns,
-                 ColumnFactorisation& f) {
+                 const InterruptPoll& interrupted, ColumnFactorisation& f) {
     const auto* start = static_cast<const SuiteSparse_long*>(r.p);
     const auto* row = static_cast<const SuiteSparse_long*>(r.i);
     const auto* value = static_cast<const double*>(r.x);
@@ -56,6 +67,7 @@ void read_factor(const cholmod_sparse& r, const SuiteSparse_long* order, Eigen::
     f.r_start.assign(1, 0);
     Eigen::Index rows_taken = 0;
     for (Eigen::Index k = 0; k < columns; ++k) {
+        if (k % static_cast<Eigen::Index>(kStepsPerPoll) == 0) throw_if_interrupted(interrupted);
         const Eigen::Index column = order != nullptr ? order[k] : k;
         f.order[static_cast<std::size_t>(k)] = column;
         f.position_of[static_cast<std::size_t>(column)] = k;
@@ -75,27 +87,51 @@ void read_factor(const cholmod_sparse& r, const SuiteSparse_long* order, Eigen::
     f.rank = rows_taken;
 }
 
+// One factorisation with everything it touches: its own CHOLMOD workspace, its
+// own copy of the matrix, and the factor it makes. Whoever lets go of it last
+// frees it, so an interrupted caller can leave it to finish on its thread.
+struct SparseQr {
+    CholmodWorkspace<long> workspace;  // first in, last out: the others free through it
+    CholmodSparse matrix;
+    CholmodSparse r{nullptr, SparseDeleter{&workspace.common}};
+    SuiteSparse_long* order = nullptr;  // E: position -> column, unless kept as given
+    double tol;
+    int ordering;
+
+    SparseQr(const Eigen::SparseMatrix<double>& a, double tolerance, bool keep_order,
+             const InterruptPoll& interrupted)
+        : matrix(to_cholmod(a, &workspace.common, interrupted)),
+          tol(tolerance),
+          ordering(keep_order ? SPQR_ORDERING_FIXED : SPQR_ORDERING_DEFAULT) {}
+    ~SparseQr() {
+        cholmod_l_free(matrix->ncol, sizeof(SuiteSparse_long), order, &workspace.common);
+    }
+    SparseQr(const SparseQr&) = delete;
+    SparseQr& operator=(const SparseQr&) = delete;
+
+    // Failures (out of memory among them) leave `r` empty, with the reason in
+    // the workspace's status.
+    void run() noexcept {
+        cholmod_sparse* factor = nullptr;
+        SuiteSparseQR<double>(ordering, tol, /*econ=*/0, matrix.get(), &factor, &order,
+                              &workspace.common);
+        r.reset(factor);
+    }
+};
+
 }  // namespace
 
 ColumnFactorisation factorise_columns(const Eigen::SparseMatrix<double>& a, double tol,
-                                      bool keep_order) {
-    CholmodWorkspace<long> workspace;
-    cholmod_common* common = &workspace.common;
-    CholmodSparse matrix = to_cholmod(a, common);
-    cholmod_sparse* r = nullptr;
-    SuiteSparse_long* order = nullptr;
-    const int ordering = keep_order ? SPQR_ORDERING_FIXED : SPQR_ORDERING_DEFAULT;
-    SuiteSparseQR<double>(ordering, tol, /*econ=*/0, matrix.get(), &r, &order, common);
-    if (r == nullptr) {
-        if (common->status == CHOLMOD_OUT_OF_MEMORY) throw std::bad_alloc();
+                                      bool keep_order, const InterruptPoll& interrupted) {
+    const auto job = std::make_shared<SparseQr>(a, tol, keep_order, interrupted);
+    const bool worth_a_thread = a.nonZeros() >= kThreadedNonZeros;
+    run_abandonable([job]() noexcept { job->run(); }, worth_a_thread ? interrupted : InterruptPoll{});
+    if (job->r == nullptr) {
+        if (job->workspace.common.status == CHOLMOD_OUT_OF_MEMORY) throw std::bad_alloc();
         throw std::runtime_error("sparse QR factorisation failed");
     }
-    const CholmodSparse r_owner(r, SparseDeleter{common});
     ColumnFactorisation f;
-    read_factor(*r, order, a.cols(), f);
-    if (order != nullptr) {
-        cholmod_l_free(static_cast<std::size_t>(a.cols()), sizeof(SuiteSparse_long), order, common);
-    }
+    read_factor(*job->r, job->order, a.cols(), interrupted, f);
     return f;
 }
 

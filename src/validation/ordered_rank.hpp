@@ -8,6 +8,8 @@
 
 #include <Eigen/SparseCore>
 
+#include "solver/interruption.hpp"
+
 namespace ovralis {
 
 // A column's coefficient in a combination of independent columns.
@@ -35,8 +37,12 @@ struct ColumnFactorisation {
 // Keeps the columns in their given order when `keep_order` is set (so a column
 // is dependent exactly when it lies within `tol` of the span of the columns
 // before it); otherwise lets SPQR choose a fill-reducing order.
+// SPQR never polls, so with `interrupted` given a large factorisation runs on a
+// worker thread of its own (solver/abandonable_work.hpp) and an interrupt
+// throws SolveInterrupted at once, leaving the worker to finish and free its
+// own copy of the matrix.
 ColumnFactorisation factorise_columns(const Eigen::SparseMatrix<double>& a, double tol,
-                                      bool keep_order);
+                                      bool keep_order, const InterruptPoll& interrupted = {});
 
 // Expresses dependent columns through the independent ones: for a dependent
 // column d, the coefficients x with A(:, d) = sum x_k A(:, k) over independent

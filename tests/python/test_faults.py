@@ -225,6 +225,26 @@ def test_ctrl_c_stops_the_constraint_analysis(large_document):
     assert s.to_json() == before
 
 
+def test_ctrl_c_during_the_sparse_factorisation_of_a_solved_sketch(large_document):
+    # Every distance holds, so the analysis goes straight to its rank
+    # factorisations of 300,000 equations; a signal then lands inside one.
+    s = ovralis.System.from_json(large_document)
+    x = 0.0
+    for i in range(s.num_points()):
+        s.set_point(i, x, 0.0)
+        x += 1.0 + (i % 3)
+    before = s.to_json()
+    for seconds in (0.05, 0.2):
+        interrupted_after(seconds, s.analyze_constraints)
+        assert s.to_json() == before
+    # The abandoned factorisations finish on their own threads; the store and
+    # the next analysis are as if nothing had happened.
+    analysis = s.analyze_constraints()
+    free = s.num_points() - 1  # the strip bends: each point but the first moves along a circle
+    assert (analysis.status, analysis.rank, analysis.dof) == ("under_constrained", s.num_constraints(), free)
+    assert len(analysis.free_points) == free and not analysis.redundant
+
+
 # ---- 6. Ctrl-C during a batch stops the running solves too ----
 
 
