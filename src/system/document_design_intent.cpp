@@ -1,8 +1,13 @@
 #include "system/document_design_intent.hpp"
 
 #include <cmath>
+#include <cstdint>
+#include <optional>
+#include <variant>
 
 #include <rapidjson/document.h>
+#include <rapidjson/memorystream.h>
+#include <rapidjson/reader.h>
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
 
@@ -40,6 +45,43 @@ void write_member(std::string& out, std::string_view name, const Items& items, W
     out += "\":";
     out.append(buffer.GetString(), buffer.GetSize());
 }
+
+// Builds a document with every number read by the document reader's own
+// conversion, correctly rounded (RapidJSON's full-precision conversion
+// misbehaves on some texts, such as a zero with a large negative exponent).
+// A number too large for a double becomes null, which the readers below
+// refuse as not a number.
+struct ExactNumbers {
+    rapidjson::Document& document;
+
+    bool Null() { return document.Null(); }
+    bool Bool(bool value) { return document.Bool(value); }
+    bool Int(int value) { return document.Int(value); }
+    bool Uint(unsigned value) { return document.Uint(value); }
+    bool Int64(std::int64_t value) { return document.Int64(value); }
+    bool Uint64(std::uint64_t value) { return document.Uint64(value); }
+    bool Double(double value) { return document.Double(value); }
+    bool RawNumber(const char* text, rapidjson::SizeType length, bool) {
+        const std::optional<JsonNumber> number = read_json_number({text, length});
+        if (!number) return document.Null();
+        return std::visit([this](auto value) { return number_value(value); }, *number);
+    }
+    bool String(const char* text, rapidjson::SizeType length, bool copy) {
+        return document.String(text, length, copy);
+    }
+    bool StartObject() { return document.StartObject(); }
+    bool Key(const char* text, rapidjson::SizeType length, bool copy) {
+        return document.Key(text, length, copy);
+    }
+    bool EndObject(rapidjson::SizeType members) { return document.EndObject(members); }
+    bool StartArray() { return document.StartArray(); }
+    bool EndArray(rapidjson::SizeType elements) { return document.EndArray(elements); }
+
+private:
+    bool number_value(std::uint64_t value) { return document.Uint64(value); }
+    bool number_value(std::int64_t value) { return document.Int64(value); }
+    bool number_value(double value) { return document.Double(value); }
+};
 
 [[noreturn]] void refuse(std::string_view member, rapidjson::SizeType item, const std::string& why) {
     throw DocumentError(std::string(member) + "[" + std::to_string(item) + "]: " + why);
@@ -168,9 +210,15 @@ void read_design_intent(std::string_view text, System& system) {
     };
     if (!names(kVariables) && !names(kBindings) && !names(kEquations)) return;
     rapidjson::Document document;
-    document.Parse<rapidjson::kParseFullPrecisionFlag | rapidjson::kParseIterativeFlag>(
-        text.data(), text.size());
-    if (document.HasParseError() || !document.IsObject()) return;  // the first reading judged it
+    auto parse = [&](rapidjson::Document& built) {
+        ExactNumbers handler{built};
+        rapidjson::Reader reader;
+        rapidjson::MemoryStream stream(text.data(), text.size());
+        constexpr unsigned kFlags = rapidjson::kParseIterativeFlag | rapidjson::kParseNumbersAsStringsFlag;
+        return !reader.Parse<kFlags>(stream, handler).IsError();
+    };
+    document.Populate(parse);
+    if (!document.IsObject()) return;  // the first reading judged it
     if (const rapidjson::Value* list = array_member(document, kVariables)) {
         read_variables(*list, system);
     }

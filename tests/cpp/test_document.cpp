@@ -296,6 +296,31 @@ TEST(DocumentReader, ReadsEveryNumberSpellingToTheNearestDouble) {
     }
 }
 
+// A design variable's value, and a document that carries design intent
+// beside numbers such as a zero with a large negative exponent, read as
+// exactly as a point's coordinate.
+TEST(DocumentReader, ReadsDesignVariablesToTheNearestDouble) {
+    const auto variable_document = [](const std::string& value) {
+        std::string text = point_document("0e-101");
+        text.pop_back();
+        return text + R"(,"variables":[{"name":"w","value":)" + value + R"(,"fixed":true}]})";
+    };
+    const Layout readings[] = {
+        {5.0, "5"},         {0.0, "0e-101"}, {-0.0, "-0"},      {0.0, "1e-400"},
+        {5e-324, "4e-324"}, {1e300, "1E+300"}, {-9223372036854775809.0, "-9223372036854775809"},
+        {0.1, "0.1000000000000000055511151231257827"},
+    };
+    for (const Layout& reading : readings) {
+        const System system = from_json(variable_document(reading.text));
+        ASSERT_EQ(system.design_variables.size(), 1u) << reading.text;
+        const double read = system.design_variables[0].value;
+        EXPECT_EQ(read, reading.value) << reading.text;
+        EXPECT_EQ(std::signbit(read), std::signbit(reading.value)) << reading.text;
+    }
+    EXPECT_THROW(from_json(variable_document("1e400")), DocumentError);
+    EXPECT_THROW(from_json(variable_document("\"5\"")), DocumentError);
+}
+
 TEST(DocumentReader, AcceptsNestingUpTo128LevelsInSkippedValues) {
     // The top-level object is the first level.
     const std::string deep = std::string(127, '[') + std::string(127, ']');
