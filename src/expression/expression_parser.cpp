@@ -82,8 +82,25 @@ private:
             ++cursor_;
             token_ = {TokenKind::Symbol, text_.substr(start, 1), start};
         } else {
-            fail_at(start, std::string("unexpected character ").append(quoted({&c, 1})));
+            fail_at(start, std::string("unexpected character ").append(quoted(character_at(start))));
         }
+    }
+
+    // The whole UTF-8 sequence that starts at `position`, so that a message
+    // quoting it stays valid text.
+    std::string_view character_at(std::size_t position) const {
+        const auto lead = static_cast<unsigned char>(text_[position]);
+        const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+        return text_.substr(position, length);
+    }
+
+    // UTF-8 continuation bytes (10xxxxxx) do not start a character.
+    std::size_t characters_before(std::size_t position) const {
+        std::size_t count = 0;
+        for (std::size_t i = 0; i < position && i < text_.size(); ++i) {
+            if ((static_cast<unsigned char>(text_[i]) & 0xC0) != 0x80) ++count;
+        }
+        return count;
     }
 
     void skip_digits() {
@@ -132,10 +149,13 @@ private:
         fail_at(token_.position, what);
     }
 
+    // Positions count characters, not bytes, so the caret stands under the
+    // character in any text.
     [[noreturn]] void fail_at(std::size_t position, const std::string& what) const {
+        const std::size_t column = characters_before(position);
         std::string message(what);
-        message.append(" at position ").append(std::to_string(position + 1)).append("\n  ");
-        message.append(text_).append("\n  ").append(position, ' ').push_back('^');
+        message.append(" at position ").append(std::to_string(column + 1)).append("\n  ");
+        message.append(text_).append("\n  ").append(column, ' ').push_back('^');
         throw InvalidArgument(message);
     }
 

@@ -167,6 +167,9 @@ def test_free_variables_and_equations_count_in_the_degrees_of_freedom():
     [
         ("2 * (w + 3", "expected ')', found end of text at position 11"),
         ("2 $ 3", "unexpected character '$' at position 3"),
+        ("w·2 + ؄", "unexpected character '·' at position 2"),
+        ("π + ؄", "unexpected character 'π' at position 1"),
+        ("2·π", "unexpected character '·' at position 2"),
         ("w +", "expected a number, a name or '(', found end of text at position 4"),
         ("foo + 1", "unknown variable 'foo' at position 1"),
         ("sqrt(1, 2)", "sqrt takes 1 argument at position 7"),
