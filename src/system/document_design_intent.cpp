@@ -12,6 +12,7 @@
 #include <rapidjson/writer.h>
 
 #include "system/design_intent_edits.hpp"
+#include "system/document_messages.hpp"
 #include "system/errors.hpp"
 #include "system/number_text.hpp"
 
@@ -67,17 +68,26 @@ struct ExactNumbers {
         return std::visit([this](auto value) { return number_value(value); }, *number);
     }
     bool String(const char* text, rapidjson::SizeType length, bool copy) {
-        return document.String(text, length, copy);
+        return text_is_utf8({text, length}) && document.String(text, length, copy);
     }
     bool StartObject() { return document.StartObject(); }
     bool Key(const char* text, rapidjson::SizeType length, bool copy) {
-        return document.Key(text, length, copy);
+        return text_is_utf8({text, length}) && document.Key(text, length, copy);
     }
     bool EndObject(rapidjson::SizeType members) { return document.EndObject(members); }
     bool StartArray() { return document.StartArray(); }
     bool EndArray(rapidjson::SizeType elements) { return document.EndArray(elements); }
 
+    // Set when a string decoded to bytes that are not UTF-8 (a lone
+    // surrogate escape such as \udc00), which ends the reading.
+    bool not_utf8 = false;
+
 private:
+    bool text_is_utf8(std::string_view text) {
+        not_utf8 = !reading::is_utf8(text);
+        return !not_utf8;
+    }
+
     bool number_value(std::uint64_t value) { return document.Uint64(value); }
     bool number_value(std::int64_t value) { return document.Int64(value); }
     bool number_value(double value) { return document.Double(value); }
@@ -210,14 +220,17 @@ void read_design_intent(std::string_view text, System& system) {
     };
     if (!names(kVariables) && !names(kBindings) && !names(kEquations)) return;
     rapidjson::Document document;
-    auto parse = [&](rapidjson::Document& built) {
-        ExactNumbers handler{built};
+    ExactNumbers handler{document};
+    auto parse = [&](rapidjson::Document&) {
         rapidjson::Reader reader;
         rapidjson::MemoryStream stream(text.data(), text.size());
         constexpr unsigned kFlags = rapidjson::kParseIterativeFlag | rapidjson::kParseNumbersAsStringsFlag;
         return !reader.Parse<kFlags>(stream, handler).IsError();
     };
     document.Populate(parse);
+    if (handler.not_utf8) {
+        throw DocumentError("design intent: a string holds an unpaired surrogate escape");
+    }
     if (!document.IsObject()) return;  // the first reading judged it
     if (const rapidjson::Value* list = array_member(document, kVariables)) {
         read_variables(*list, system);

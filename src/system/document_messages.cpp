@@ -34,6 +34,31 @@ std::string struct_description(std::string_view name, std::size_t fields) {
     return std::string(name) + " with " + std::to_string(fields) + " elements";
 }
 
+namespace {
+
+// The length of the UTF-8 sequence that starts at text[i], or 0 when the
+// bytes there are not one (a stray continuation byte, a truncated or overlong
+// sequence, a surrogate, a code point beyond U+10FFFF).
+std::size_t utf8_sequence_at(std::string_view text, std::size_t i) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    if (byte < 0x80) return 1;
+    // Lead byte -> sequence length and the smallest code point it may encode.
+    const std::size_t length = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC0 ? 2 : 0;
+    std::uint32_t code = byte & (0x7F >> length);
+    bool valid = length != 0 && i + length <= text.size();
+    for (std::size_t k = 1; valid && k < length; ++k) {
+        const auto next = static_cast<unsigned char>(text[i + k]);
+        valid = (next & 0xC0) == 0x80;
+        code = (code << 6) | (next & 0x3F);
+    }
+    static constexpr std::uint32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+    valid = valid && code >= kSmallest[length] && code <= 0x10FFFF &&
+            !(code >= 0xD800 && code <= 0xDFFF);
+    return valid ? length : 0;
+}
+
+}  // namespace
+
 // A lone \udc00 escape decodes to bytes that are not UTF-8, so the check is
 // needed even for text the parser has validated.
 std::string printable(std::string_view text) {
@@ -49,24 +74,8 @@ std::string printable(std::string_view text) {
             ++i;
             continue;
         }
-        if (byte < 0x80) {
-            out += static_cast<char>(byte);
-            ++i;
-            continue;
-        }
-        // Lead byte -> sequence length and the smallest code point it may encode.
-        const std::size_t length = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC0 ? 2 : 0;
-        std::uint32_t code = byte & (0x7F >> length);
-        bool valid = length != 0 && i + length <= text.size();
-        for (std::size_t k = 1; valid && k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            valid = (next & 0xC0) == 0x80;
-            code = (code << 6) | (next & 0x3F);
-        }
-        static constexpr std::uint32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
-        valid = valid && code >= kSmallest[length] && code <= 0x10FFFF &&
-                !(code >= 0xD800 && code <= 0xDFFF);
-        if (valid) {
+        const std::size_t length = utf8_sequence_at(text, i);
+        if (length != 0) {
             out.append(text.substr(i, length));
             i += length;
         } else {
@@ -75,6 +84,15 @@ std::string printable(std::string_view text) {
         }
     }
     return out;
+}
+
+bool is_utf8(std::string_view text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t length = utf8_sequence_at(text, i);
+        if (length == 0) return false;
+        i += length;
+    }
+    return true;
 }
 
 std::string type_message(const std::string& found, const Expected& expected) {

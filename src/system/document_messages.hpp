@@ -19,6 +19,10 @@ std::string struct_description(std::string_view name, std::size_t fields);
 // byte sequences that are not UTF-8 replaced by U+FFFD.
 std::string printable(std::string_view text);
 
+// Whether `text` is UTF-8 throughout; a lone \udc00 escape decodes to bytes
+// that are not.
+bool is_utf8(std::string_view text);
+
 // "invalid type: {found}, expected {what the place expects}".
 std::string type_message(const std::string& found, const Expected& expected);
 // The found side of a type message for a scalar: "integer `7`", "null", ...

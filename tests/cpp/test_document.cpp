@@ -321,6 +321,19 @@ TEST(DocumentReader, ReadsDesignVariablesToTheNearestDouble) {
     EXPECT_THROW(from_json(variable_document("\"5\"")), DocumentError);
 }
 
+// A lone surrogate escape decodes to bytes that are not UTF-8: refused
+// wherever it stands in the design intent, so no text of it reaches a message.
+TEST(DocumentReader, RefusesDesignIntentTextThatIsNotUtf8) {
+    std::string base = point_document("0.0");
+    base.pop_back();
+    for (const char* tail : {R"(,"equations":["w\udfee = 1"]})",
+                             R"(,"variables":[{"name":"w\udc80","value":1,"fixed":true}]})",
+                             R"(,"variables":[{"\udc80":"w","value":1,"fixed":true}]})"}) {
+        EXPECT_THROW(from_json(base + tail), DocumentError) << tail;
+    }
+    EXPECT_EQ(from_json(base + R"(,"equations":["1 = 1"]})").equations.size(), 1u);
+}
+
 TEST(DocumentReader, AcceptsNestingUpTo128LevelsInSkippedValues) {
     // The top-level object is the first level.
     const std::string deep = std::string(127, '[') + std::string(127, ']');
