@@ -95,15 +95,22 @@ class Page:
         assert self.errors == []
 
 
+# `ovralis serve` as a machine without the websockets package runs it.
+WITHOUT_WEBSOCKETS = ("import sys; sys.modules['websockets'] = None; from ovralis._cli import main; "
+                      "sys.exit(main(sys.argv[1:]))")
+
+
 @pytest.fixture
 def served(tmp_path):
-    """Starts `ovralis serve` on a document; yields (path, start) where start(system) serves it."""
+    """Starts `ovralis serve` on a document; yields (path, start) where start(system) serves it
+    (start(system, websockets=False) as if the websockets package were not installed)."""
     servers = []
 
-    def start(system):
+    def start(system, websockets=True):
         path = tmp_path / "sketch.json"
         path.write_text(system.to_json())
-        process = subprocess.Popen([sys.executable, "-m", "ovralis", "serve", str(path), "--port", "0"],
+        command = ["-m", "ovralis"] if websockets else ["-c", WITHOUT_WEBSOCKETS]
+        process = subprocess.Popen([sys.executable, *command, "serve", str(path), "--port", "0"],
                                    stdout=subprocess.PIPE, text=True, env=dict(os.environ, PYTHONUNBUFFERED="1"))
         servers.append(process)
         line = process.stdout.readline()
@@ -122,8 +129,8 @@ def served(tmp_path):
 def page_on(browser, served):
     pages = []
 
-    def open_page(system):
-        path, url = served(system)
+    def open_page(system, websockets=True):
+        path, url = served(system, websockets)
         page = Page(browser, url)
         page.settle()
         pages.append(page)
@@ -141,10 +148,16 @@ def saved(page, path):
     return ovralis.System.from_json(path.read_text())
 
 
-def test_dragging_a_point_moves_it_along_its_constraints(page_on):
-    path, page = page_on(linkage())
+POSTS_TO_API = "() => performance.getEntriesByType('resource').filter((e) => e.name.endsWith('/api')).length"
+
+
+# Requests travel over a WebSocket where the server offers one, else as posts to /api.
+@pytest.mark.parametrize("websockets", [True, False], ids=["over a websocket", "as posts"])
+def test_dragging_a_point_moves_it_along_its_constraints(page_on, websockets):
+    path, page = page_on(linkage(), websockets)
     side = side_of_elbow(linkage())
     target = page.drag(linkage().get_point(TIP), (0.5, 1.5))
+    assert (page.page.evaluate(POSTS_TO_API) == 0) == websockets
     tip = (target["x"], target["y"])
     moved = saved(page, path)
     assert moved.get_point(TIP) == pytest.approx(tip, abs=1e-9)
