@@ -57,7 +57,8 @@ TEST_P(RowSpaceStepTest, IsThePseudoInverseSolution) {
 
 INSTANTIATE_TEST_SUITE_P(Shapes, RowSpaceStepTest,
                          ::testing::Values(Shape{6, 10, 6}, Shape{10, 10, 8}, Shape{14, 9, 9},
-                                           Shape{30, 60, 25}));
+                                           Shape{30, 60, 25}, Shape{40, 24, 24}, Shape{20, 12, 8},
+                                           Shape{60, 30, 22}));
 
 // A rounding-level residual on an under-constrained Jacobian gives a
 // rounding-level step: nothing is divided by a vanishing pivot.
