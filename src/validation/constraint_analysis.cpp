@@ -196,27 +196,46 @@ struct Agreement {
     std::map<std::size_t, std::vector<std::size_t>> circuits;
 };
 
-// The constraints before k, less the `left_out` ones (ascending, k not among
-// them), whose rows combine into k's at `at`, where they hold: the circuit k
-// closes. Over the rows that are independent in order the combination is
-// unique and none of its members can be spared, so when k cannot hold with
-// them, this is a smallest set it conflicts with, and it holds every
-// constraint without which k would agree. Empty when k's rows are independent
-// of theirs there (an equation that meets its solution tangentially).
+// The constraints that k conflicts with at `at`, where every item but k and
+// the `left_out` ones (ascending, k not among them) holds: those whose rows
+// combine into k's, ranked in order with k's rows last. Over the rows that are
+// independent in order the combination is unique and none of its members can
+// be spared: this is the circuit k closes, a smallest set it conflicts with,
+// and it holds every constraint without which k would agree. Empty when k's
+// rows are independent of theirs there (an equation that meets its solution
+// tangentially).
 std::vector<std::size_t> circuit_closed_by(const System& at, std::size_t k,
                                            const std::vector<std::size_t>& left_out, double tol,
                                            const InterruptPoll& interrupted) {
-    std::vector<std::size_t> kept;  // the prefix's items -> their positions in `at`
-    for (std::size_t i = 0; i <= k; ++i) {
-        if (!std::binary_search(left_out.begin(), left_out.end(), i)) kept.push_back(i);
+    std::vector<std::size_t> dropped = left_out;
+    dropped.insert(std::lower_bound(dropped.begin(), dropped.end(), k), k);
+    System ranked_copy = with_items(at, item_count(at), dropped);
+    std::vector<std::size_t> order;  // the copy's items -> their positions in `at`
+    for (std::size_t i = 0; i < item_count(at); ++i) {
+        if (!std::binary_search(dropped.begin(), dropped.end(), i)) order.push_back(i);
     }
+    // k goes after the other constraints (an equation after every item), its
+    // bound fields with it.
+    std::size_t last = ranked_copy.constraints.size();
+    if (is_equation_item(at, k)) {
+        ranked_copy.equations.push_back(at.equations[k - at.constraints.size()]);
+        last = item_count(ranked_copy) - 1;
+    } else {
+        ranked_copy.constraints.push_back(at.constraints[k]);
+        for (const Binding& b : at.bindings) {
+            if (b.constraint != k) continue;
+            ranked_copy.bindings.push_back(b);
+            ranked_copy.bindings.back().constraint = last;
+        }
+    }
+    order.insert(order.begin() + static_cast<std::ptrdiff_t>(last), k);
     EquationJacobian jacobian;
-    const ConstraintAnalysis ranked =
-        ranked_rows(with_items(at, k + 1, left_out), tol, interrupted, jacobian);
+    const ConstraintAnalysis ranked = ranked_rows(ranked_copy, tol, interrupted, jacobian);
     std::vector<std::size_t> circuit;
-    const auto group = ranked.groups.find(kept.size() - 1);
+    const auto group = ranked.groups.find(last);
     if (group == ranked.groups.end()) return circuit;
-    for (const std::size_t member : group->second) circuit.push_back(kept[member]);
+    for (const std::size_t member : group->second) circuit.push_back(order[member]);
+    std::sort(circuit.begin(), circuit.end());
     return circuit;
 }
 
@@ -236,7 +255,7 @@ Agreement disagreeing(System at, const std::vector<std::size_t>& suspects, doubl
             at = std::move(*agreeing);
             judge.emplace(at, tol);
         } else {
-            circuits[suspects[i]] = circuit_closed_by(at, suspects[i], conflicting, tol, interrupted);
+            circuits[suspects[i]] = circuit_closed_by(at, suspects[i], dropped, tol, interrupted);
             conflicting.push_back(suspects[i]);
             judged_without[suspects[i]] = std::move(dropped);
         }

@@ -26,7 +26,8 @@ struct Repair {
 // (has_dimension) is changed to the value it measures once the rest is solved
 // without it; any other is removed. A repair is kept only when the sketch with
 // it applied solves from the entities' current values; its movement is the
-// largest distance a point moves, or a radius changes, in that solve. The
+// root of the summed squares of the distances the points move, and of the
+// radii's changes, in that solve. The
 // store is not changed.
 std::vector<Repair> find_repairs(const System& system, std::size_t limit, std::uint64_t max_iter,
                                  double tol);
