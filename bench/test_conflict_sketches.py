@@ -47,6 +47,7 @@ def test_the_changed_dimension_is_named_and_the_conflict_is_small(cases):
         assert not t.solve().converged
         after = t.analyze_constraints()
         assert after.conflicting == a.conflicting and case.changed in named(after)
+        assert [after.groups[k] for k in after.conflicting] == [a.groups[k] for k in a.conflicting]
     # A rectangle's conflict takes most of its few constraints; in a grid of
     # cells it stays local.
     if family == "grid":
