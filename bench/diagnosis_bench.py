@@ -10,7 +10,8 @@ Per family it prints:
   (conflicting constraints and their groups);
 - circuit: the median share of a smallest set of constraints that conflicts
   and holds the changed one (a circuit: none of it can be spared), found in
-  the bench, so that "named" can be read against what any analysis must name;
+  the bench, so that "named" can be read against what any analysis must name
+  (over the cases whose conflict a rank shows);
 - changed named: the cases whose changed constraint is among them;
 - top-1, top-3, any: the cases whose changed constraint is the first repair,
   among the first three, among all of them (System.repairs(limit=100)), asked
@@ -34,6 +35,7 @@ what the repairs find while the drawing is still there.
 """
 
 import argparse
+import math
 import random
 import statistics
 import time
@@ -69,11 +71,15 @@ def circuit_share(case, orders=6):
     """The share of the smallest circuit through the changed constraint that
     dropping constraints one by one finds, in several orders, at the drawing
     the sketch had before the change: a constraint is dropped while the
-    changed one still follows from the rest."""
+    changed one still follows from the rest. None where it does not follow
+    even from all of them (the change asks for more than the geometry can
+    reach, as a chord longer than its circle's diameter)."""
     s = case.system.copy()
     s.set_constraint(case.changed, with_dimension(s.get_constraint(case.changed), 1 / case.factor))
     assert s.solve().converged
     others = [k for k in range(s.num_constraints()) if k != case.changed]
+    if not changed_depends_on(s, case.changed, others):
+        return None  # a conflict that no rank shows: no circuit to compare with
     smallest = len(others)
     rng = random.Random(case.changed)
     for order in range(orders):
@@ -110,6 +116,11 @@ def family_figures(family, count, jitter):
     return shares, circuits, found, ranks, drawing_ranks, analysis_times, repair_times
 
 
+def median_of_known(values):
+    known = [v for v in values if v is not None]
+    return statistics.median(known) if known else math.nan
+
+
 def share_within(ranks, best):
     return 100 * sum(r is not None and r <= best for r in ranks) / len(ranks)
 
@@ -117,7 +128,7 @@ def share_within(ranks, best):
 def family_row(family, figures):
     shares, circuits, found, ranks, drawing_ranks, analysis_times, repair_times = figures
     return (f"{family:>10} {len(shares):>6} {statistics.median(shares):>7.3f}"
-            f" {statistics.median(circuits):>8.3f} {100 * sum(found) / len(found):>8.0f} %"
+            f" {median_of_known(circuits):>8.3f} {100 * sum(found) / len(found):>8.0f} %"
             f" {statistics.median(analysis_times) * 1e3:>9.2f}"
             f" {share_within(ranks, 1):>6.0f} % {share_within(ranks, 3):>6.0f} %"
             f" {share_within(ranks, float('inf')):>6.0f} %"
@@ -141,7 +152,7 @@ def main():
         pooled_circuits += figures[1]
         print(family_row(family, figures), flush=True)
     print(f"{'pooled':>10} {len(pooled_shares):>6} {statistics.median(pooled_shares):>7.3f}"
-          f" {statistics.median(pooled_circuits):>8.3f}")
+          f" {median_of_known(pooled_circuits):>8.3f}")
 
 
 if __name__ == "__main__":
