@@ -12,6 +12,12 @@ by `jitter` of the part's size, as a rough drawing is.
     conflict_case(family, seed) -> Case(system, changed, factor)
 
 `system` does not solve; `changed` is the position of the changed constraint.
+
+The family "part" (not in FAMILIES, which the tests run) takes the realistic
+parts of rough_sketches.py (filleted plates with slots and bolt circles,
+chamfered rectangles, filleted polygons), adds one more distance between two
+of their points, as a user over-dimensions a part, and changes one of their
+dimensions; its starts are those parts' own rough drawings.
 """
 
 from __future__ import annotations
@@ -21,9 +27,13 @@ import random
 import re
 from dataclasses import dataclass
 
+import numpy as np
+
 import ovralis
+import rough_sketches
 
 FAMILIES = ("rectangle", "grid", "mixed", "profile")
+PARTS = ("filleted plate", "chamfered rectangle", "filleted polygon")
 
 # The real field that sizes each dimensioned kind.
 DIMENSION_FIELDS = ("d", "deg", "r", "len")
@@ -201,13 +211,32 @@ def dimensions(s: ovralis.System) -> list[int]:
             if any(f in s.get_constraint(k).fields() for f in DIMENSION_FIELDS)]
 
 
+def over_dimensioned_part(rng: random.Random, jitter: float) -> ovralis.System | None:
+    """A realistic part, roughly drawn, with a distance between two of its
+    points that its own dimensions already fix; None when they coincide."""
+    generator = np.random.default_rng(rng.randrange(2**32))
+    design = rough_sketches.FAMILIES[rng.choice(PARTS)](generator)
+    p, q = rng.sample(range(len(design.points)), 2)
+    length = math.dist(design.points[p], design.points[q])
+    if length < 1e-3:
+        return None
+    s = rough_sketches.jittered(design, generator, jitter).to_system()
+    s.add_distance_constraint(p, q, length)
+    return s
+
+
 def conflict_case(family: str, seed: int, jitter: float = 0.02) -> Case | None:
     """The sketch of `family` and `seed` with one dimension changed, or None when
     the changed dimension takes part in no redundancy (the sketch still solves)."""
     rng = random.Random(f"{family} {seed}")
-    d = Drawing(rng)
-    BUILDERS[family](d)
-    s = d.finish(jitter)
+    if family == "part":
+        s = over_dimensioned_part(rng, jitter)
+        if s is None or not s.copy().solve(max_iter=500).converged:
+            return None
+    else:
+        d = Drawing(rng)
+        BUILDERS[family](d)
+        s = d.finish(jitter)
     changed = rng.choice(dimensions(s))
     factor = 1.0 + rng.choice((-1, 1)) * rng.uniform(0.05, 0.2)
     s.set_constraint(changed, with_dimension(s.get_constraint(changed), factor))

@@ -7,9 +7,10 @@ import statistics
 import pytest
 
 import ovralis
-from conflict_sketches import DIMENSION_FIELDS, FAMILIES, conflict_cases, constructor_name, with_dimension
+from conflict_sketches import (DIMENSION_FIELDS, FAMILIES, conflict_case, conflict_cases, constructor_name,
+                               with_dimension)
 
-CASES_PER_FAMILY = 6
+CASES_PER_FAMILY = 10
 
 
 def named(analysis):
@@ -46,6 +47,7 @@ def test_the_changed_dimension_is_named_and_the_conflict_is_small(cases):
         assert not t.solve().converged
         after = t.analyze_constraints()
         assert after.conflicting == a.conflicting and case.changed in named(after)
+        assert [after.groups[k] for k in after.conflicting] == [a.groups[k] for k in a.conflicting]
     # A rectangle's conflict takes most of its few constraints; in a grid of
     # cells it stays local.
     if family == "grid":
@@ -95,3 +97,33 @@ def test_the_changed_dimension_is_among_the_repairs_and_each_repair_solves(cases
                 t.set_constraint(repair.constraint,
                                  getattr(ovralis, constructor_name(c.kind()))(*fields.values()))
             assert t.solve(max_iter=500).converged, (family, repair)
+
+
+def test_every_conflict_runs_through_the_changed_dimension(cases):
+    """The sketch without its changed dimension solves, so each conflicting
+    constraint's group, the circuit it closes, holds that dimension (or it is
+    the dimension itself), before and after the failed solve."""
+    family, found = cases
+    for case in found:
+        s = case.system.copy()
+        for solved_first in (False, True):
+            if solved_first:
+                s.solve()
+            a = s.analyze_constraints()
+            assert a.conflicting
+            for k in a.conflicting:
+                assert case.changed in set(a.groups[k]) | {k}, (family, solved_first, k, a.groups[k])
+
+
+# Sketches the analysis once got wrong: a grid whose changed width was closed,
+# in constraint order, by a vertical far from it, so that neither the width nor
+# any repair was named.
+@pytest.mark.parametrize("family, seed", [("grid", 35)])
+def test_known_hard_conflicts_name_and_repair_the_changed_dimension(family, seed):
+    case = conflict_case(family, seed)
+    s = case.system
+    for solved_first in (False, True):
+        if solved_first:
+            assert not s.solve().converged
+        assert case.changed in named(s.analyze_constraints())
+        assert case.changed in [r.constraint for r in s.repairs(limit=100)]

@@ -50,8 +50,9 @@ PyGetSetDef repair_attributes[] = {
     {"value", repair_value, nullptr,
      const_cast<char*>("The dimension's new value for a change; None for a removal."), nullptr},
     {"movement", get_real<Repair, &Repair::movement>, nullptr,
-     const_cast<char*>("The largest distance a point moves, or a radius changes, when the\n"
-                       "repair is applied and the sketch solved."),
+     const_cast<char*>("How far the drawing moves when the repair is applied and the sketch\n"
+                       "solved: the root of the summed squares of the distances the points\n"
+                       "move and of the radii's changes."),
      nullptr},
     {nullptr, nullptr, nullptr, nullptr, nullptr},
 };

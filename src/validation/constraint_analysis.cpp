@@ -148,10 +148,12 @@ ConstraintStatus status_of(const ConstraintAnalysis& a) {
 
 // The rank, the redundant constraints with their groups and the free
 // entities at the entities' current values; no constraint judged conflicting.
-ConstraintAnalysis rank_analysis(const System& system, double tol,
-                                 const InterruptPoll& interrupted) {
+// The rank and the redundant constraints with their groups at the entities'
+// current values; `jacobian` receives the rows ranked.
+ConstraintAnalysis ranked_rows(const System& system, double tol, const InterruptPoll& interrupted,
+                               EquationJacobian& jacobian) {
     throw_if_interrupted(interrupted);
-    const EquationJacobian jacobian = equation_jacobian(system, interrupted);
+    jacobian = equation_jacobian(system, interrupted);
     ConstraintAnalysis out;
     out.free_variables = static_cast<std::uint64_t>(jacobian.matrix.cols());
     const Eigen::SparseMatrix<double> rows_as_columns = jacobian.matrix.transpose();
@@ -160,16 +162,23 @@ ConstraintAnalysis rank_analysis(const System& system, double tol,
     out.rank = static_cast<std::uint64_t>(rows.rank);
     out.dof = static_cast<std::int64_t>(out.free_variables) - static_cast<std::int64_t>(out.rank);
     find_redundant(jacobian, rows, tol, interrupted, out);
+    return out;
+}
+
+ConstraintAnalysis rank_analysis(const System& system, double tol,
+                                 const InterruptPoll& interrupted) {
+    EquationJacobian jacobian;
+    ConstraintAnalysis out = ranked_rows(system, tol, interrupted, jacobian);
     throw_if_interrupted(interrupted);
     if (out.dof > 0) find_free_entities(system, jacobian, tol, interrupted, out);
     out.status = status_of(out);
     return out;
 }
 
-// The redundant constraints that disagree with the constraints before them,
-// and a point where all the others hold, starting from `at`, a solution of
-// every constraint that is not redundant.
-// In order, a redundant constraint that holds there agrees; one that does
+// The constraints among `suspects` (ascending) that disagree with the
+// constraints before them, and a point where all the others hold, starting
+// from `at`, a solution of every constraint that is not a suspect.
+// In order, a suspect that holds there agrees; one that does
 // not is tried: solved for with the constraints that agree so far, it agrees
 // when that solve converges (the point then moves to that solution). A
 // conflict is judged by whether the constraints can hold together, never by
@@ -183,28 +192,75 @@ struct Agreement {
     // For each conflicting constraint, the constraints left out (ascending)
     // when it was found not to hold with the rest.
     std::map<std::size_t, std::vector<std::size_t>> judged_without;
+    // For each conflicting constraint, the circuit it closes (circuit_closed_by).
+    std::map<std::size_t, std::vector<std::size_t>> circuits;
 };
 
-Agreement disagreeing(System at, const std::vector<std::size_t>& redundant, double tol,
+// The constraints that k conflicts with at `at`, where every item but k and
+// the `left_out` ones (ascending, k not among them) holds: those whose rows
+// combine into k's, ranked in order with k's rows last. Over the rows that are
+// independent in order the combination is unique and none of its members can
+// be spared: this is the circuit k closes, a smallest set it conflicts with,
+// and it holds every constraint without which k would agree. Empty when k's
+// rows are independent of theirs there (an equation that meets its solution
+// tangentially).
+std::vector<std::size_t> circuit_closed_by(const System& at, std::size_t k,
+                                           const std::vector<std::size_t>& left_out, double tol,
+                                           const InterruptPoll& interrupted) {
+    std::vector<std::size_t> dropped = left_out;
+    dropped.insert(std::lower_bound(dropped.begin(), dropped.end(), k), k);
+    System ranked_copy = with_items(at, item_count(at), dropped);
+    std::vector<std::size_t> order;  // the copy's items -> their positions in `at`
+    for (std::size_t i = 0; i < item_count(at); ++i) {
+        if (!std::binary_search(dropped.begin(), dropped.end(), i)) order.push_back(i);
+    }
+    // k goes after the other constraints (an equation after every item), its
+    // bound fields with it.
+    std::size_t last = ranked_copy.constraints.size();
+    if (is_equation_item(at, k)) {
+        ranked_copy.equations.push_back(at.equations[k - at.constraints.size()]);
+        last = item_count(ranked_copy) - 1;
+    } else {
+        ranked_copy.constraints.push_back(at.constraints[k]);
+        for (const Binding& b : at.bindings) {
+            if (b.constraint != k) continue;
+            ranked_copy.bindings.push_back(b);
+            ranked_copy.bindings.back().constraint = last;
+        }
+    }
+    order.insert(order.begin() + static_cast<std::ptrdiff_t>(last), k);
+    EquationJacobian jacobian;
+    const ConstraintAnalysis ranked = ranked_rows(ranked_copy, tol, interrupted, jacobian);
+    std::vector<std::size_t> circuit;
+    const auto group = ranked.groups.find(last);
+    if (group == ranked.groups.end()) return circuit;
+    for (const std::size_t member : group->second) circuit.push_back(order[member]);
+    std::sort(circuit.begin(), circuit.end());
+    return circuit;
+}
+
+Agreement disagreeing(System at, const std::vector<std::size_t>& suspects, double tol,
                       const InterruptPoll& interrupted) {
     std::vector<std::size_t> conflicting;
     std::map<std::size_t, std::vector<std::size_t>> judged_without;
+    std::map<std::size_t, std::vector<std::size_t>> circuits;
     std::optional<ConflictJudge> judge(std::in_place, at, tol);
-    for (std::size_t i = 0; i < redundant.size(); ++i) {
-        if (item_holds(*judge, at, redundant[i])) continue;
+    for (std::size_t i = 0; i < suspects.size(); ++i) {
+        if (item_holds(*judge, at, suspects[i])) continue;
         std::vector<std::size_t> dropped = conflicting;
-        dropped.insert(dropped.end(), redundant.begin() + static_cast<std::ptrdiff_t>(i) + 1,
-                       redundant.end());
+        dropped.insert(dropped.end(), suspects.begin() + static_cast<std::ptrdiff_t>(i) + 1,
+                       suspects.end());
         if (std::optional<System> agreeing = solved_without(at, dropped, tol, interrupted)) {
             judge.reset();  // it measured the point being replaced
             at = std::move(*agreeing);
             judge.emplace(at, tol);
         } else {
-            conflicting.push_back(redundant[i]);
-            judged_without[redundant[i]] = std::move(dropped);
+            circuits[suspects[i]] = circuit_closed_by(at, suspects[i], dropped, tol, interrupted);
+            conflicting.push_back(suspects[i]);
+            judged_without[suspects[i]] = std::move(dropped);
         }
     }
-    return {std::move(at), std::move(conflicting), std::move(judged_without)};
+    return {std::move(at), std::move(conflicting), std::move(judged_without), std::move(circuits)};
 }
 
 // Marks k conflicting with `group`, listing it redundant too.
@@ -227,30 +283,42 @@ double miss(const System& system, std::size_t item) {
     return largest;
 }
 
-// Whether constraint i clearly misses where the first `count` constraints
-// (less the `skipped` ones) end their least-squares compromise: the error
+// Which of the first `count` constraints (less the `skipped` ones) clearly
+// miss at `compromise`, where a failed solve of them ended: the error
 // of a conflict spreads over the constraints that take part in it, and one
 // that holds there, or misses by a rounding of the largest miss, takes no
-// part. All of them are suspects where that solve converges, or where k
-// alone misses (the compromise sits where k has no derivative, as a
+// part.
+std::vector<bool> clearly_missing(const System& compromise, std::size_t count, double tol,
+                                  const InterruptPoll& interrupted,
+                                  const std::vector<std::size_t>& skipped) {
+    std::vector<double> misses(count, 0.0);
+    double largest = 0.0;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (std::binary_search(skipped.begin(), skipped.end(), i)) continue;
+        misses[i] = miss(compromise, i);
+        largest = std::max(largest, misses[i]);
+    }
+    ConflictJudge judge(compromise, kTakesNoPart * tol, interrupted);
+    std::vector<bool> missing(count, false);
+    for (std::size_t i = 0; i < count; ++i) {
+        missing[i] = misses[i] > kSmallMiss * largest && !item_holds(judge, compromise, i);
+    }
+    return missing;
+}
+
+// Whether constraint i clearly misses where the first `count` constraints
+// (less the `skipped` ones) end their least-squares compromise
+// (clearly_missing). All of them are suspects where that solve converges, or
+// where k alone misses (the compromise sits where k has no derivative, as a
 // distance between points that coincide, and tells nothing).
 std::vector<bool> suspects(const System& system, std::size_t k, std::size_t count, double tol,
                            const InterruptPoll& interrupted,
                            const std::vector<std::size_t>& skipped) {
     const PrefixSolve compromise = solve_prefix(system, count, tol, interrupted, skipped);
-    std::vector<bool> suspect(count, true);
-    if (compromise.converged) return suspect;
-    std::vector<double> misses(count, 0.0);
-    double largest = 0.0;
-    for (std::size_t i = 0; i < count; ++i) {
-        if (std::binary_search(skipped.begin(), skipped.end(), i)) continue;
-        misses[i] = miss(compromise.end, i);
-        largest = std::max(largest, misses[i]);
-    }
-    ConflictJudge judge(compromise.end, kTakesNoPart * tol, interrupted);
+    if (compromise.converged) return std::vector<bool>(count, true);
+    std::vector<bool> suspect = clearly_missing(compromise.end, count, tol, interrupted, skipped);
     bool another = false;
     for (std::size_t i = 0; i < count; ++i) {
-        suspect[i] = misses[i] > kSmallMiss * largest && !item_holds(judge, compromise.end, i);
         another = another || (suspect[i] && i != k &&
                               !std::binary_search(skipped.begin(), skipped.end(), i));
     }
@@ -280,26 +348,19 @@ std::vector<std::size_t> fighting(const System& system, std::size_t k, std::size
 
 // Everything ranked where the constraints that agree hold: a dependency that
 // exists only where the constraints hold (three right angles make the fourth)
-// does not show in a rough drawing. A conflicting constraint that is not
-// dependent there (its equation meets its solution tangentially) keeps the
-// group it had at `start`, ranked as `here`; where it had none (a distance
-// between points that coincide), its group is found by solving from `start`.
+// does not show in a rough drawing. Each conflicting constraint's group is
+// the circuit it closes; where it closes none that a rank shows (its
+// equation meets its solution tangentially, or a distance between points
+// that coincide has no derivative), its group is found by solving from `start`.
 ConstraintAnalysis ranked_where_they_agree(const Agreement& agreement, const System& start,
-                                           const ConstraintAnalysis& here, double tol,
-                                           const InterruptPoll& interrupted) {
+                                           double tol, const InterruptPoll& interrupted) {
     ConstraintAnalysis out = rank_analysis(agreement.at, tol, interrupted);
     for (const std::size_t k : agreement.conflicting) {
-        const auto there = out.groups.find(k);
-        if (there != out.groups.end() && !there->second.empty()) {
-            out.conflicting.push_back(k);
-            continue;
-        }
-        const auto earlier = here.groups.find(k);
+        const std::vector<std::size_t>& circuit = agreement.circuits.at(k);
         add_conflict(k,
-                     earlier != here.groups.end() && !earlier->second.empty()
-                         ? earlier->second
-                         : fighting(start, k, item_count(start), tol, interrupted,
-                                    agreement.judged_without.at(k)),
+                     !circuit.empty() ? circuit
+                                      : fighting(start, k, item_count(start), tol, interrupted,
+                                                 agreement.judged_without.at(k)),
                      out);
     }
     return out;
@@ -362,23 +423,27 @@ ConstraintAnalysis analyze_items(const System& system, double tol, const Interru
         here.status = status_of(here);
         return here;
     }
-    // The redundant constraints found there are a first guess; a second pass
-    // takes those found where the constraints that agree hold.
-    std::vector<std::size_t> candidates = here.redundant;
-    for (int pass = 0;; ++pass) {
-        std::optional<System> consistent = solved_without(settled.end, candidates, tol, interrupted);
-        if (!consistent) {
-            find_conflicts_by_prefix(settled.end, tol, interrupted, here);
-            here.status = status_of(here);
-            return here;
-        }
-        ConstraintAnalysis there = ranked_where_they_agree(
-            disagreeing(std::move(*consistent), candidates, tol, interrupted), settled.end, here, tol,
-            interrupted);
-        there.status = status_of(there);
-        if (pass == 1 || there.redundant == candidates) return there;
-        candidates = there.redundant;
+    // The constraints that take part in the conflict miss at the compromise;
+    // the others, which hold there, agree with every constraint. So the
+    // sketch solves without the ones that miss, and those are judged in order
+    // where the others hold, as near the drawing as the solves take them.
+    std::vector<std::size_t> taking_part;
+    const std::vector<bool> missing =
+        clearly_missing(settled.end, item_count(system), tol, interrupted, {});
+    for (std::size_t i = 0; i < missing.size(); ++i) {
+        if (missing[i]) taking_part.push_back(i);
     }
+    std::optional<System> consistent = solved_without(settled.end, taking_part, tol, interrupted);
+    if (!consistent) {
+        find_conflicts_by_prefix(settled.end, tol, interrupted, here);
+        here.status = status_of(here);
+        return here;
+    }
+    ConstraintAnalysis there = ranked_where_they_agree(
+        disagreeing(std::move(*consistent), taking_part, tol, interrupted), settled.end, tol,
+        interrupted);
+    there.status = status_of(there);
+    return there;
 }
 
 // Moves the equation items out of the constraint lists into the equation

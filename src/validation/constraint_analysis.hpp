@@ -57,15 +57,17 @@ struct ConstraintAnalysis {
 // group can be dropped. Where it spells out an earlier redundant constraint's
 // own combination, that constraint stands in for it (DependencyShortcuts): the
 // group stays minimal and names the nearby constraints, not a whole chain.
-// A redundant constraint conflicts when it cannot hold together with the
-// constraints before it that do not conflict. Unless every constraint holds
-// already, the sketch is solved without the redundant ones (solved_without,
-// from the current values); then, in order, a redundant constraint agrees
-// when it holds there (its geometric error, in the solve's length scale, is
-// within geometric_tolerance(tol), the solver's own test of convergence) or
-// when the sketch solves with it added to those that agree so far. Where the
-// first solve fails, a redundant constraint conflicts when it does not hold
-// at the current values. An entity is free when one of its
+// A constraint conflicts when it cannot hold together with the constraints
+// that agree. Unless every constraint holds already, the whole sketch is
+// solved (from the current values); where that solve fails, the sketch is
+// solved again without the constraints that clearly miss at its compromise
+// (solved_without), which are those that take part in a conflict; then, in
+// order, one of them agrees when it holds there (its geometric error, in the
+// solve's length scale, is within geometric_tolerance(tol), the solver's own
+// test of convergence) or when the sketch solves with it added to those that
+// agree so far. A conflicting constraint's group is the circuit it closes
+// with the constraints that held where it was judged: those whose rows,
+// ranked before its own, combine into them. An entity is free when one of its
 // parameters (its points' coordinates included) moves along a null vector of
 // the Jacobian by more than `tol` times the vector's largest component.
 // Free design variables are unknowns like the entities' parameters (columns

@@ -17,24 +17,25 @@
 namespace ovralis {
 namespace {
 
-// The largest distance a point moves, or a radius changes, from `before` to
-// `after` (the same entities).
+// How far the drawing moves from `before` to `after` (the same entities): the
+// root of the summed squares of every point's distance and every radius's
+// change. Summed rather than the largest alone, so that a repair that moves
+// one feature ranks ahead of one that moves it and the rest of the drawing
+// too, although both move some point equally far.
 double movement_between(const System& before, const System& after) {
-    double largest = 0.0;
+    double total = 0.0;  // accumulated by hypot, which neither overflows nor underflows
+    const auto add = [&total](double moved) { total = std::hypot(total, moved); };
     for (std::size_t i = 0; i < before.points.size(); ++i) {
-        largest = std::max(largest,
-                           hypot_norm(position(after.points[i]) - position(before.points[i])));
+        add(hypot_norm(position(after.points[i]) - position(before.points[i])));
     }
     for (std::size_t i = 0; i < before.circles.size(); ++i) {
-        largest = std::max(largest, std::fabs(after.circles[i].radius - before.circles[i].radius));
+        add(after.circles[i].radius - before.circles[i].radius);
     }
-    for (std::size_t i = 0; i < before.arcs.size(); ++i) {
-        largest = std::max(largest, std::fabs(after.arcs[i].radius - before.arcs[i].radius));
-    }
+    for (std::size_t i = 0; i < before.arcs.size(); ++i) add(after.arcs[i].radius - before.arcs[i].radius);
     for (std::size_t i = 0; i < before.ellipses.size(); ++i) {
-        largest = std::max(largest, std::fabs(after.ellipses[i].radmin - before.ellipses[i].radmin));
+        add(after.ellipses[i].radmin - before.ellipses[i].radmin);
     }
-    return largest;
+    return total;
 }
 
 // The conflicting constraints and the constraints of every conflict's group, ascending.
@@ -104,8 +105,11 @@ std::vector<Repair> find_repairs(const System& system, std::size_t limit, std::u
             repairs.push_back(*repair);
         }
     }
+    // A change keeps every relation the user drew; a removal drops one, and a
+    // coincidence or tangency removed opens the outline however little the
+    // drawing moves. So the changes come first.
     std::stable_sort(repairs.begin(), repairs.end(), [](const Repair& a, const Repair& b) {
-        return a.movement < b.movement;
+        return a.removes != b.removes ? b.removes : a.movement < b.movement;
     });
     if (repairs.size() > limit) repairs.resize(limit);
     return repairs;

@@ -134,8 +134,27 @@ def test_movement_is_how_far_the_drawing_moves():
     for repair in s.repairs():
         t = applied(s, repair)
         t.solve()
-        moved = max(math.dist(s.get_point(i), t.get_point(i)) for i in range(4))
+        moved = math.hypot(*(math.dist(s.get_point(i), t.get_point(i)) for i in range(4)))
         assert repair.movement == pytest.approx(moved, abs=1e-6)
+
+
+def test_a_repair_that_moves_one_point_ranks_ahead_of_one_that_moves_two():
+    """A horizontal chain 0-1-2 dimensioned 1 + 1 with an overall 2.5, drawn
+    at 2. Setting the overall to 2 moves nothing; the second step to 1.5 moves
+    the end by 0.5; the first step to 1.5 moves the middle and the end by 0.5
+    each, as far as the second does at its farthest but the drawing twice."""
+    s = ovralis.System()
+    for x in (0, 1, 2):
+        s.add_point(x, 0, fixed=x == 0)
+    s.add_horizontal_constraint(0, 1)
+    s.add_horizontal_constraint(1, 2)
+    s.add_distance_constraint(0, 1, 1.0)
+    s.add_distance_constraint(1, 2, 1.0)
+    s.add_distance_constraint(0, 2, 2.5)
+    found = s.repairs()
+    assert [(r.constraint, r.value) for r in found] == [
+        (4, pytest.approx(2.0)), (3, pytest.approx(1.5)), (2, pytest.approx(1.5))]
+    assert [r.movement for r in found] == pytest.approx([0.0, 0.5, math.hypot(0.5, 0.5)], abs=1e-9)
 
 
 def test_a_sketch_that_solves_needs_no_repair():
@@ -299,8 +318,8 @@ def test_analyze_prints_the_conflict_and_the_repairs(tmp_path):
         "redundant constraints 6 7",
         "    conflict: constraint 7 (Distance) with constraints 1 2 3",
         "    repair: set constraint 7 (Distance) to 5, moves the drawing 0",
-        "    repair: set constraint 1 (Distance) to 5.19615, moves the drawing 1.2",
-        "    repair: set constraint 2 (Distance) to 4.47214, moves the drawing 1.47",
+        "    repair: set constraint 1 (Distance) to 5.19615, moves the drawing 1.69",
+        "    repair: set constraint 2 (Distance) to 4.47214, moves the drawing 2.08",
     ]
     assert lines[5].startswith("pinned.json: conflicting,")
     assert lines[6] == "    conflict: constraint 2 (Distance) with constraints 0 1"
