@@ -51,7 +51,7 @@ std::vector<bool> zero_radius(const System& system, ConstraintKind kind, std::si
 }  // namespace
 
 CollapseWatch::CollapseWatch(const System& system, double unit)
-    : system_(system), floor_(kCollapsedShare * unit) {
+    : system_(system), floor_(kCollapsedShare * unit), merges_(system, floor_) {
     JoinedPoints joined(system, floor_);
     const auto watch_pair = [&](Index a, Index b) {
         if (!joined.joined(a, b) && distance(system, a, b) > floor_) pairs_.push_back({a, b});

@@ -3,6 +3,7 @@
 
 #include <vector>
 
+#include "solver/merge_watch.hpp"
 #include "system/system.hpp"
 
 namespace ovralis {
@@ -15,7 +16,9 @@ namespace ovralis {
 // longer than a floor, and says later whether any of them fell below it.
 // Lengths the constraints themselves set to zero (a coincidence or a
 // distance of zero between the two ends, also through chains of
-// coincidences, or a radius dimension of zero) are not watched.
+// coincidences, or a radius dimension of zero) are not watched. It also
+// holds a MergeWatch over two points or two rounds made one, asked apart
+// because it costs a sort.
 class CollapseWatch {
 public:
     // `unit` is the sketch's length scale in the units the entities hold
@@ -23,7 +26,12 @@ public:
     // `system` and judges whatever its entities hold when asked.
     CollapseWatch(const System& system, double unit);
 
+    // A watched line or radius below the floor: cheap enough for every step.
     bool collapsed() const;
+    // Two rounds, or two points, that were apart at the start now one
+    // (merge_watch.hpp): for a method's ending.
+    bool rounds_merged() const { return merges_.rounds_merged(); }
+    bool points_merged() const { return merges_.points_merged(); }
 
 private:
     const System& system_;
@@ -35,6 +43,7 @@ private:
     std::vector<Index> circles_;
     std::vector<Index> arcs_;
     double floor_ = 0.0;
+    MergeWatch merges_;
 };
 
 }  // namespace ovralis
