@@ -81,10 +81,10 @@ SolveReport recover(Problem& problem, const SolveReport& first, const Eigen::Vec
                !watches.collapse.points_merged();
     };
     // Runs the Marquardt-scaled method from `from`; true when it found a sound answer.
-    const auto marquardt_from = [&](const Eigen::VectorXd& from) {
+    const auto marquardt_from = [&](const Eigen::VectorXd& from, std::uint64_t most) {
         if (budget == 0) return false;
         problem.move_to(from);
-        const SolveReport run = sparse_levenberg_marquardt(problem, budget, tol);
+        const SolveReport run = sparse_levenberg_marquardt(problem, std::min(budget, most), tol);
         iterations += run.iterations;
         budget -= std::min(budget, run.iterations);
         if (sound(run.converged)) return true;
@@ -97,7 +97,11 @@ SolveReport recover(Problem& problem, const SolveReport& first, const Eigen::Vec
     if (!first.converged && !endings.front().collapsed) {
         Eigen::VectorXd nudged = endings.front().x;
         perturb_off_stationary_point(nudged);
-        if (marquardt_from(nudged)) return converged_after(iterations);
+        // A stall at a local minimum that is no solution never converges
+        // and would spend the whole budget there: it gets a quarter.
+        if (marquardt_from(nudged, std::max<std::uint64_t>(1, max_iter / 4))) {
+            return converged_after(iterations);
+        }
     }
     if (budget > 0) {
         const HomotopyEnd followed = track_from_start(problem, drawing, watches.collapse, watches.turns,
@@ -107,7 +111,7 @@ SolveReport recover(Problem& problem, const SolveReport& first, const Eigen::Vec
         if (sound(followed.converged)) return converged_after(iterations);
         endings.push_back(ending_here(problem, followed.converged, watches));
     }
-    if (marquardt_from(drawing)) return converged_after(iterations);
+    if (marquardt_from(drawing, budget)) return converged_after(iterations);
 
     const Ending& kept = preferred(endings);
     problem.move_to(kept.x);
