@@ -64,6 +64,9 @@ CollapseWatch::CollapseWatch(const System& system, double unit)
         if (zero_arc[i]) continue;
         watch_pair(arc.center, arc.start);
         watch_pair(arc.center, arc.end);
+        // Ends that meet leave an arc of no sweep (or a whole circle), on
+        // which a tangency at either end holds for any line through there.
+        watch_pair(arc.start, arc.end);
         if (std::abs(arc.radius) > floor_) arcs_.push_back(i);
     }
     const std::vector<bool> zero_circle =

@@ -12,7 +12,8 @@ namespace ovralis {
 // line; a circle or arc of zero radius satisfies every tangency and every
 // point on it. Such an answer holds only by collapsing. The watch records,
 // at the entities' values when it is made, every line, arc radius (as the
-// distances from its centre to its ends and its radius) and circle radius
+// distances from its centre to its ends and its radius), arc sweep (as the
+// distance between its ends) and circle radius
 // longer than a floor, and says later whether any of them fell below it.
 // Lengths the constraints themselves set to zero (a coincidence or a
 // distance of zero between the two ends, also through chains of

@@ -130,3 +130,25 @@ def test_a_line_end_and_a_point_at_a_tangency_meet():
         # A touching point is a double root: it is found to the square root
         # of the tolerance.
         assert s.get_point(point) == pytest.approx((0.0, 5.0), abs=1e-3)
+
+
+def test_an_arc_whose_ends_meet_is_not_converged():
+    """An arc of radius 3 on a fixed centre whose two ends both lie on one
+    line 12 long and take its tangent: only ends that meet at the touching
+    point satisfy that, an arc of no sweep."""
+    s = ovralis.System()
+    centre = s.add_point(0.0, 0.0, fixed=True)
+    a, b = s.add_point(-6.0, 3.0, fixed=True), s.add_point(6.0, 3.4)
+    line = s.add_line(a, b)
+    s.add_distance_constraint(a, b, 12.0)
+    start, end = s.add_point(2.0, 2.6), s.add_point(-2.2, 2.4)
+    arc = s.add_arc(centre, start, end, 3.2)
+    s.add_constraint(ovralis.arc_radius_constraint(arc, 3.0))
+    for p in (start, end):
+        s.add_constraint(ovralis.point_on_arc_constraint(p, arc))
+        s.add_point_on_line_constraint(p, line)
+    s.add_constraint(ovralis.line_arc_start_tangent_constraint(line, arc))
+    s.add_constraint(ovralis.line_arc_end_tangent_constraint(line, arc))
+    assert not s.solve().converged
+    # Left where nothing collapsed, not on the meeting point.
+    assert math.dist(s.get_point(start), s.get_point(end)) > 1e-3
