@@ -76,6 +76,20 @@ std::vector<Index> joined_roots(const System& system, double floor) {
     return roots;
 }
 
+// Classes of points on one horizontal (or vertical) line: the joined
+// classes, joined further by every constraint of `kind`.
+std::vector<Index> aligned_roots(const System& system, const std::vector<Index>& joined,
+                                 ConstraintKind kind) {
+    Joins joins(system.points.size());
+    for (Index i = 0; i < joined.size(); ++i) joins.join(i, joined[i]);
+    for (const Constraint& c : system.constraints) {
+        if (c.kind == kind) joins.join(c.index[0], c.index[1]);
+    }
+    std::vector<Index> roots(system.points.size());
+    for (Index i = 0; i < roots.size(); ++i) roots[i] = joins.root(i);
+    return roots;
+}
+
 std::vector<bool> pinned_points(const System& system) {
     std::vector<bool> pinned(system.points.size());
     for (Index i = 0; i < pinned.size(); ++i) pinned[i] = system.points[i].fixed;
@@ -130,18 +144,16 @@ std::vector<Curve> curves_through(const System& system, const std::vector<Index>
     return curves;
 }
 
-// Whether the points of two classes share two curves: then they meet where
-// the curves do (two lines), or may (a tangency), by the constraints.
-bool on_two_common_curves(const System& system, const std::vector<Index>& roots, Index a,
-                          Index b, double floor) {
+// How many curves the points of two classes share by the constraints.
+std::size_t common_curves(const System& system, const std::vector<Index>& roots, Index a, Index b,
+                          double floor) {
     const std::vector<Curve> first = curves_through(system, roots, roots[a], floor);
-    if (first.size() < 2) return false;
     const std::vector<Curve> second = curves_through(system, roots, roots[b], floor);
     std::size_t common = 0;
     for (const Curve& curve : first) {
         common += std::find(second.begin(), second.end(), curve) != second.end();
     }
-    return common >= 2;
+    return common;
 }
 
 struct Round {
@@ -163,6 +175,8 @@ MergeWatch::MergeWatch(const System& system, double floor)
     : system_(system),
       floor_(floor),
       joined_root_(joined_roots(system, floor)),
+      level_root_(aligned_roots(system, joined_root_, K::Horizontal)),
+      plumb_root_(aligned_roots(system, joined_root_, K::Vertical)),
       pinned_(pinned_points(system)) {
     start_.reserve(system.points.size());
     for (const Point& p : system.points) start_.push_back(where(p));
@@ -173,6 +187,15 @@ bool MergeWatch::joined_by_constraints(Index a, Index b) const {
     return joined_root_[a] == joined_root_[b] || (pinned_[a] && pinned_[b]);
 }
 
+// Two points that share two lines or rounds meet where the curves do (two
+// lines), or may (a tangency), by the constraints; a horizontal or vertical
+// constraint, directly or through others, puts both on one line too.
+bool MergeWatch::on_two_common_curves(Index a, Index b) const {
+    const std::size_t aligned =
+        (level_root_[a] == level_root_[b] ? 1 : 0) + (plumb_root_[a] == plumb_root_[b] ? 1 : 0);
+    return aligned + common_curves(system_, joined_root_, a, b, floor_) >= 2;
+}
+
 bool MergeWatch::points_merged() const {
     std::vector<PlanePoint> now;
     now.reserve(system_.points.size());
@@ -181,7 +204,7 @@ bool MergeWatch::points_merged() const {
     for_each_close_pair(now, floor_, [&](std::size_t a, std::size_t b) {
         if (merged || !(gap(start_[a], start_[b]) > kApartFloors * floor_)) return;
         if (joined_by_constraints(a, b)) return;
-        merged = !on_two_common_curves(system_, joined_root_, a, b, floor_);
+        merged = !on_two_common_curves(a, b);
     });
     return merged;
 }

@@ -26,7 +26,8 @@ namespace ovralis {
 // line, a midpoint of two joined points, the centres of concentric circles
 // or of circles at a centre distance of zero, an ellipse's centre and
 // focus; two fixed points; two points that both lie on the same two lines
-// or rounds (where the curves meet or touch).
+// or rounds (where the curves meet or touch), a horizontal or vertical
+// alignment of the two counting as a line.
 //
 // Unlike the collapse watch it sorts every point, so it is meant for a
 // method's ending, not for every step.
@@ -40,11 +41,14 @@ public:
 
 private:
     bool joined_by_constraints(Index a, Index b) const;
+    bool on_two_common_curves(Index a, Index b) const;
 
     const System& system_;
     double floor_ = 0.0;
     std::vector<PlanePoint> start_;  // every point as it was
     std::vector<Index> joined_root_;  // per point: its class under the joining constraints
+    std::vector<Index> level_root_;   // per point: its class on one horizontal line
+    std::vector<Index> plumb_root_;   // and on one vertical line
     std::vector<bool> pinned_;        // per point: fixed, or held by a FixedPoint constraint
     std::vector<double> start_radius_;  // circles, then arcs
 };

@@ -73,6 +73,12 @@ INSTANTIATE_TEST_SUITE_P(
                  const Index line = s.line(0, 2);
                  s.constrain(K::PointOnLineAt, {1, line}, {0.0});
              }},
+        Join{"level through a third and plumb",
+             [](Sketch& s) {
+                 s.constrain(K::Horizontal, {0, 2});
+                 s.constrain(K::Horizontal, {2, 1});
+                 s.constrain(K::Vertical, {1, 0});
+             }},
         Join{"on two lines through the other",
              [](Sketch& s) {
                  const Index a = s.line(0, 2);
@@ -85,6 +91,17 @@ INSTANTIATE_TEST_SUITE_P(
         for (char& c : name) c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
         return name;
     });
+
+TEST(MergeWatch, SeesPointsThatShareOnlyOneLineMeet) {
+    Sketch sketch = two_points();
+    const Index line = sketch.line(0, 2);
+    sketch.constrain(K::PointOnLine, {1, line});
+    sketch.constrain(K::Horizontal, {2, 1});  // level with the line's far end, not with 0
+    System system = sketch;
+    const MergeWatch watch(system, kFloor);
+    move_second_onto_first(system);
+    EXPECT_TRUE(watch.points_merged());
+}
 
 TEST(MergeWatch, LeavesAlonePointsTogetherInTheDrawing) {
     Sketch sketch = two_points();
