@@ -3,7 +3,9 @@
 A generator builds a part the way a person draws one in a CAD sketcher:
 every line and arc has its own end points, joined by coincidences; sides
 are horizontal or vertical or at dimensioned angles; corners carry fillets
-(arcs tangent to both sides) or chamfers; slots and bolt circles sit inside.
+(arcs tangent to both sides) or chamfers; slots, bolt circles and
+counterbored holes (two concentric circles, each with its own centre) sit
+inside.
 The design is exact: every dimension is measured from it. `jittered` moves
 each free point by a share of the part's size, as a rough drawing is, and
 `RoughSketch.judge` checks a solver's ending against geometry computed here
@@ -176,6 +178,10 @@ class RoughSketch:
                     out.append((ar[column(kind, 0)] - rows[:, 1]) / size)
                 elif kind == "equal_radius":
                     out.append((cr[column(kind, 0)] - cr[column(kind, 1)]) / size)
+                elif kind == "concentric":
+                    first = circle_centres[column(kind, 0)]
+                    second = circle_centres[column(kind, 1)]
+                    out.append(np.ravel(p[first] - p[second]) / size)
                 elif kind in ("line_arc_start_tangent", "line_arc_end_tangent"):
                     line, arc = lines[column(kind, 0)], arcs[column(kind, 1)]
                     d = p[line[:, 1]] - p[line[:, 0]]
@@ -306,6 +312,9 @@ def signed_errors(sketch, c, points, circle_r, arc_r, size):
         return [(arc_r[a[0]] - a[1]) / size]
     if kind == "equal_radius":
         return [(circle_r[a[0]] - circle_r[a[1]]) / size]
+    if kind == "concentric":
+        first, second = sketch.circles[a[0]][0], sketch.circles[a[1]][0]
+        return list((p[first] - p[second]) / size)
     if kind in ("line_arc_start_tangent", "line_arc_end_tangent"):
         d = _direction(p, sketch, a[0])
         centre, start, end, _ = sketch.arcs[a[1]]
@@ -538,6 +547,38 @@ def _bolt_circle(sketch, rng, centre, pitch, holes, dimensioned):
         sketch.measured("distance", anchor, hub)
 
 
+def counterbored_plate(rng, dimensioned=True):
+    """A chamfered plate with a row of counterbored holes: each hole's two
+    circles have centres of their own, joined by a concentric constraint, as
+    a drawing imported from DXF has them."""
+    s = chamfered_rectangle(rng, dimensioned)
+    corner = s.lines[0][0]
+    x0, y0 = s.points[corner]
+    width = s.points[s.lines[0][1]][0] - x0
+    height = s.points[s.lines[1][1]][1] - s.points[s.lines[1][0]][1]
+    holes = int(rng.integers(2, 5))
+    pitch = 0.8 * width / holes
+    bore = rng.uniform(0.06, 0.1) * min(pitch, height)
+    inner, outer, centres = [], [], []
+    for k in range(holes):
+        x, y = x0 + 0.1 * width + (k + 0.5) * pitch, y0 + 0.5 * height
+        centre, counter = s.point(x, y), s.point(x, y)
+        inner.append(s.circle(centre, bore))
+        outer.append(s.circle(counter, 1.8 * bore))
+        s.add("concentric", inner[-1], outer[-1])
+        centres.append(centre)
+        if k > 0:
+            s.add("horizontal", centres[0], centre)
+            s.measured("distance", centres[k - 1], centre)
+            s.add("equal_radius", inner[0], inner[-1])
+            s.add("equal_radius", outer[0], outer[-1])
+    s.measured("distance", corner, centres[0])
+    s.measured("distance", s.lines[0][1], centres[0])
+    s.measured("circle_radius", inner[0])
+    s.measured("circle_radius", outer[0])
+    return s
+
+
 def under_constrained(rng):
     """A part as drawn mid-way: some dimensions not given yet."""
     make = [filleted_plate, chamfered_rectangle, filleted_polygon][int(rng.integers(0, 3))]
@@ -592,5 +633,6 @@ FAMILIES = {
     "chamfered rectangle": chamfered_rectangle,
     "filleted polygon": filleted_polygon,
     "under-constrained": under_constrained,
+    "counterbored plate": counterbored_plate,
 }
 JITTERS = (0.01, 0.05, 0.10)

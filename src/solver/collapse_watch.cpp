@@ -51,7 +51,7 @@ std::vector<bool> zero_radius(const System& system, ConstraintKind kind, std::si
 }  // namespace
 
 CollapseWatch::CollapseWatch(const System& system, double unit)
-    : system_(system), floor_(kCollapsedShare * unit) {
+    : system_(system), floor_(kCollapsedShare * unit), merges_(system, floor_) {
     JoinedPoints joined(system, floor_);
     const auto watch_pair = [&](Index a, Index b) {
         if (!joined.joined(a, b) && distance(system, a, b) > floor_) pairs_.push_back({a, b});
@@ -64,6 +64,9 @@ CollapseWatch::CollapseWatch(const System& system, double unit)
         if (zero_arc[i]) continue;
         watch_pair(arc.center, arc.start);
         watch_pair(arc.center, arc.end);
+        // Ends that meet leave an arc of no sweep (or a whole circle), on
+        // which a tangency at either end holds for any line through there.
+        watch_pair(arc.start, arc.end);
         if (std::abs(arc.radius) > floor_) arcs_.push_back(i);
     }
     const std::vector<bool> zero_circle =

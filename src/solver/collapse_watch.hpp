@@ -3,6 +3,7 @@
 
 #include <vector>
 
+#include "solver/merge_watch.hpp"
 #include "system/system.hpp"
 
 namespace ovralis {
@@ -11,11 +12,14 @@ namespace ovralis {
 // line; a circle or arc of zero radius satisfies every tangency and every
 // point on it. Such an answer holds only by collapsing. The watch records,
 // at the entities' values when it is made, every line, arc radius (as the
-// distances from its centre to its ends and its radius) and circle radius
+// distances from its centre to its ends and its radius), arc sweep (as the
+// distance between its ends) and circle radius
 // longer than a floor, and says later whether any of them fell below it.
 // Lengths the constraints themselves set to zero (a coincidence or a
 // distance of zero between the two ends, also through chains of
-// coincidences, or a radius dimension of zero) are not watched.
+// coincidences, or a radius dimension of zero) are not watched. It also
+// holds a MergeWatch over two points or two rounds made one, asked apart
+// because it costs a sort.
 class CollapseWatch {
 public:
     // `unit` is the sketch's length scale in the units the entities hold
@@ -23,7 +27,12 @@ public:
     // `system` and judges whatever its entities hold when asked.
     CollapseWatch(const System& system, double unit);
 
+    // A watched line or radius below the floor: cheap enough for every step.
     bool collapsed() const;
+    // Two rounds, or two points, that were apart at the start now one
+    // (merge_watch.hpp): for a method's ending.
+    bool rounds_merged() const { return merges_.rounds_merged(); }
+    bool points_merged() const { return merges_.points_merged(); }
 
 private:
     const System& system_;
@@ -35,6 +44,7 @@ private:
     std::vector<Index> circles_;
     std::vector<Index> arcs_;
     double floor_ = 0.0;
+    MergeWatch merges_;
 };
 
 }  // namespace ovralis

@@ -27,20 +27,28 @@ struct Ending {
     double cost = 0.0;
     bool converged = false;
     bool collapsed = false;
+    bool points_merged = false;
 };
+
+// A line or radius shrunk to nothing, or two rounds made one: no answer.
+bool degenerate(const CollapseWatch& watch) { return watch.collapsed() || watch.rounds_merged(); }
 
 // Where a run left the entities, as a candidate ending.
 Ending ending_here(Problem& problem, bool converged, const Watches& watches) {
     Eigen::VectorXd x = problem.start();
     const double cost = problem.cost(x);
-    return {std::move(x), cost, converged, watches.collapse.collapsed()};
+    return {std::move(x), cost, converged, degenerate(watches.collapse),
+            watches.collapse.points_merged()};
 }
 
-// A converged ending that collapses nothing first, then the cheapest that
-// collapses nothing, then the cheapest; a NaN cost is never preferred.
+// A converged ending that collapses nothing first (one that keeps every
+// point apart before one that merges two), then the cheapest that collapses
+// nothing, then the cheapest; a NaN cost is never preferred.
 const Ending& preferred(const std::vector<Ending>& endings) {
     const Ending* best = &endings.front();
-    const auto rank = [](const Ending& e) { return (e.collapsed ? 2 : 0) + (e.converged ? 0 : 1); };
+    const auto rank = [](const Ending& e) {
+        return (e.collapsed ? 4 : 0) + (e.converged ? 0 : 2) + (e.points_merged ? 1 : 0);
+    };
     const auto better = [&](const Ending& a, const Ending& b) {
         if (rank(a) != rank(b)) return rank(a) < rank(b);
         return a.cost < b.cost || (b.cost != b.cost && a.cost == a.cost);
@@ -54,7 +62,10 @@ const Ending& preferred(const std::vector<Ending>& endings) {
 }  // namespace
 
 bool recoverable(const SolveReport& report, const Watches& watches) {
-    if (report.converged) return watches.collapse.collapsed() || watches.turns.flipped();
+    if (report.converged) {
+        return degenerate(watches.collapse) || watches.turns.flipped() ||
+               watches.collapse.points_merged();
+    }
     return report.outcome == SolveOutcome::IterationLimit ||
            report.outcome == SolveOutcome::DampingLimit;
 }
@@ -66,13 +77,14 @@ SolveReport recover(Problem& problem, const SolveReport& first, const Eigen::Vec
     // The recovery as a whole takes at most max_iter iterations more.
     std::uint64_t budget = max_iter;
     const auto sound = [&](bool converged) {
-        return converged && !watches.collapse.collapsed() && !watches.turns.flipped();
+        return converged && !degenerate(watches.collapse) && !watches.turns.flipped() &&
+               !watches.collapse.points_merged();
     };
     // Runs the Marquardt-scaled method from `from`; true when it found a sound answer.
-    const auto marquardt_from = [&](const Eigen::VectorXd& from) {
+    const auto marquardt_from = [&](const Eigen::VectorXd& from, std::uint64_t most) {
         if (budget == 0) return false;
         problem.move_to(from);
-        const SolveReport run = sparse_levenberg_marquardt(problem, budget, tol);
+        const SolveReport run = sparse_levenberg_marquardt(problem, std::min(budget, most), tol);
         iterations += run.iterations;
         budget -= std::min(budget, run.iterations);
         if (sound(run.converged)) return true;
@@ -85,7 +97,11 @@ SolveReport recover(Problem& problem, const SolveReport& first, const Eigen::Vec
     if (!first.converged && !endings.front().collapsed) {
         Eigen::VectorXd nudged = endings.front().x;
         perturb_off_stationary_point(nudged);
-        if (marquardt_from(nudged)) return converged_after(iterations);
+        // A stall at a local minimum that is no solution never converges
+        // and would spend the whole budget there: it gets a quarter.
+        if (marquardt_from(nudged, std::max<std::uint64_t>(1, max_iter / 4))) {
+            return converged_after(iterations);
+        }
     }
     if (budget > 0) {
         const HomotopyEnd followed = track_from_start(problem, drawing, watches.collapse, watches.turns,
@@ -95,7 +111,7 @@ SolveReport recover(Problem& problem, const SolveReport& first, const Eigen::Vec
         if (sound(followed.converged)) return converged_after(iterations);
         endings.push_back(ending_here(problem, followed.converged, watches));
     }
-    if (marquardt_from(drawing)) return converged_after(iterations);
+    if (marquardt_from(drawing, budget)) return converged_after(iterations);
 
     const Ending& kept = preferred(endings);
     problem.move_to(kept.x);

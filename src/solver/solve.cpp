@@ -67,8 +67,10 @@ SolveReport solve_prepared(Problem& problem, System& system, std::uint64_t max_i
     // A method tests the residual it iterates on, which leaves out the
     // eliminated kinds; an equality group holding two different fixed values
     // is only seen by the full residual. An answer that holds only by
-    // collapsing a line or a radius is no answer.
-    if (report.converged && (!satisfies_every_constraint(system, tol) || watch.collapsed())) {
+    // collapsing a line or a radius, or by making two circles one, is no
+    // answer.
+    if (report.converged &&
+        (!satisfies_every_constraint(system, tol) || watch.collapsed() || watch.rounds_merged())) {
         report.converged = false;
         report.outcome = SolveOutcome::ConstraintsNotSatisfied;
     }
