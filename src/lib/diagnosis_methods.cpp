@@ -50,8 +50,7 @@ const char* const kMeasureDoc =
 
 const char* const kRepairsDoc =
     "repairs($self, limit=5)\n--\n\n"
-    "Ways to make a sketch that does not solve solvable, the changes first.\n\n"
-    "Changes of a dimension come before removals, each the least movement first.\n"
+    "Ways to make a sketch that does not solve solvable, the least movement first.\n\n"
     "Each Repair removes one constraint, or changes one dimension to the value it\n"
     "measures once the rest of the sketch is solved without it, and is kept only\n"
     "when the sketch with it applied solves from the current values (checked on a\n"

@@ -105,11 +105,8 @@ std::vector<Repair> find_repairs(const System& system, std::size_t limit, std::u
             repairs.push_back(*repair);
         }
     }
-    // A change keeps every relation the user drew; a removal drops one, and a
-    // coincidence or tangency removed opens the outline however little the
-    // drawing moves. So the changes come first.
     std::stable_sort(repairs.begin(), repairs.end(), [](const Repair& a, const Repair& b) {
-        return a.removes != b.removes ? b.removes : a.movement < b.movement;
+        return a.movement < b.movement;
     });
     if (repairs.size() > limit) repairs.resize(limit);
     return repairs;

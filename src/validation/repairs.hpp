@@ -18,9 +18,8 @@ struct Repair {
     double movement = 0.0;         // how far the drawing moves when the repair is applied
 };
 
-// Repairs of a sketch whose solve (max_iter, tol) does not converge, the
-// changes of a dimension before the removals, each the least movement first
-// (ties by constraint position), at most `limit`; none for a
+// Repairs of a sketch whose solve (max_iter, tol) does not converge, the least
+// movement first (ties by constraint position), at most `limit`; none for a
 // sketch that solves. The candidates are the conflicting constraints and their
 // groups (analyze_constraints), or every constraint when it names none. A
 // candidate with a dimension

@@ -86,7 +86,7 @@ SYSTEM_METHODS = [
      "Other solutions of the same constraints near this one, nearest first."),
     ("measure", "(self, /, c)", "The value the dimension of constraint c has in the current geometry."),
     ("repairs", "(self, /, limit=5)",
-     "Ways to make a sketch that does not solve solvable, the changes first."),
+     "Ways to make a sketch that does not solve solvable, the least movement first."),
     ("add_variable", "(self, /, name, value, fixed=True)",
      "Add a named variable for expressions and equations."),
     ("get_variable", "(self, /, name)", "The variable's (value, fixed)."),
