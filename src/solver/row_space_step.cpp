@@ -19,18 +19,30 @@ constexpr double kRelativeDamping = 1e-12;
 // A pivot of J^T J below this share of its largest diagonal entry says J has
 // a null direction (its pivot is then about the damping above), or is so ill
 // conditioned that the squared condition number of J^T J would cost the step
-// its accuracy: either way J J^T takes over. The sketch is scaled to unit
-// size, so the diagonal entries are of comparable size.
+// its accuracy. The sketch is scaled to unit size, so the diagonal entries
+// are of comparable size.
 constexpr double kColumnRankRatio = 1e-9;
 
-// Adds the damping to the diagonal of an assembled normal matrix; returns its
-// largest diagonal entry before damping.
-double damp(Eigen::SparseMatrix<double>& normal) {
+// The damping of J^T J when J has a null direction, relative to its largest
+// diagonal element, and the corrections that take its bias off the step
+// (iterated Tikhonov regularisation). The damping is the same on every
+// variable, so the corrections converge to the least-norm step itself (a
+// damping that differed between variables would weight the norm). Each
+// correction shrinks the bias along a direction of J^T J with eigenvalue
+// lambda by mu / (lambda + mu); what rounding puts in a null direction is
+// divided by mu, so about 1e-9 of the step.
+constexpr double kNullRelativeDamping = 1e-7;
+constexpr int kNullCorrections = 6;
+
+// Adds `relative` times each diagonal element (or itself where the element is
+// zero) to the diagonal of an assembled normal matrix; returns its largest
+// diagonal element before.
+double damp(Eigen::SparseMatrix<double>& normal, double relative) {
     double largest = 0.0;
     for (Eigen::Index i = 0; i < normal.cols(); ++i) {
         double& diagonal = normal.coeffRef(i, i);
         largest = std::max(largest, diagonal);
-        diagonal += kRelativeDamping * (diagonal > 0.0 ? diagonal : 1.0);
+        diagonal += relative * (diagonal > 0.0 ? diagonal : 1.0);
     }
     return largest;
 }
@@ -41,25 +53,46 @@ bool RowSpaceSolver::factorise(const Eigen::SparseMatrix<double>& jacobian) {
     transposed_ = jacobian.transpose();
     transposed_.makeCompressed();
     factorised_ = Factorised::kNone;
-    if (jacobian.rows() > jacobian.cols() && factorise_columns(jacobian)) {
-        factorised_ = Factorised::kColumns;
+    if (jacobian.rows() > jacobian.cols()) {
+        factorised_ = factorise_columns(jacobian);
     } else if (factorise_rows()) {
         factorised_ = Factorised::kRows;
     }
     return factorised_ != Factorised::kNone;
 }
 
-bool RowSpaceSolver::factorise_columns(const Eigen::SparseMatrix<double>& jacobian) {
+RowSpaceSolver::Factorised RowSpaceSolver::factorise_columns(
+    const Eigen::SparseMatrix<double>& jacobian) {
     columns_.prepare_for(jacobian);
-    const double largest = damp(columns_.normal().assemble(jacobian));
-    return largest > 0.0 && columns_.factorize(0.0, kColumnRankRatio * largest);
+    const double largest = damp(columns_.normal().assemble(jacobian), kRelativeDamping);
+    if (largest > 0.0 && columns_.factorize(0.0, kColumnRankRatio * largest)) {
+        return Factorised::kColumns;
+    }
+    Eigen::SparseMatrix<double>& normal = columns_.normal().assemble(jacobian);
+    for (Eigen::Index i = 0; i < normal.cols(); ++i) {
+        normal.coeffRef(i, i) += kNullRelativeDamping * (largest > 0.0 ? largest : 1.0);
+    }
+    const bool factorised = columns_.factorize(0.0, -std::numeric_limits<double>::infinity());
+    return factorised ? Factorised::kDampedColumns : Factorised::kNone;
 }
 
 bool RowSpaceSolver::factorise_rows() {
     rows_.prepare_for(transposed_);
-    damp(rows_.normal().assemble(transposed_));
+    damp(rows_.normal().assemble(transposed_), kRelativeDamping);
     // Any pivot that is not NaN will do: the callers judge the step.
     return rows_.factorize(0.0, -std::numeric_limits<double>::infinity());
+}
+
+Eigen::VectorXd RowSpaceSolver::corrected_columns_step(const Eigen::VectorXd& rhs) const {
+    // Started from zero, every correction solves for J^T times something, so
+    // the step stays in J's row space up to rounding.
+    const Eigen::VectorXd gradient = transposed_ * rhs;
+    Eigen::VectorXd step = columns_.solve(gradient);
+    for (int k = 0; k < kNullCorrections; ++k) {
+        const Eigen::VectorXd jacobian_step = transposed_.transpose() * step;
+        step += columns_.solve(gradient - transposed_ * jacobian_step);
+    }
+    return step;
 }
 
 std::optional<Eigen::VectorXd> RowSpaceSolver::solve(const Eigen::VectorXd& rhs) const {
@@ -67,6 +100,7 @@ std::optional<Eigen::VectorXd> RowSpaceSolver::solve(const Eigen::VectorXd& rhs)
     switch (factorised_) {
         case Factorised::kNone: return std::nullopt;
         case Factorised::kColumns: step = columns_.solve(transposed_ * rhs); break;
+        case Factorised::kDampedColumns: step = corrected_columns_step(rhs); break;
         case Factorised::kRows: step = transposed_ * rows_.solve(rhs); break;
     }
     if (!step.allFinite()) return std::nullopt;

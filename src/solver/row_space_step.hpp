@@ -20,14 +20,14 @@ namespace ovralis {
 // the same system leave those null directions to the factorisation's
 // rounding, divided by whatever damping keeps it regular.
 //
-// A Jacobian with more rows than columns (redundant constraints) and no null
-// direction has one least-squares solution, which the normal equations give
+// A Jacobian with more rows than columns (redundant constraints) is solved
 // through J^T J, the smaller matrix: J J^T of a large redundant sketch costs
 // many times more to order, analyse and factorise (seconds where J^T J takes
-// milliseconds on a 10,000-point grid). Those are tried first; a pivot near
-// zero says J has a null direction after all, and J J^T is used, since the
-// damped J^T J would then give a step wrong in its null directions by as much
-// as the step itself.
+// milliseconds on a 10,000-point grid). Without a null direction its one
+// least-squares solution is the least-norm one. With one (a pivot near zero),
+// J^T J is damped more and the damping's bias corrected by a few solves with
+// the same factors, each of which adds only J^T times something, so the step
+// stays in the row space.
 class RowSpaceSolver {
 public:
     // Factorises J^T J or J J^T with a relative damping on its diagonal (a
@@ -40,13 +40,16 @@ public:
     std::optional<Eigen::VectorXd> solve(const Eigen::VectorXd& rhs) const;
 
 private:
-    bool factorise_columns(const Eigen::SparseMatrix<double>& jacobian);
+    enum class Factorised { kNone, kColumns, kDampedColumns, kRows };
+
+    Factorised factorise_columns(const Eigen::SparseMatrix<double>& jacobian);
     bool factorise_rows();
+    Eigen::VectorXd corrected_columns_step(const Eigen::VectorXd& rhs) const;
 
     NormalStructure columns_;  // of J: J^T J
     NormalStructure rows_;     // of J^T, whose "normal matrix" is J J^T
     Eigen::SparseMatrix<double> transposed_;
-    enum class Factorised { kNone, kColumns, kRows } factorised_ = Factorised::kNone;
+    Factorised factorised_ = Factorised::kNone;
 };
 
 }  // namespace ovralis
