@@ -15,11 +15,11 @@ namespace ovralis {
 
 // Factorised once per linearisation point and used for any number of
 // right-hand sides. A square J with sound LU pivots gives J^-1 b from its
-// factors (the one solution there is). Otherwise the step through J J^T of
-// row_space_step.hpp, which lies in J's row space by construction: the normal
-// equations of the other side, (J^T J + mu I) dx = J^T b, give the same dx in
-// exact arithmetic, but their rounding, divided by the tiny shift, leaks into
-// the directions J leaves free (a thousandth of the step at mu = 1e-13).
+// factors (the one solution there is). Otherwise the least-norm step of
+// row_space_step.hpp, which stays in J's row space: plain normal equations
+// with a tiny shift, (J^T J + mu I) dx = J^T b, give the same dx in exact
+// arithmetic, but their rounding, divided by the shift, leaks into the
+// directions J leaves free (a thousandth of the step at mu = 1e-13).
 class MinimumNormStep {
 public:
     // False when neither factorisation succeeds (a NaN in J).

@@ -8,13 +8,12 @@
 namespace ovralis {
 namespace {
 
-// Relative to each diagonal element of J J^T: small enough that a step is
-// Gauss–Newton to about ten digits on the rows that are independent, large
-// enough that the rows of redundant constraints (J J^T singular) still
-// factorise. Their share of the solution is mapped back through J^T, which
+// Relative to each diagonal element of J^T J when J has full column rank, or
+// of J J^T: small enough that a step is Gauss–Newton to about ten digits,
+// large enough that the rows of redundant constraints (J J^T singular) still
+// factorise; their share of the solution is mapped back through J^T, which
 // sends the singular directions to zero.
 constexpr double kRelativeDamping = 1e-12;
-
 
 // A pivot of J^T J below this share of its largest diagonal entry says J has
 // a null direction (its pivot is then about the damping above), or is so ill
@@ -31,8 +30,8 @@ constexpr double kColumnRankRatio = 1e-9;
 // correction shrinks the bias along a direction of J^T J with eigenvalue
 // lambda by mu / (lambda + mu); what rounding puts in a null direction is
 // divided by mu, so about 1e-9 of the step.
-constexpr double kNullRelativeDamping = 1e-7;
-constexpr int kNullCorrections = 6;
+constexpr double kNullRelativeDamping = 3e-7;
+constexpr int kNullCorrections = 8;
 
 // Adds `relative` times each diagonal element (or itself where the element is
 // zero) to the diagonal of an assembled normal matrix; returns its largest
@@ -52,28 +51,31 @@ double damp(Eigen::SparseMatrix<double>& normal, double relative) {
 bool RowSpaceSolver::factorise(const Eigen::SparseMatrix<double>& jacobian) {
     transposed_ = jacobian.transpose();
     transposed_.makeCompressed();
+    structure_.prepare_for(jacobian);
     factorised_ = Factorised::kNone;
-    if (jacobian.rows() > jacobian.cols()) {
-        factorised_ = factorise_columns(jacobian);
-    } else if (factorise_rows()) {
-        factorised_ = Factorised::kRows;
+    // A Jacobian with fewer rows than columns always has a null direction.
+    if (jacobian.rows() > jacobian.cols() && factorise_full_rank(jacobian)) {
+        factorised_ = Factorised::kFullRank;
+    } else if (jacobian.rows() <= largest_row_system_) {
+        if (factorise_rows()) factorised_ = Factorised::kRows;
+    } else if (factorise_damped(jacobian)) {
+        factorised_ = Factorised::kDamped;
     }
     return factorised_ != Factorised::kNone;
 }
 
-RowSpaceSolver::Factorised RowSpaceSolver::factorise_columns(
-    const Eigen::SparseMatrix<double>& jacobian) {
-    columns_.prepare_for(jacobian);
-    const double largest = damp(columns_.normal().assemble(jacobian), kRelativeDamping);
-    if (largest > 0.0 && columns_.factorize(0.0, kColumnRankRatio * largest)) {
-        return Factorised::kColumns;
-    }
-    Eigen::SparseMatrix<double>& normal = columns_.normal().assemble(jacobian);
-    for (Eigen::Index i = 0; i < normal.cols(); ++i) {
-        normal.coeffRef(i, i) += kNullRelativeDamping * (largest > 0.0 ? largest : 1.0);
-    }
-    const bool factorised = columns_.factorize(0.0, -std::numeric_limits<double>::infinity());
-    return factorised ? Factorised::kDampedColumns : Factorised::kNone;
+bool RowSpaceSolver::factorise_full_rank(const Eigen::SparseMatrix<double>& jacobian) {
+    const double largest = damp(structure_.normal().assemble(jacobian), kRelativeDamping);
+    return largest > 0.0 && structure_.factorize(0.0, kColumnRankRatio * largest);
+}
+
+bool RowSpaceSolver::factorise_damped(const Eigen::SparseMatrix<double>& jacobian) {
+    Eigen::SparseMatrix<double>& normal = structure_.normal().assemble(jacobian);
+    const double largest = normal.diagonal().maxCoeff();
+    const double damping = kNullRelativeDamping * (largest > 0.0 ? largest : 1.0);
+    for (Eigen::Index i = 0; i < normal.cols(); ++i) normal.coeffRef(i, i) += damping;
+    // Any pivot that is not NaN will do: the callers judge the step.
+    return structure_.factorize(0.0, -std::numeric_limits<double>::infinity());
 }
 
 bool RowSpaceSolver::factorise_rows() {
@@ -83,14 +85,14 @@ bool RowSpaceSolver::factorise_rows() {
     return rows_.factorize(0.0, -std::numeric_limits<double>::infinity());
 }
 
-Eigen::VectorXd RowSpaceSolver::corrected_columns_step(const Eigen::VectorXd& rhs) const {
+Eigen::VectorXd RowSpaceSolver::corrected_step(const Eigen::VectorXd& rhs) const {
     // Started from zero, every correction solves for J^T times something, so
     // the step stays in J's row space up to rounding.
     const Eigen::VectorXd gradient = transposed_ * rhs;
-    Eigen::VectorXd step = columns_.solve(gradient);
+    Eigen::VectorXd step = structure_.solve(gradient);
     for (int k = 0; k < kNullCorrections; ++k) {
         const Eigen::VectorXd jacobian_step = transposed_.transpose() * step;
-        step += columns_.solve(gradient - transposed_ * jacobian_step);
+        step += structure_.solve(gradient - transposed_ * jacobian_step);
     }
     return step;
 }
@@ -99,9 +101,9 @@ std::optional<Eigen::VectorXd> RowSpaceSolver::solve(const Eigen::VectorXd& rhs)
     Eigen::VectorXd step;
     switch (factorised_) {
         case Factorised::kNone: return std::nullopt;
-        case Factorised::kColumns: step = columns_.solve(transposed_ * rhs); break;
-        case Factorised::kDampedColumns: step = corrected_columns_step(rhs); break;
+        case Factorised::kFullRank: step = structure_.solve(transposed_ * rhs); break;
         case Factorised::kRows: step = transposed_ * rows_.solve(rhs); break;
+        case Factorised::kDamped: step = corrected_step(rhs); break;
     }
     if (!step.allFinite()) return std::nullopt;
     return step;

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <limits>
 #include <random>
+#include <tuple>
 
 #include <gtest/gtest.h>
 #include <Eigen/Dense>
@@ -37,28 +38,33 @@ struct Shape {
     int rank;
 };
 
-class RowSpaceStepTest : public ::testing::TestWithParam<Shape> {};
+// Each shape solved both ways a Jacobian with a null direction can take: J J^T
+// (small sketches) and iterated Tikhonov on J^T J (large ones, forced here by
+// allowing no row system at all).
+class RowSpaceStepTest : public ::testing::TestWithParam<std::tuple<Shape, Eigen::Index>> {};
 
 // The least-norm least-squares solution is the pseudo-inverse's; its part in
 // J's null space is zero.
 TEST_P(RowSpaceStepTest, IsThePseudoInverseSolution) {
-    const Shape shape = GetParam();
+    const auto [shape, largest_row_system] = GetParam();
     const Eigen::MatrixXd dense = random_jacobian(shape.rows, shape.columns, shape.rank, 7);
     // A right-hand side J times something: consistent, as residuals near a solution are.
     const Eigen::VectorXd rhs = dense * Eigen::VectorXd::LinSpaced(shape.columns, -1.0, 2.0);
     const Eigen::VectorXd truth = dense.completeOrthogonalDecomposition().solve(rhs);
 
-    RowSpaceSolver solver;
+    RowSpaceSolver solver(largest_row_system);
     ASSERT_TRUE(solver.factorise(dense.sparseView()));
     const auto step = solver.solve(rhs);
     ASSERT_TRUE(step.has_value());
     EXPECT_LT((*step - truth).norm(), 1e-8 * truth.norm());
 }
 
-INSTANTIATE_TEST_SUITE_P(Shapes, RowSpaceStepTest,
-                         ::testing::Values(Shape{6, 10, 6}, Shape{10, 10, 8}, Shape{14, 9, 9},
-                                           Shape{30, 60, 25}, Shape{40, 24, 24}, Shape{20, 12, 8},
-                                           Shape{60, 30, 22}));
+INSTANTIATE_TEST_SUITE_P(
+    Shapes, RowSpaceStepTest,
+    ::testing::Combine(::testing::Values(Shape{6, 10, 6}, Shape{10, 10, 8}, Shape{14, 9, 9},
+                                         Shape{30, 60, 25}, Shape{40, 24, 24}, Shape{20, 12, 8},
+                                         Shape{60, 30, 22}),
+                       ::testing::Values(RowSpaceSolver::kLargestRowSystem, Eigen::Index{0})));
 
 // A rounding-level residual on an under-constrained Jacobian gives a
 // rounding-level step: nothing is divided by a vanishing pivot.
