@@ -200,7 +200,7 @@ def open_notebook(browser, served_notebook):
         notebook.page.close()
 
 
-def test_dragging_a_point_in_a_notebook_moves_the_callers_system(open_notebook):
+def test_dragging_a_point_in_a_notebook_moves_the_callers_system_and_ctrl_z_undoes_it(open_notebook):
     original = linkage()
     side = side_of_elbow(original)
     notebook = open_notebook(original)
