@@ -217,4 +217,9 @@ def test_dragging_a_point_in_a_notebook_moves_the_callers_system_and_ctrl_z_undo
     assert moved.get_point(PIVOT) == (0.0, 0.0)
     assert constraints_hold(moved)
 
+    # The keys reach the view, not the notebook's own shortcuts.
+    notebook.view.locator(".ovralis-canvas").click(position={"x": 5, "y": 5})  # a pan that goes nowhere
+    notebook.page.keyboard.press("Control+z")
+    notebook.settle()
+    assert notebook.printed(1).strip() == original.to_json()
     assert notebook.widget_errors == []
