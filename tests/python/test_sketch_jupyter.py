@@ -197,6 +197,8 @@ def open_notebook(browser, served_notebook):
 
     yield open_on
     for notebook in pages:
+        for dialog in notebook.page.locator(".jp-Dialog").all_inner_texts():
+            print("the front end showed a dialog:", dialog)  # shown with a failure, to say what was in the way
         notebook.page.close()
 
 
