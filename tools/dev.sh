@@ -65,7 +65,7 @@ install_python_packages() {
         "$PYTHON" -m venv "$VENV"
     fi
     "$VENV/bin/python" -m pip install --quiet --disable-pip-version-check pytest numpy scipy mypy "dask[distributed]" \
-        cairosvg pillow hypothesis ezdxf anywidget websockets playwright nbclient nbformat ipykernel
+        cairosvg pillow hypothesis ezdxf anywidget websockets playwright nbclient nbformat ipykernel jupyterlab notebook
     "$VENV/bin/python" -m pip install --quiet --disable-pip-version-check "${SHARED_BUILD[@]}" .
 }
 

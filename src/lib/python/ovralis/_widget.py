@@ -10,6 +10,8 @@ the caller's own, edited in place.
 
 from __future__ import annotations
 
+import asyncio
+import threading
 from importlib import resources, util
 from typing import Any
 
@@ -28,6 +30,14 @@ def front_end() -> str:
     static = resources.files("ovralis").joinpath("static")
     return static.joinpath("sketch.js").read_text(encoding="utf-8") + static.joinpath(
         "widget.js").read_text(encoding="utf-8")
+
+
+def running_loop() -> asyncio.AbstractEventLoop | None:
+    """The event loop running this thread's code (a kernel's, while it runs a cell), if any."""
+    try:
+        return asyncio.get_running_loop()
+    except RuntimeError:
+        return None
 
 
 class SketchWidget(anywidget.AnyWidget):
@@ -49,12 +59,24 @@ class SketchWidget(anywidget.AnyWidget):
         super().__init__(**kwargs)
         self._session = SketchSession(system)
         self.status = self._session.status()
-        self.on_msg(self._answer)
+        # A System answers only on the thread that made it, but a kernel may deliver
+        # the front end's messages on another: JupyterLab sends a widget's messages
+        # to a subshell, which ipykernel runs on a thread of its own. Those are
+        # handed to the event loop of this thread, which a kernel keeps running.
+        self._home_thread = threading.get_ident()
+        self._home_loop = running_loop()
+        self.on_msg(self._receive)
 
     @property
     def system(self) -> ovralis.System:
         """The System shown and edited: the one given, not a copy."""
         return self._session.system
+
+    def _receive(self, widget: Any, content: Any, buffers: Any) -> None:
+        if threading.get_ident() == self._home_thread or self._home_loop is None:
+            self._answer(widget, content, buffers)
+        else:
+            self._home_loop.call_soon_threadsafe(self._answer, widget, content, buffers)
 
     def _answer(self, widget: Any, content: Any, buffers: Any) -> None:
         if not isinstance(content, dict) or not isinstance(content.get("request"), dict):

@@ -19,6 +19,9 @@ export default {
         model.send({ id: lastId, request });
       });
     el.tabIndex = 0;
+    // The notebook's own shortcuts come first (Notebook 7 takes Ctrl+Z for its cells before
+    // the key reaches the view); Lumino leaves keys pressed inside this attribute alone.
+    el.dataset.lmSuppressShortcuts = "true";
     const unmount = mountSketch(el, send, { canSave: false, keyTarget: el, height: model.get("height") });
     return () => {
       model.off("msg:custom", onMessage);
