@@ -19,6 +19,7 @@ from pathlib import Path
 import pytest
 
 import ovralis
+from pointer import drag_view
 from sketch_views import (ARC_START, ELBOW, HOLE, PIVOT, TIP, bracket, conflicting_triangle, constraints_hold, elbow_for,
                           linkage, mechanism, side_of_elbow, triangle)
 
@@ -67,15 +68,8 @@ class Page:
     def drag(self, start, end, steps=12):
         """Drags from one sketch point towards another; returns where the mouse last was,
         in sketch coordinates, as the page saw it."""
-        self.page.evaluate("""() => document.querySelector(".ovralis-canvas").addEventListener(
-            "pointermove", (e) => { window.lastPointer = [e.clientX, e.clientY]; })""")
-        self.page.mouse.move(*self.screen(*start))
-        self.page.mouse.down()
-        self.page.mouse.move(*self.screen(*end), steps=steps)
-        self.settle()
-        self.page.mouse.up()
-        self.settle()
-        return self.page.evaluate("() => window.ovralisSketch.toSketch(...window.lastPointer)")
+        x, y = drag_view(self.page, self.page.locator(".ovralis-sketch"), self.screen, self.settle, start, end, steps)
+        return {"x": x, "y": y}
 
     def type_dimension(self, constraint, value):
         self.page.dblclick(f'[data-constraint="{constraint}"] text')

@@ -18,6 +18,7 @@ import time
 import pytest
 
 import ovralis
+from pointer import drag_view
 from sketch_views import ELBOW, PIVOT, TIP, constraints_hold, elbow_for, linkage, side_of_elbow
 from test_sketch_browser import chromium_path
 
@@ -172,16 +173,7 @@ class NotebookPage:
     def drag(self, start, end, steps=12):
         """Drags from one sketch point towards another; returns where the mouse last was,
         in sketch coordinates, as the view saw it."""
-        self.view.evaluate("""(root) => root.querySelector(".ovralis-canvas").addEventListener(
-            "pointermove", (e) => { window.lastPointer = [e.clientX, e.clientY]; })""")
-        self.page.mouse.move(*self.screen(*start))
-        self.page.mouse.down()
-        self.page.mouse.move(*self.screen(*end), steps=steps)
-        self.settle()
-        self.page.mouse.up()
-        self.settle()
-        at = self.view.evaluate("(root) => root.ovralis.toSketch(...window.lastPointer)")
-        return at["x"], at["y"]
+        return drag_view(self.page, self.view, self.screen, self.settle, start, end, steps)
 
 
 @pytest.fixture
