@@ -11,7 +11,6 @@ import json
 import math
 import os
 import re
-import shutil
 import subprocess
 import sys
 from pathlib import Path
@@ -19,31 +18,15 @@ from pathlib import Path
 import pytest
 
 import ovralis
-from pointer import drag_view
+from browser_pages import browser, drag_view  # noqa: F401 (browser is a fixture)
 from sketch_views import (ARC_START, ELBOW, HOLE, PIVOT, TIP, bracket, conflicting_triangle, constraints_hold, elbow_for,
                           linkage, mechanism, side_of_elbow, triangle)
 
-playwright = pytest.importorskip("playwright.sync_api")
+pytest.importorskip("playwright.sync_api")
 
 FREE_INK, CONFLICT_INK = "#f57c00", "#d32f2f"
 # Set to a directory to keep the screenshots the README shows.
 SCREENSHOTS = os.environ.get("OVRALIS_SCREENSHOTS")
-
-
-def chromium_path():
-    """Debian's Chromium: the browser binary itself, not the wrapper script."""
-    for candidate in ("/usr/lib/chromium/chromium", shutil.which("chromium")):
-        if candidate and os.access(candidate, os.X_OK):
-            return candidate
-    pytest.fail("Chromium is missing: tools/dev.sh installs it (apt-get install chromium)")
-
-
-@pytest.fixture(scope="module")
-def browser():
-    with playwright.sync_playwright() as p:
-        browser = p.chromium.launch(executable_path=chromium_path(), args=["--no-sandbox", "--disable-dev-shm-usage"])
-        yield browser
-        browser.close()
 
 
 class Page:

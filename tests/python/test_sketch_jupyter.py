@@ -18,9 +18,8 @@ import time
 import pytest
 
 import ovralis
-from pointer import drag_view
+from browser_pages import browser, drag_view  # noqa: F401 (browser is a fixture)
 from sketch_views import ELBOW, PIVOT, TIP, constraints_hold, elbow_for, linkage, side_of_elbow
-from test_sketch_browser import chromium_path
 
 playwright = pytest.importorskip("playwright.sync_api")
 nbformat = pytest.importorskip("nbformat")
@@ -102,14 +101,6 @@ def stop(server):
     except subprocess.TimeoutExpired:
         os.killpg(server.pid, signal.SIGKILL)
         server.wait()
-
-
-@pytest.fixture(scope="module")
-def browser():
-    with playwright.sync_playwright() as p:
-        browser = p.chromium.launch(executable_path=chromium_path(), args=["--no-sandbox", "--disable-dev-shm-usage"])
-        yield browser
-        browser.close()
 
 
 class NotebookPage:

@@ -1,4 +1,28 @@
-"""A drag with the real mouse in a browser page, shared by the page and notebook tests."""
+"""What the browser tests share: Debian's Chromium driven by Playwright, and a drag
+with the real mouse over a sketch view."""
+
+import os
+import shutil
+
+import pytest
+
+
+def chromium_path():
+    """Debian's Chromium: the browser binary itself, not the wrapper script."""
+    for candidate in ("/usr/lib/chromium/chromium", shutil.which("chromium")):
+        if candidate and os.access(candidate, os.X_OK):
+            return candidate
+    pytest.fail("Chromium is missing: tools/dev.sh installs it (apt-get install chromium)")
+
+
+@pytest.fixture(scope="module")
+def browser():
+    sync_api = pytest.importorskip("playwright.sync_api")
+    with sync_api.sync_playwright() as p:
+        browser = p.chromium.launch(executable_path=chromium_path(), args=["--no-sandbox", "--disable-dev-shm-usage"])
+        yield browser
+        browser.close()
+
 
 # Records, in the page, where the last pointer move over the view's canvas was.
 RECORD_LAST_POINTER = """(root) => root.querySelector(".ovralis-canvas").addEventListener(
