@@ -51,7 +51,6 @@ double damp(Eigen::SparseMatrix<double>& normal, double relative) {
 bool RowSpaceSolver::factorise(const Eigen::SparseMatrix<double>& jacobian) {
     transposed_ = jacobian.transpose();
     transposed_.makeCompressed();
-    structure_.prepare_for(jacobian);
     factorised_ = Factorised::kNone;
     // A Jacobian with fewer rows than columns always has a null direction.
     if (jacobian.rows() > jacobian.cols() && factorise_full_rank(jacobian)) {
@@ -65,11 +64,13 @@ bool RowSpaceSolver::factorise(const Eigen::SparseMatrix<double>& jacobian) {
 }
 
 bool RowSpaceSolver::factorise_full_rank(const Eigen::SparseMatrix<double>& jacobian) {
+    structure_.prepare_for(jacobian);
     const double largest = damp(structure_.normal().assemble(jacobian), kRelativeDamping);
     return largest > 0.0 && structure_.factorize(0.0, kColumnRankRatio * largest);
 }
 
 bool RowSpaceSolver::factorise_damped(const Eigen::SparseMatrix<double>& jacobian) {
+    structure_.prepare_for(jacobian);  // made already when the full-rank attempt was
     Eigen::SparseMatrix<double>& normal = structure_.normal().assemble(jacobian);
     const double largest = normal.diagonal().maxCoeff();
     const double damping = kNullRelativeDamping * (largest > 0.0 ? largest : 1.0);
