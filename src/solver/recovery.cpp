@@ -22,6 +22,9 @@
 namespace ovralis {
 namespace {
 
+// How many times a mirror image is turned back and solved again.
+constexpr int kTurnBackRounds = 3;
+
 struct Ending {
     Eigen::VectorXd x;
     double cost = 0.0;
@@ -70,7 +73,7 @@ bool recoverable(const SolveReport& report, const Watches& watches) {
            report.outcome == SolveOutcome::DampingLimit;
 }
 
-SolveReport recover(Problem& problem, const SolveReport& first, const Eigen::VectorXd& drawing,
+SolveReport recover(Problem& problem, const SolveReport& first, const Starts& starts,
                     const Watches& watches, std::uint64_t max_iter, double tol) {
     std::vector<Ending> endings{ending_here(problem, first.converged, watches)};
     std::uint64_t iterations = first.iterations;
@@ -80,16 +83,19 @@ SolveReport recover(Problem& problem, const SolveReport& first, const Eigen::Vec
         return converged && !degenerate(watches.collapse) && !watches.turns.flipped() &&
                !watches.collapse.points_merged();
     };
-    // Runs the Marquardt-scaled method from `from`; true when it found a sound answer.
-    const auto marquardt_from = [&](const Eigen::VectorXd& from, std::uint64_t most) {
+    // Runs `method` from `from`; true when it found a sound answer.
+    const auto run_from = [&](auto method, const Eigen::VectorXd& from, std::uint64_t most) {
         if (budget == 0) return false;
         problem.move_to(from);
-        const SolveReport run = sparse_levenberg_marquardt(problem, std::min(budget, most), tol);
+        const SolveReport run = method(problem, std::min(budget, most), tol);
         iterations += run.iterations;
         budget -= std::min(budget, run.iterations);
         if (sound(run.converged)) return true;
         endings.push_back(ending_here(problem, run.converged, watches));
         return false;
+    };
+    const auto marquardt_from = [&](const Eigen::VectorXd& from, std::uint64_t most) {
+        return run_from(sparse_levenberg_marquardt, from, most);
     };
 
     // A run that gave up where nothing collapsed is continued from there: a
@@ -104,14 +110,28 @@ SolveReport recover(Problem& problem, const SolveReport& first, const Eigen::Vec
         }
     }
     if (budget > 0) {
-        const HomotopyEnd followed = track_from_start(problem, drawing, watches.collapse, watches.turns,
+        const HomotopyEnd followed = track_from_start(problem, starts.drawn, watches.collapse, watches.turns,
                                                       std::min(budget, (max_iter + 1) / 2), tol);
         iterations += followed.jacobians;
         budget -= std::min(budget, followed.jacobians);
         if (sound(followed.converged)) return converged_after(iterations);
         endings.push_back(ending_here(problem, followed.converged, watches));
     }
-    if (marquardt_from(drawing, budget)) return converged_after(iterations);
+    if (starts.drawn != starts.propagated && run_from(levenberg_marquardt, starts.drawn, budget)) {
+        return converged_after(iterations);
+    }
+    if (marquardt_from(starts.propagated, budget)) return converged_after(iterations);
+
+    // Every method found only mirror images: each is turned back where it
+    // turned over and solved from there, while that keeps finding them.
+    for (int round = 0; round < kTurnBackRounds; ++round) {
+        const Ending& mirror = preferred(endings);
+        if (!mirror.converged || mirror.collapsed) break;
+        Eigen::VectorXd x = mirror.x;
+        problem.move_to(x);
+        if (!watches.turns.turn_back(x)) break;
+        if (run_from(levenberg_marquardt, x, budget)) return converged_after(iterations);
+    }
 
     const Ending& kept = preferred(endings);
     problem.move_to(kept.x);

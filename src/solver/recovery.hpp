@@ -19,6 +19,15 @@ struct Watches {
     const TurnWatch& turns;
 };
 
+// Where the first run started (the drawing after propagation copied each
+// equality group's first-named member into the others) and the drawing as
+// drawn (each group at the mean of its members, drawn_start.hpp); the two
+// are equal when the drawing held every equality.
+struct Starts {
+    const Eigen::VectorXd& propagated;
+    const Eigen::VectorXd& drawn;
+};
+
 // Whether a run that ended this way is worth a recovery: it ran out of
 // iterations or of damping (rather than meeting a non-finite cost), or it
 // converged only by collapsing something, or to a mirror image of the
@@ -36,7 +45,7 @@ bool recoverable(const SolveReport& report, const Watches& watches);
 // solution), else the cheapest ending that collapses nothing, else the
 // cheapest of all. The entities hold the ending kept; the report counts the
 // iterations of every run.
-SolveReport recover(Problem& problem, const SolveReport& first, const Eigen::VectorXd& drawing,
+SolveReport recover(Problem& problem, const SolveReport& first, const Starts& starts,
                     const Watches& watches, std::uint64_t max_iter, double tol);
 
 }  // namespace ovralis

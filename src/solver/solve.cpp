@@ -16,6 +16,7 @@
 #include "solver/collapse_watch.hpp"
 #include "solver/convergence_judge.hpp"
 #include "solver/drawing.hpp"
+#include "solver/drawn_start.hpp"
 #include "solver/normalisation.hpp"
 #include "solver/polish.hpp"
 #include "solver/problem.hpp"
@@ -36,14 +37,14 @@ bool satisfies_every_constraint(const System& system, double tol) {
 }
 
 SolveReport run_method(Problem& problem, bool sparse, std::uint64_t max_iter, SolveMethod method,
-                       double tol, const Watches& watches) {
+                       double tol, const Eigen::VectorXd& drawn, const Watches& watches) {
     switch (method) {
         case SolveMethod::Automatic: {
             if (sparse) return sparse_levenberg_marquardt(problem, max_iter, tol);
-            const Eigen::VectorXd drawing = problem.start();
+            const Eigen::VectorXd propagated = problem.start();
             const SolveReport report = levenberg_marquardt(problem, max_iter, tol);
             if (!recoverable(report, watches)) return report;
-            return recover(problem, report, drawing, watches, max_iter, tol);
+            return recover(problem, report, {propagated, drawn}, watches, max_iter, tol);
         }
         case SolveMethod::DogLeg: return dogleg(problem, max_iter, tol);
         case SolveMethod::Bfgs: return bfgs(problem, max_iter, tol);
@@ -51,9 +52,22 @@ SolveReport run_method(Problem& problem, bool sparse, std::uint64_t max_iter, So
     return {};
 }
 
+// The senses of the drawing's turns as drawn (`drawn`, drawn_start.hpp), not
+// as propagation left them: moving a corner's point to one of its drawn
+// copies can turn it over. The entities are put back where they were.
+TurnWatch turns_as_drawn(Problem& problem, System& system, const Eigen::VectorXd& drawn) {
+    const Eigen::VectorXd propagated = problem.start();
+    if (drawn == propagated) return TurnWatch(system);
+    problem.move_to(drawn);
+    TurnWatch turns(system);
+    problem.move_to(propagated);
+    return turns;
+}
+
 // Runs on the prepared, normalised system and judges the ending in its units.
+// `drawn` is the start before propagation (drawn_start.hpp).
 SolveReport solve_prepared(Problem& problem, System& system, std::uint64_t max_iter,
-                           SolveMethod method, double tol) {
+                           SolveMethod method, double tol, const Eigen::VectorXd& drawn) {
     if (problem.variable_count() == 0) {
         // Nothing can move: the start is the answer.
         if (satisfies_every_constraint(system, tol)) return {true, SolveOutcome::Converged, 0};
@@ -61,9 +75,9 @@ SolveReport solve_prepared(Problem& problem, System& system, std::uint64_t max_i
     }
     // Normalised, the mean point spacing is the unit.
     const CollapseWatch watch(system, 1.0);
-    const TurnWatch turns(system);
+    const TurnWatch turns = turns_as_drawn(problem, system, drawn);
     SolveReport report =
-        run_method(problem, system.sparse_solver, max_iter, method, tol, {watch, turns});
+        run_method(problem, system.sparse_solver, max_iter, method, tol, drawn, {watch, turns});
     // A method tests the residual it iterates on, which leaves out the
     // eliminated kinds; an equality group holding two different fixed values
     // is only seen by the full residual. An answer that holds only by
@@ -91,8 +105,9 @@ SolveReport run_engine(System& system, std::uint64_t max_iter, SolveMethod metho
     };
     SolveReport report;
     try {
+        const Eigen::VectorXd drawn = drawn_start(system);
         propagate(system);
-        report = solve_prepared(problem, system, max_iter, method, tol);
+        report = solve_prepared(problem, system, max_iter, method, tol, drawn);
     } catch (const SolveInterrupted&) {
         // The method left its best point in the entities: hand it over whole.
         back_to_caller_units();

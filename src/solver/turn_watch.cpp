@@ -1,9 +1,13 @@
 // Corners and arcs of the drawing and the sense they turn in.
 #include "solver/turn_watch.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <numeric>
+#include <optional>
 #include <utility>
+
+#include "system/variable_layout.hpp"
 
 namespace ovralis {
 namespace {
@@ -71,11 +75,36 @@ TurnWatch::TurnWatch(const System& system) : system_(system) {
 }
 
 bool TurnWatch::flipped() const {
+    return std::any_of(turns_.begin(), turns_.end(), [&](const Turn& turn) { return turned_over(turn); });
+}
+
+bool TurnWatch::turned_over(const Turn& turn) const {
+    const double sine = turn_sine(system_, turn.a, turn.b, turn.c, turn.d);
+    return turn.counter_clockwise ? sine < -kClearFlip : sine > kClearFlip;
+}
+
+bool TurnWatch::turn_back(Eigen::VectorXd& x) const {
+    std::vector<Index> mirrored;
     for (const Turn& turn : turns_) {
-        const double sine = turn_sine(system_, turn.a, turn.b, turn.c, turn.d);
-        if (turn.counter_clockwise ? sine < -kClearFlip : sine > kClearFlip) return true;
+        // Corners and arcs turn about one point, the apex, from b to d.
+        const Index apex = turn.a;
+        if (turn.c != apex || !turned_over(turn)) continue;
+        if (std::find(mirrored.begin(), mirrored.end(), apex) != mirrored.end()) continue;
+        const std::optional<Eigen::Index> cx = column_of(system_.layout, {ParamKind::PointX, apex});
+        const std::optional<Eigen::Index> cy = column_of(system_.layout, {ParamKind::PointY, apex});
+        const Point& p = system_.points[apex];
+        const Point& b = system_.points[turn.b];
+        const Point& d = system_.points[turn.d];
+        const double ux = d.x - b.x, uy = d.y - b.y;
+        const double chord = ux * ux + uy * uy;
+        if (!cx || !cy || !(chord > 0.0)) continue;
+        // The foot of the apex on the chord's line, and the apex beyond it.
+        const double along = ((p.x - b.x) * ux + (p.y - b.y) * uy) / chord;
+        x[*cx] = 2.0 * (b.x + along * ux) - p.x;
+        x[*cy] = 2.0 * (b.y + along * uy) - p.y;
+        mirrored.push_back(apex);
     }
-    return false;
+    return !mirrored.empty();
 }
 
 }  // namespace ovralis

@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include <Eigen/Core>
+
 #include "system/system.hpp"
 
 namespace ovralis {
@@ -25,6 +27,15 @@ public:
     // Whether some recorded turn now turns clearly the other way.
     bool flipped() const;
 
+    // Turns back, in the variable vector x that the entities hold, what
+    // turned over: each flipped arc's centre is mirrored across its chord
+    // and each flipped corner's meeting point across the line through the
+    // corner's two far ends, which keeps their distances to those points.
+    // A point that cannot move (fixed) or a chord of no length is left, as
+    // are the turns of angle and perpendicular constraints, which have no
+    // one point to mirror. Returns whether anything moved.
+    bool turn_back(Eigen::VectorXd& x) const;
+
 private:
     // From the direction a -> b to the direction c -> d.
     struct Turn {
@@ -34,6 +45,8 @@ private:
         Index d = 0;
         bool counter_clockwise = false;
     };
+    bool turned_over(const Turn& turn) const;
+
     const System& system_;
     std::vector<Turn> turns_;
 };
