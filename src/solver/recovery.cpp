@@ -31,6 +31,7 @@ struct Ending {
     bool converged = false;
     bool collapsed = false;
     bool points_merged = false;
+    std::size_t flips = 0;  // turns of the drawing turned over
 };
 
 // A line or radius shrunk to nothing, or two rounds made one: no answer.
@@ -41,12 +42,13 @@ Ending ending_here(Problem& problem, bool converged, const Watches& watches) {
     Eigen::VectorXd x = problem.start();
     const double cost = problem.cost(x);
     return {std::move(x), cost, converged, degenerate(watches.collapse),
-            watches.collapse.points_merged()};
+            watches.collapse.points_merged(), watches.turns.flips()};
 }
 
 // A converged ending that collapses nothing first (one that keeps every
-// point apart before one that merges two), then the cheapest that collapses
-// nothing, then the cheapest; a NaN cost is never preferred.
+// point apart before one that merges two, then the one that turns the
+// fewest corners and arcs over), then the cheapest that collapses nothing,
+// then the cheapest; a NaN cost is never preferred.
 const Ending& preferred(const std::vector<Ending>& endings) {
     const Ending* best = &endings.front();
     const auto rank = [](const Ending& e) {
@@ -54,6 +56,7 @@ const Ending& preferred(const std::vector<Ending>& endings) {
     };
     const auto better = [&](const Ending& a, const Ending& b) {
         if (rank(a) != rank(b)) return rank(a) < rank(b);
+        if (a.converged && a.flips != b.flips) return a.flips < b.flips;
         return a.cost < b.cost || (b.cost != b.cost && a.cost == a.cost);
     };
     for (const Ending& e : endings) {
@@ -117,7 +120,8 @@ SolveReport recover(Problem& problem, const SolveReport& first, const Starts& st
         if (sound(followed.converged)) return converged_after(iterations);
         endings.push_back(ending_here(problem, followed.converged, watches));
     }
-    if (starts.drawn != starts.propagated && run_from(levenberg_marquardt, starts.drawn, budget)) {
+    if (starts.drawn != starts.propagated &&
+        run_from(levenberg_marquardt, starts.drawn, std::max<std::uint64_t>(1, max_iter / 4))) {
         return converged_after(iterations);
     }
     if (marquardt_from(starts.propagated, budget)) return converged_after(iterations);

@@ -52,22 +52,12 @@ SolveReport run_method(Problem& problem, bool sparse, std::uint64_t max_iter, So
     return {};
 }
 
-// The senses of the drawing's turns as drawn (`drawn`, drawn_start.hpp), not
-// as propagation left them: moving a corner's point to one of its drawn
-// copies can turn it over. The entities are put back where they were.
-TurnWatch turns_as_drawn(Problem& problem, System& system, const Eigen::VectorXd& drawn) {
-    const Eigen::VectorXd propagated = problem.start();
-    if (drawn == propagated) return TurnWatch(system);
-    problem.move_to(drawn);
-    TurnWatch turns(system);
-    problem.move_to(propagated);
-    return turns;
-}
-
 // Runs on the prepared, normalised system and judges the ending in its units.
-// `drawn` is the start before propagation (drawn_start.hpp).
+// `drawn` is the start before propagation (drawn_start.hpp), `turns` the
+// senses the drawing's corners and arcs turn in there.
 SolveReport solve_prepared(Problem& problem, System& system, std::uint64_t max_iter,
-                           SolveMethod method, double tol, const Eigen::VectorXd& drawn) {
+                           SolveMethod method, double tol, const Eigen::VectorXd& drawn,
+                           const TurnWatch& turns) {
     if (problem.variable_count() == 0) {
         // Nothing can move: the start is the answer.
         if (satisfies_every_constraint(system, tol)) return {true, SolveOutcome::Converged, 0};
@@ -75,7 +65,6 @@ SolveReport solve_prepared(Problem& problem, System& system, std::uint64_t max_i
     }
     // Normalised, the mean point spacing is the unit.
     const CollapseWatch watch(system, 1.0);
-    const TurnWatch turns = turns_as_drawn(problem, system, drawn);
     SolveReport report =
         run_method(problem, system.sparse_solver, max_iter, method, tol, drawn, {watch, turns});
     // A method tests the residual it iterates on, which leaves out the
@@ -105,9 +94,13 @@ SolveReport run_engine(System& system, std::uint64_t max_iter, SolveMethod metho
     };
     SolveReport report;
     try {
+        // As drawn, before propagation moves each joined point to one of its
+        // copies (which can turn a corner over): every arc's sense from its
+        // own ends, every corner's at its lines' own ends.
         const Eigen::VectorXd drawn = drawn_start(system);
+        const TurnWatch turns(system);
         propagate(system);
-        report = solve_prepared(problem, system, max_iter, method, tol, drawn);
+        report = solve_prepared(problem, system, max_iter, method, tol, drawn, turns);
     } catch (const SolveInterrupted&) {
         // The method left its best point in the entities: hand it over whole.
         back_to_caller_units();

@@ -78,6 +78,11 @@ bool TurnWatch::flipped() const {
     return std::any_of(turns_.begin(), turns_.end(), [&](const Turn& turn) { return turned_over(turn); });
 }
 
+std::size_t TurnWatch::flips() const {
+    return static_cast<std::size_t>(std::count_if(
+        turns_.begin(), turns_.end(), [&](const Turn& turn) { return turned_over(turn); }));
+}
+
 bool TurnWatch::turned_over(const Turn& turn) const {
     const double sine = turn_sine(system_, turn.a, turn.b, turn.c, turn.d);
     return turn.counter_clockwise ? sine < -kClearFlip : sine > kClearFlip;

@@ -26,6 +26,8 @@ public:
 
     // Whether some recorded turn now turns clearly the other way.
     bool flipped() const;
+    // How many recorded turns now turn clearly the other way.
+    std::size_t flips() const;
 
     // Turns back, in the variable vector x that the entities hold, what
     // turned over: each flipped arc's centre is mirrored across its chord
