@@ -22,7 +22,14 @@ HomotopyEnd track_from_start(Problem& problem, const Eigen::VectorXd& x0,
     Homotopy homotopy(problem, x0);
     PathSettings settings;
     settings.max_iterations = most_jacobians;
-    settings.off_path = [&watch, &turns] { return watch.collapsed() || turns.flipped(); };
+    // A start that already turns something over (the drawing as drawn can
+    // differ from any point of the variables) is judged by what turns over
+    // along the path.
+    problem.move_to(x0);
+    const std::size_t flipped_at_start = turns.flips();
+    settings.off_path = [&watch, &turns, flipped_at_start] {
+        return watch.collapsed() || turns.flips() > flipped_at_start;
+    };
     const PathEnd path = track_path(homotopy, x0, settings);
     HomotopyEnd end{path.x, path.reached, path.iterations, false};
     end.converged = path.complete && tol > problem.evaluate(end.x).max_abs;
