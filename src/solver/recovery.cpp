@@ -9,6 +9,15 @@
 // deforms into and never steps onto a collapse; the Marquardt-scaled method,
 // which damps each variable in proportion to its own curvature, addresses
 // the stall and the crawl.
+//
+// Both restart from the drawing as drawn, where each coincidence's points
+// sit midway between their drawn copies, rather than from the plain run's
+// start, where propagation moved them onto the first-named copy: on a rough
+// drawing that copy can lie across a chord and turn an arc over before the
+// first step. A mirror image every method still ends on is turned back
+// point by point (a flipped arc's centre across its chord, a flipped
+// corner's meeting point across the line through its far ends), which keeps
+// most of what holds, and solved again from there.
 
 #include "solver/recovery.hpp"
 
@@ -80,7 +89,7 @@ SolveReport recover(Problem& problem, const SolveReport& first, const Starts& st
                     const Watches& watches, std::uint64_t max_iter, double tol) {
     std::vector<Ending> endings{ending_here(problem, first.converged, watches)};
     std::uint64_t iterations = first.iterations;
-    // The recovery as a whole takes at most max_iter iterations more.
+    // The recovery as a whole takes at most twice max_iter iterations more.
     std::uint64_t budget = 2 * max_iter;
     const auto sound = [&](bool converged) {
         return converged && !degenerate(watches.collapse) && !watches.turns.flipped() &&
@@ -113,8 +122,9 @@ SolveReport recover(Problem& problem, const SolveReport& first, const Starts& st
         }
     }
     if (budget > 0) {
-        const HomotopyEnd followed = track_from_start(problem, starts.drawn, watches.collapse, watches.turns,
-                                                      std::min(budget, (max_iter + 1) / 2), tol);
+        const HomotopyEnd followed =
+            track_from_start(problem, starts.drawn, watches.collapse, watches.turns,
+                             std::min(budget, (max_iter + 1) / 2), tol);
         iterations += followed.jacobians;
         budget -= std::min(budget, followed.jacobians);
         if (sound(followed.converged)) return converged_after(iterations);

@@ -34,17 +34,22 @@ struct Starts {
 // drawing.
 bool recoverable(const SolveReport& report, const Watches& watches);
 
-// Tries, with at most max_iter iterations (Jacobians) among them and in this
-// order until one converges without collapsing anything or turning anything
-// over: when the first run gave up where nothing collapsed, the
+// Tries, with at most 2 max_iter iterations (Jacobians) among them and in
+// this order until one converges without collapsing anything or turning
+// anything over: when the first run gave up where nothing collapsed, the
 // Marquardt-scaled method (damping proportional to the diagonal of J^T J)
-// from its end nudged off it; the continuation from the drawing `drawing`
-// (start_homotopy.hpp, with at most half the iterations); and the
-// Marquardt-scaled method from the drawing. When none does, keeps the first
-// converged ending that collapses nothing (a mirror image is still a
-// solution), else the cheapest ending that collapses nothing, else the
-// cheapest of all. The entities hold the ending kept; the report counts the
-// iterations of every run.
+// from its end nudged off it (a quarter of max_iter); the continuation from
+// the drawing as drawn (start_homotopy.hpp, half of max_iter); plain
+// Levenberg–Marquardt from the drawing as drawn when it differs from the
+// propagated one (a quarter); the Marquardt-scaled method from the
+// propagated drawing (half); and, while the best ending is a converged
+// mirror image, that ending turned back where it turned over
+// (TurnWatch::turn_back) and solved again by Levenberg–Marquardt, at most
+// three times. When none is sound, keeps the first converged ending that
+// collapses nothing (a mirror image is still a solution; of those, the one
+// that turns the fewest corners and arcs over), else the cheapest ending
+// that collapses nothing, else the cheapest of all. The entities hold the
+// ending kept; the report counts the iterations of every run.
 SolveReport recover(Problem& problem, const SolveReport& first, const Starts& starts,
                     const Watches& watches, std::uint64_t max_iter, double tol);
 

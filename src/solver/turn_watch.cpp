@@ -75,7 +75,8 @@ TurnWatch::TurnWatch(const System& system) : system_(system) {
 }
 
 bool TurnWatch::flipped() const {
-    return std::any_of(turns_.begin(), turns_.end(), [&](const Turn& turn) { return turned_over(turn); });
+    return std::any_of(turns_.begin(), turns_.end(),
+                       [&](const Turn& turn) { return turned_over(turn); });
 }
 
 std::size_t TurnWatch::flips() const {
