@@ -89,8 +89,8 @@ SolveReport recover(Problem& problem, const SolveReport& first, const Starts& st
                     const Watches& watches, std::uint64_t max_iter, double tol) {
     std::vector<Ending> endings{ending_here(problem, first.converged, watches)};
     std::uint64_t iterations = first.iterations;
-    // The recovery as a whole takes at most twice max_iter iterations more.
-    std::uint64_t budget = 2 * max_iter;
+    // The recovery as a whole takes at most max_iter iterations more.
+    std::uint64_t budget = max_iter;
     const auto sound = [&](bool converged) {
         return converged && !degenerate(watches.collapse) && !watches.turns.flipped() &&
                !watches.collapse.points_merged();
@@ -134,7 +134,7 @@ SolveReport recover(Problem& problem, const SolveReport& first, const Starts& st
         run_from(levenberg_marquardt, starts.drawn, std::max<std::uint64_t>(1, max_iter / 4))) {
         return converged_after(iterations);
     }
-    if (marquardt_from(starts.propagated, max_iter / 2)) return converged_after(iterations);
+    if (marquardt_from(starts.propagated, budget)) return converged_after(iterations);
 
     // Every method found only mirror images: each is turned back where it
     // turned over and solved from there, while that keeps finding them.

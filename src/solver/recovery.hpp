@@ -34,7 +34,7 @@ struct Starts {
 // drawing.
 bool recoverable(const SolveReport& report, const Watches& watches);
 
-// Tries, with at most 2 max_iter iterations (Jacobians) among them and in
+// Tries, with at most max_iter iterations (Jacobians) among them and in
 // this order until one converges without collapsing anything or turning
 // anything over: when the first run gave up where nothing collapsed, the
 // Marquardt-scaled method (damping proportional to the diagonal of J^T J)
@@ -42,7 +42,7 @@ bool recoverable(const SolveReport& report, const Watches& watches);
 // the drawing as drawn (start_homotopy.hpp, half of max_iter); plain
 // Levenberg–Marquardt from the drawing as drawn when it differs from the
 // propagated one (a quarter); the Marquardt-scaled method from the
-// propagated drawing (half); and, while the best ending is a converged
+// propagated drawing (what is left); and, while the best ending is a converged
 // mirror image, that ending turned back where it turned over
 // (TurnWatch::turn_back) and solved again by Levenberg–Marquardt, at most
 // three times. When none is sound, keeps the first converged ending that

@@ -23,9 +23,12 @@ struct HomotopyEnd {
 // on it, to t = 1, where it meets a solution, with the follow's tracker
 // (path_tracker.hpp: minimum-norm predictor and corrector, so what the
 // constraints leave free stays put, and a step that adapts to how the
-// corrector behaves). A point where anything collapses (`watch`) or some
-// corner or arc of the drawing turns over (`turns`) is off the path: the
-// tracker stops short of it rather than hand over a mirror image. Stops at t = 1, at a turning point (the path folds back), or after
+// corrector behaves). A point where anything collapses (`watch`) or more
+// corners and arcs of the drawing are turned over (`turns`) than at x0 is
+// off the path: the tracker stops short of it rather than hand over a mirror
+// image. (x0 itself may turn some over: the watch records the drawing
+// before its equalities were made to hold, which no variable vector is.)
+// Stops at t = 1, at a turning point (the path folds back), or after
 // `most_jacobians` Jacobians. The entities hold x on return.
 HomotopyEnd track_from_start(Problem& problem, const Eigen::VectorXd& x0,
                              const CollapseWatch& watch, const TurnWatch& turns,
