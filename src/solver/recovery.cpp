@@ -10,11 +10,11 @@
 // which damps each variable in proportion to its own curvature, addresses
 // the stall and the crawl.
 //
-// Both restart from the drawing as drawn, where each coincidence's points
-// sit midway between their drawn copies, rather than from the plain run's
-// start, where propagation moved them onto the first-named copy: on a rough
-// drawing that copy can lie across a chord and turn an arc over before the
-// first step. A mirror image every method still ends on is turned back
+// The continuation, and a Marquardt-scaled run before it, start from the
+// drawing as drawn, where each coincidence's points sit midway between their
+// drawn copies, rather than from the plain run's start, where propagation
+// moved them onto the first-named copy: on a rough drawing that copy can lie
+// across a chord and turn an arc over before the first step. A mirror image every method still ends on is turned back
 // point by point (a flipped arc's centre across its chord, a flipped
 // corner's meeting point across the line through its far ends), which keeps
 // most of what holds, and solved again from there.
@@ -121,6 +121,12 @@ SolveReport recover(Problem& problem, const SolveReport& first, const Starts& st
             return converged_after(iterations);
         }
     }
+    // The drawing as drawn, where propagation may have turned something
+    // over before the first run's first step.
+    if (starts.drawn != starts.propagated &&
+        marquardt_from(starts.drawn, std::max<std::uint64_t>(1, max_iter / 4))) {
+        return converged_after(iterations);
+    }
     if (budget > 0) {
         const HomotopyEnd followed =
             track_from_start(problem, starts.drawn, watches.collapse, watches.turns,
@@ -129,10 +135,6 @@ SolveReport recover(Problem& problem, const SolveReport& first, const Starts& st
         budget -= std::min(budget, followed.jacobians);
         if (sound(followed.converged)) return converged_after(iterations);
         endings.push_back(ending_here(problem, followed.converged, watches));
-    }
-    if (starts.drawn != starts.propagated &&
-        run_from(levenberg_marquardt, starts.drawn, std::max<std::uint64_t>(1, max_iter / 4))) {
-        return converged_after(iterations);
     }
     if (marquardt_from(starts.propagated, budget)) return converged_after(iterations);
 

@@ -38,11 +38,11 @@ bool recoverable(const SolveReport& report, const Watches& watches);
 // this order until one converges without collapsing anything or turning
 // anything over: when the first run gave up where nothing collapsed, the
 // Marquardt-scaled method (damping proportional to the diagonal of J^T J)
-// from its end nudged off it (a quarter of max_iter); the continuation from
-// the drawing as drawn (start_homotopy.hpp, half of max_iter); plain
-// Levenberg–Marquardt from the drawing as drawn when it differs from the
-// propagated one (a quarter); the Marquardt-scaled method from the
-// propagated drawing (what is left); and, while the best ending is a converged
+// from its end nudged off it (a quarter of max_iter); the Marquardt-scaled
+// method from the drawing as drawn when it differs from the propagated one
+// (a quarter); the continuation from the drawing as drawn
+// (start_homotopy.hpp, half of max_iter); the Marquardt-scaled method from
+// the propagated drawing (what is left); and, while the best ending is a converged
 // mirror image, that ending turned back where it turned over
 // (TurnWatch::turn_back) and solved again by Levenberg–Marquardt, at most
 // three times. When none is sound, keeps the first converged ending that
