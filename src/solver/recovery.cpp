@@ -14,10 +14,11 @@
 // drawing as drawn, where each coincidence's points sit midway between their
 // drawn copies, rather than from the plain run's start, where propagation
 // moved them onto the first-named copy: on a rough drawing that copy can lie
-// across a chord and turn an arc over before the first step. A mirror image every method still ends on is turned back
-// point by point (a flipped arc's centre across its chord, a flipped
-// corner's meeting point across the line through its far ends), which keeps
-// most of what holds, and solved again from there.
+// across a chord and turn an arc over before the first step. A mirror image
+// that every method still ends on is turned back point by point (a flipped
+// arc's centre across its chord, a flipped corner's meeting point across the
+// line through its far ends), which keeps most of what holds, and solved
+// again from there.
 
 #include "solver/recovery.hpp"
 
