@@ -176,7 +176,8 @@ std::uint64_t polish(Problem& problem, double length_scale, std::uint64_t max_st
         if (!step || moves_nothing(x, *step, length_scale)) break;
         Evaluation there = problem.evaluate(x + *step);
         // A refinement moves by rounding-sized steps; one that shrinks a
-        // line or a radius to nothing has left the solution it refines.
+        // line or a radius to nothing, or halves one that is nearly nothing
+        // (collapse_watch.hpp), has left the solution it refines.
         if (watch.collapsed()) break;
         const double gain = fresh ? kRequiredGain : kRequiredReuseGain;
         if (!(there.cost < gain * current.cost)) {
