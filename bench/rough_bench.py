@@ -3,7 +3,9 @@ sketch stay where it is?
 
 Realistic parts from bench/rough_sketches.py (filleted plates with a slot and
 a bolt circle, chamfered rectangles, filleted polygons, chamfered plates
-with a row of counterbored holes, under-constrained parts, and nearly parallel lines meeting far away), each drawn roughly by
+with a row of counterbored holes, under-constrained parts, realistic parts
+left mostly under-constrained as people draw them, and nearly parallel lines
+meeting far away), each drawn roughly by
 jittering its design by 1, 5 and 10 % of its size over several seeds, are
 solved by ovralis (default arguments) and by
 scipy.optimize.least_squares(method="lm") on the same equations. Each ending

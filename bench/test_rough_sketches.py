@@ -5,7 +5,8 @@ generator's own geometry (never the solver's residuals)."""
 import numpy as np
 import pytest
 
-from rough_sketches import FAMILIES, far_intersection, far_jittered, jittered, radii_of
+from rough_sketches import (FAMILIES, REALISTIC_SHAPES, equation_rows, far_intersection, far_jittered,
+                            freedom, jittered, radii_of, realistic_part)
 
 MAKERS = dict(FAMILIES, **{"far intersection": far_intersection})
 
@@ -34,3 +35,18 @@ def test_a_rough_drawing_is_never_claimed_wrongly_nor_left_collapsed(family, sha
         assert verdict not in ("wrong claim", "collapsed"), (seed, verdict)
         if family in ("chamfered rectangle", "far intersection"):
             assert verdict == "correct", (seed, verdict)
+
+
+@pytest.mark.parametrize("shape", REALISTIC_SHAPES, ids=lambda shape: shape.__name__)
+@pytest.mark.parametrize("seed", range(2))
+def test_a_realistic_part_holds_and_leaves_much_of_its_freedom_free(shape, seed):
+    design = realistic_part(np.random.default_rng(seed), shape)
+    system = design.to_system()
+    errors = design.errors(np.array(system.get_points()), *radii_of(system))
+    assert errors.max(initial=0.0) < 1e-13
+    assert not design.collapsed(np.array(design.points), *radii_of(system))
+    rows, unknowns = equation_rows(design)
+    joins = [k for k in range(len(design.constraints)) if k not in design.intent]
+    loose = freedom(rows, joins, unknowns)
+    free = freedom(rows, range(len(design.constraints)), unknowns)
+    assert 0.3 * loose <= free < loose

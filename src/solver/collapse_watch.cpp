@@ -1,6 +1,7 @@
 // Which lengths a solve watches, and whether one of them collapsed.
 #include "solver/collapse_watch.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <numeric>
 
@@ -8,6 +9,12 @@ namespace ovralis {
 namespace {
 
 constexpr double kCollapsedShare = 1e-6;
+// A watched length below this share of the unit that has also shrunk by the
+// watch's factor is collapsing too: descending towards a degenerate answer
+// (a slot's end cap swept to nothing between two sides that meet there) a
+// method stops where its tolerance is first met, a few floors short of the
+// collapse itself.
+constexpr double kShrunkUnitShare = 1e-4;
 
 double distance(const System& system, Index a, Index b) {
     const Point& p = system.points[a];
@@ -50,11 +57,15 @@ std::vector<bool> zero_radius(const System& system, ConstraintKind kind, std::si
 
 }  // namespace
 
-CollapseWatch::CollapseWatch(const System& system, double unit)
+CollapseWatch::CollapseWatch(const System& system, double unit, double shrink)
     : system_(system), floor_(kCollapsedShare * unit), merges_(system, floor_) {
     JoinedPoints joined(system, floor_);
+    const double shrunk_unit = kShrunkUnitShare * unit;
     const auto watch_pair = [&](Index a, Index b) {
-        if (!joined.joined(a, b) && distance(system, a, b) > floor_) pairs_.push_back({a, b});
+        const double length = distance(system, a, b);
+        if (!joined.joined(a, b) && length > floor_) {
+            pairs_.push_back({a, b, std::max(floor_, std::min(shrink * length, shrunk_unit))});
+        }
     };
     for (const Line& line : system.lines) watch_pair(line.p1, line.p2);
     const std::vector<bool> zero_arc =
@@ -79,7 +90,7 @@ CollapseWatch::CollapseWatch(const System& system, double unit)
 bool CollapseWatch::collapsed() const {
     const System& system = system_;
     for (const Pair& pair : pairs_) {
-        if (!(distance(system, pair.a, pair.b) > floor_)) return true;
+        if (!(distance(system, pair.a, pair.b) > pair.least)) return true;
     }
     for (const Index i : circles_) {
         if (!(std::abs(system.circles[i].radius) > floor_)) return true;

@@ -14,7 +14,9 @@ namespace ovralis {
 // at the entities' values when it is made, every line, arc radius (as the
 // distances from its centre to its ends and its radius), arc sweep (as the
 // distance between its ends) and circle radius
-// longer than a floor, and says later whether any of them fell below it.
+// longer than a floor, and says later whether any of them fell below it, or
+// below a ten-thousandth of the unit after shrinking to `shrink` of what it
+// was (a solve that heads for a collapse stops short of it).
 // Lengths the constraints themselves set to zero (a coincidence or a
 // distance of zero between the two ends, also through chains of
 // coincidences, or a radius dimension of zero) are not watched. It also
@@ -22,10 +24,15 @@ namespace ovralis {
 // because it costs a sort.
 class CollapseWatch {
 public:
+    // A solve's ending is collapsed by a length shrunk ten-thousandfold; a
+    // refinement, which moves by rounding, must not even halve one.
+    static constexpr double kSolveShrink = 1e-4;
+    static constexpr double kRefinementShrink = 0.5;
+
     // `unit` is the sketch's length scale in the units the entities hold
     // now: the floor is a millionth of it. The watch keeps a reference to
     // `system` and judges whatever its entities hold when asked.
-    CollapseWatch(const System& system, double unit);
+    CollapseWatch(const System& system, double unit, double shrink = kSolveShrink);
 
     // A watched line or radius below the floor: cheap enough for every step.
     bool collapsed() const;
@@ -39,6 +46,7 @@ private:
     struct Pair {
         Index a = 0;
         Index b = 0;
+        double least = 0.0;  // the length below which the pair has collapsed
     };
     std::vector<Pair> pairs_;
     std::vector<Index> circles_;

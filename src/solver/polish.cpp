@@ -3,9 +3,11 @@
 // The methods stop as soon as the largest residual entry is below tol, which
 // leaves a well-posed sketch some 1e-9 away from its solution. Near a regular
 // solution Gauss–Newton converges quadratically, so one or two more steps
-// reach rounding level; a step that fails to lower the cost by a real factor
-// says the point is as good as the arithmetic allows (or the sketch is not
-// regular there), and refinement stops.
+// reach rounding level; at a double root (a tangency where the figures
+// already share a point) each step halves the error, and a few dozen do. A
+// step that fails to lower the cost by a real factor says the point is as
+// good as the arithmetic allows (or the sketch is not regular there), and
+// refinement stops.
 
 #include "solver/polish.hpp"
 
@@ -25,12 +27,17 @@ namespace {
 
 using SparseMatrix = Eigen::SparseMatrix<double>;
 
-// At most this many steps are kept, whatever the budget.
-constexpr std::uint64_t kMostSteps = 6;
-// A kept step lowers the cost at least this much. A step from an older
+// At most this many steps are kept, whatever the budget. A regular solution
+// takes two or three; a tangency at a point already on both figures (a line
+// tangent to an arc at the arc's end, two arcs tangent where they meet) is a
+// double root, where Gauss–Newton only halves the error each step, and takes
+// a few dozen to go from tol to rounding.
+constexpr std::uint64_t kMostSteps = 40;
+// A kept step from a fresh Jacobian lowers the cost at least this much, as
+// the halving at a double root still does. A step from an older
 // linearisation must do much better, as Newton's quadratic convergence
 // would; a slower one says the Jacobian has moved and is worth re-taking.
-constexpr double kRequiredGain = 0.25;
+constexpr double kRequiredGain = 0.5;
 constexpr double kRequiredReuseGain = 1e-2;
 // A step below this many ulps of its variable moves nothing.
 constexpr double kRoundingUlps = 4.0;
@@ -169,7 +176,8 @@ std::uint64_t polish(Problem& problem, double length_scale, std::uint64_t max_st
         if (!step || moves_nothing(x, *step, length_scale)) break;
         Evaluation there = problem.evaluate(x + *step);
         // A refinement moves by rounding-sized steps; one that shrinks a
-        // line or a radius to nothing has left the solution it refines.
+        // line or a radius to nothing, or halves one that is nearly nothing
+        // (collapse_watch.hpp), has left the solution it refines.
         if (watch.collapsed()) break;
         const double gain = fresh ? kRequiredGain : kRequiredReuseGain;
         if (!(there.cost < gain * current.cost)) {

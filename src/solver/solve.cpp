@@ -118,7 +118,7 @@ SolveReport run_engine(System& system, std::uint64_t max_iter, SolveMethod metho
     // Refined in the caller's units, so that the answer is exact in the
     // numbers the caller reads, not only before multiplying by the scale.
     if (report.converged && max_iter > 0) {
-        const CollapseWatch watch(system, system.scale);
+        const CollapseWatch watch(system, system.scale, CollapseWatch::kRefinementShrink);
         report.iterations += polish(problem, system.scale, max_iter, watch);
     }
     // Nothing was stepped: the values the round trip through the scale
