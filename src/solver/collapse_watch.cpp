@@ -5,6 +5,8 @@
 #include <cmath>
 #include <numeric>
 
+#include "residual/dimension_measure.hpp"
+
 namespace ovralis {
 namespace {
 
@@ -55,17 +57,30 @@ std::vector<bool> zero_radius(const System& system, ConstraintKind kind, std::si
     return zero;
 }
 
+// Whether some dimension asks for a length of at most `small` (and more than
+// nothing): then a length that small may be what the user asked for, not a
+// collapse a solve stopped short of.
+bool asks_for_small_lengths(const System& system, double small) {
+    const auto small_dimension = [small](const Constraint& c) {
+        const double value = std::abs(c.value[0]);
+        return has_dimension(c.kind) && value > 0.0 && value <= small;
+    };
+    return std::any_of(system.constraints.begin(), system.constraints.end(), small_dimension);
+}
+
 }  // namespace
 
 CollapseWatch::CollapseWatch(const System& system, double unit, double shrink)
     : system_(system), floor_(kCollapsedShare * unit), merges_(system, floor_) {
     JoinedPoints joined(system, floor_);
     const double shrunk_unit = kShrunkUnitShare * unit;
+    const bool shrinking_watched = !asks_for_small_lengths(system, shrunk_unit);
     const auto watch_pair = [&](Index a, Index b) {
         const double length = distance(system, a, b);
-        if (!joined.joined(a, b) && length > floor_) {
-            pairs_.push_back({a, b, std::max(floor_, std::min(shrink * length, shrunk_unit))});
-        }
+        if (joined.joined(a, b) || !(length > floor_)) return;
+        const double least =
+            shrinking_watched ? std::max(floor_, std::min(shrink * length, shrunk_unit)) : floor_;
+        pairs_.push_back({a, b, least});
     };
     for (const Line& line : system.lines) watch_pair(line.p1, line.p2);
     const std::vector<bool> zero_arc =

@@ -16,7 +16,9 @@ namespace ovralis {
 // distance between its ends) and circle radius
 // longer than a floor, and says later whether any of them fell below it, or
 // below a ten-thousandth of the unit after shrinking to `shrink` of what it
-// was (a solve that heads for a collapse stops short of it).
+// was (a solve that heads for a collapse stops short of it). A sketch with a
+// dimension that small is held to the floor alone: there a small length may
+// be what was asked for.
 // Lengths the constraints themselves set to zero (a coincidence or a
 // distance of zero between the two ends, also through chains of
 // coincidences, or a radius dimension of zero) are not watched. It also

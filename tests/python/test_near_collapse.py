@@ -96,3 +96,31 @@ def test_a_slot_tangent_at_its_shared_ends_is_solved_to_rounding(share):
         solved += 1
         assert max(slot_errors(system, caps, size)) < 1e-12, seed
     assert solved >= 15
+
+
+def dimensioned_far_below_its_drawing(kind):
+    """A length drawn 10 long and dimensioned 5e-4 long: shrunk
+    twenty-thousandfold to a thirty-thousandth of the sketch, but asked for,
+    so an answer rather than a collapse. Returns the system, the length asked
+    for and how to measure it."""
+    s = ovralis.System()
+    origin = s.add_point(0, 0, fixed=True)
+    s.add_point(20, 5, fixed=True)  # sets the sketch's size
+    if kind == "distance":
+        end = s.add_point(10, 1)
+        s.add_line(origin, end)
+        s.add_distance_constraint(origin, end, 5e-4)
+        return s, 5e-4, lambda: math.dist(s.get_point(origin), s.get_point(end))
+    start, end = s.add_point(10, 0), s.add_point(0, 10)
+    arc = s.add_arc(origin, start, end, 10.0)
+    s.add_constraint(ovralis.point_on_arc_constraint(start, arc))
+    s.add_constraint(ovralis.point_on_arc_constraint(end, arc))
+    s.add_constraint(ovralis.arc_radius_constraint(arc, 5e-4))
+    return s, 5e-4, lambda: math.dist(s.get_point(origin), s.get_point(start))
+
+
+@pytest.mark.parametrize("kind", ["distance", "arc radius"])
+def test_a_length_dimensioned_far_below_its_drawing_is_an_answer(kind):
+    system, asked, measured = dimensioned_far_below_its_drawing(kind)
+    assert system.solve().converged
+    assert measured() == pytest.approx(asked, rel=1e-9)
