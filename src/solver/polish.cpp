@@ -4,8 +4,9 @@
 // leaves a well-posed sketch some 1e-9 away from its solution. Near a regular
 // solution Gauss–Newton converges quadratically, so one or two more steps
 // reach rounding level; at a double root (a tangency where the figures
-// already share a point) each step halves the error, and a few dozen do. A
-// step that fails to lower the cost by a real factor says the point is as
+// already share a point) each step only halves the error, so a step from a
+// fresh Jacobian is also tried at twice its length, which lands near such a
+// root, and the cheaper of the two is kept. A step that fails to lower the cost by a real factor says the point is as
 // good as the arithmetic allows (or the sketch is not regular there), and
 // refinement stops.
 
@@ -172,9 +173,20 @@ std::uint64_t polish(Problem& problem, double length_scale, std::uint64_t max_st
             current_linearisation = true;
             fresh = true;
         }
-        const auto step = linearisation.step(current.residual);
+        auto step = linearisation.step(current.residual);
         if (!step || moves_nothing(x, *step, length_scale)) break;
         Evaluation there = problem.evaluate(x + *step);
+        // At a double root Gauss-Newton's step goes half way; twice the step
+        // lands near the root, where the error it leaves is the square.
+        if (fresh) {
+            Evaluation doubled = problem.evaluate(x + 2.0 * *step);
+            if (doubled.cost < there.cost) {
+                *step *= 2.0;
+                there = std::move(doubled);
+            } else {
+                problem.evaluate(x + *step);
+            }
+        }
         // A refinement moves by rounding-sized steps; one that shrinks a
         // line or a radius to nothing, or halves one that is nearly nothing
         // (collapse_watch.hpp), has left the solution it refines.
