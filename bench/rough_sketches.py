@@ -963,6 +963,18 @@ def keyhole_plate(rng):
     return s, ends[0][0]
 
 
+def _upright_sides(sketch, base, right, left):
+    """The intent of a plate standing on a horizontal base between two
+    vertical sides (each given by its end points), and the corners at the
+    base's ends, which turn as drawn."""
+    (b0, b1), (r0, r1), (l0, l1) = base, right, left
+    sketch.turns.append((b0, b1, r1))
+    sketch.turns.append((l0, b0, b1))
+    sketch.hint("horizontal", b0, b1)
+    sketch.hint("vertical", r0, r1)
+    sketch.hint("vertical", l0, l1)
+
+
 def d_profile(rng):
     """A D-shaped profile: a straight base and sides, a large top arc, and
     fillets tangent to the sides and inside the top arc."""
@@ -989,11 +1001,7 @@ def d_profile(rng):
     _tangent(s, rng, left_side, left_fillet, False)
     s.add("arc_arc_tangent_internal", right_fillet, top)
     s.add("arc_arc_tangent_internal", left_fillet, top)
-    s.turns.append((b0, b1, r1))
-    s.turns.append((l0, b0, b1))
-    s.hint("horizontal", b0, b1)
-    s.hint("vertical", r0, r1)
-    s.hint("vertical", l0, l1)
+    _upright_sides(s, (b0, b1), (r0, r1), (l0, l1))
     s.hint("equal_length", right_side, left_side)
     s.hint_measured("distance", b0, b1)
     s.hint_measured("distance", r0, r1)
@@ -1027,11 +1035,7 @@ def wave_plate(rng):
     for p, q in ((b1, r0), (r1, u0), (u1, v1), (v0, l0), (l1, b0)):
         s.add("coincident", p, q)
     s.add("arc_arc_tangent", bump, dip)
-    s.turns.append((b0, b1, r1))
-    s.turns.append((l0, b0, b1))
-    s.hint("horizontal", b0, b1)
-    s.hint("vertical", r0, r1)
-    s.hint("vertical", l0, l1)
+    _upright_sides(s, (b0, b1), (r0, r1), (l0, l1))
     s.hint_measured("distance", b0, b1)
     s.hint_measured("distance", r0, r1)
     s.hint_measured("distance", l0, l1)
