@@ -31,8 +31,10 @@ using SparseMatrix = Eigen::SparseMatrix<double>;
 // At most this many steps are kept, whatever the budget. A regular solution
 // takes two or three; a tangency at a point already on both figures (a line
 // tangent to an arc at the arc's end, two arcs tangent where they meet) is a
-// double root, where Gauss–Newton only halves the error each step, and takes
-// a few dozen to go from tol to rounding.
+// double root, where a Gauss–Newton step goes only half way; the doubled
+// step below lands near such a root, but where the halving steps must carry
+// the error (the doubled one costs more) they take a few dozen to go from
+// tol to rounding.
 constexpr std::uint64_t kMostSteps = 40;
 // A kept step from a fresh Jacobian lowers the cost at least this much, as
 // the halving at a double root still does. A step from an older
@@ -184,7 +186,7 @@ std::uint64_t polish(Problem& problem, double length_scale, std::uint64_t max_st
                 *step *= 2.0;
                 there = std::move(doubled);
             } else {
-                problem.evaluate(x + *step);
+                problem.move_to(x + *step);  // the watch reads the entities
             }
         }
         // A refinement moves by rounding-sized steps; one that shrinks a
