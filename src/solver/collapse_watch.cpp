@@ -6,6 +6,7 @@
 #include <numeric>
 
 #include "residual/dimension_measure.hpp"
+#include "solver/convergence_judge.hpp"
 
 namespace ovralis {
 namespace {
@@ -71,15 +72,18 @@ bool asks_for_small_lengths(const System& system, double small) {
 }  // namespace
 
 CollapseWatch::CollapseWatch(const System& system, double unit, double shrink)
-    : system_(system), floor_(kCollapsedShare * unit), merges_(system, floor_) {
+    : system_(system),
+      unit_(unit),
+      floor_(kCollapsedShare * unit),
+      shrinking_watched_(!asks_for_small_lengths(system, kShrunkUnitShare * unit)),
+      merges_(system, floor_) {
     JoinedPoints joined(system, floor_);
     const double shrunk_unit = kShrunkUnitShare * unit;
-    const bool shrinking_watched = !asks_for_small_lengths(system, shrunk_unit);
     const auto watch_pair = [&](Index a, Index b) {
         const double length = distance(system, a, b);
         if (joined.joined(a, b) || !(length > floor_)) return;
         const double least =
-            shrinking_watched ? std::max(floor_, std::min(shrink * length, shrunk_unit)) : floor_;
+            shrinking_watched_ ? std::max(floor_, std::min(shrink * length, shrunk_unit)) : floor_;
         pairs_.push_back({a, b, least});
     };
     for (const Line& line : system.lines) watch_pair(line.p1, line.p2);
@@ -114,6 +118,10 @@ bool CollapseWatch::collapsed() const {
         if (!(std::abs(system.arcs[i].radius) > floor_)) return true;
     }
     return false;
+}
+
+bool CollapseWatch::holds_only_by_shrinking(double tol) const {
+    return shrinking_watched_ && !geometry_holds(system_, std::sqrt(tol), unit_);
 }
 
 }  // namespace ovralis

@@ -38,6 +38,13 @@ public:
 
     // A watched line or radius below the floor: cheap enough for every step.
     bool collapsed() const;
+    // Whether a converged ending holds only in its residual entries, which
+    // shrink with the lengths they are products of: some constraint's
+    // geometric error is beyond the square root of tol, which no refinement
+    // mends (two lines shrunk to a ten-thousandth of the unit are parallel by
+    // their cross product while a degree apart). Not judged in a sketch with
+    // a dimension asking for a length that small. For a method's ending.
+    bool holds_only_by_shrinking(double tol) const;
     // Two rounds, or two points, that were apart at the start now one
     // (merge_watch.hpp): for a method's ending.
     bool rounds_merged() const { return merges_.rounds_merged(); }
@@ -53,7 +60,9 @@ private:
     std::vector<Pair> pairs_;
     std::vector<Index> circles_;
     std::vector<Index> arcs_;
+    double unit_ = 0.0;
     double floor_ = 0.0;
+    bool shrinking_watched_ = true;
     MergeWatch merges_;
 };
 

@@ -47,11 +47,14 @@ struct Ending {
 // A line or radius shrunk to nothing, or two rounds made one: no answer.
 bool degenerate(const CollapseWatch& watch) { return watch.collapsed() || watch.rounds_merged(); }
 
-// Where a run left the entities, as a candidate ending.
-Ending ending_here(Problem& problem, bool converged, const Watches& watches) {
+// Where a run left the entities, as a candidate ending. A converged run whose
+// geometry does not hold shrank something to get there: it counts as
+// collapsed.
+Ending ending_here(Problem& problem, bool converged, const Watches& watches, double tol) {
     Eigen::VectorXd x = problem.start();
     const double cost = problem.cost(x);
-    return {std::move(x), cost, converged, degenerate(watches.collapse),
+    const bool shrunk = converged && watches.collapse.holds_only_by_shrinking(tol);
+    return {std::move(x), cost, converged, degenerate(watches.collapse) || shrunk,
             watches.collapse.points_merged(), watches.turns.flips()};
 }
 
@@ -77,10 +80,10 @@ const Ending& preferred(const std::vector<Ending>& endings) {
 
 }  // namespace
 
-bool recoverable(const SolveReport& report, const Watches& watches) {
+bool recoverable(const SolveReport& report, const Watches& watches, double tol) {
     if (report.converged) {
         return degenerate(watches.collapse) || watches.turns.flipped() ||
-               watches.collapse.points_merged();
+               watches.collapse.points_merged() || watches.collapse.holds_only_by_shrinking(tol);
     }
     return report.outcome == SolveOutcome::IterationLimit ||
            report.outcome == SolveOutcome::DampingLimit;
@@ -88,13 +91,13 @@ bool recoverable(const SolveReport& report, const Watches& watches) {
 
 SolveReport recover(Problem& problem, const SolveReport& first, const Starts& starts,
                     const Watches& watches, std::uint64_t max_iter, double tol) {
-    std::vector<Ending> endings{ending_here(problem, first.converged, watches)};
+    std::vector<Ending> endings{ending_here(problem, first.converged, watches, tol)};
     std::uint64_t iterations = first.iterations;
     // The recovery as a whole takes at most max_iter iterations more.
     std::uint64_t budget = max_iter;
     const auto sound = [&](bool converged) {
         return converged && !degenerate(watches.collapse) && !watches.turns.flipped() &&
-               !watches.collapse.points_merged();
+               !watches.collapse.points_merged() && !watches.collapse.holds_only_by_shrinking(tol);
     };
     // Runs `method` from `from`; true when it found a sound answer.
     const auto run_from = [&](auto method, const Eigen::VectorXd& from, std::uint64_t most) {
@@ -104,7 +107,7 @@ SolveReport recover(Problem& problem, const SolveReport& first, const Starts& st
         iterations += run.iterations;
         budget -= std::min(budget, run.iterations);
         if (sound(run.converged)) return true;
-        endings.push_back(ending_here(problem, run.converged, watches));
+        endings.push_back(ending_here(problem, run.converged, watches, tol));
         return false;
     };
     const auto marquardt_from = [&](const Eigen::VectorXd& from, std::uint64_t most) {
@@ -135,7 +138,7 @@ SolveReport recover(Problem& problem, const SolveReport& first, const Starts& st
         iterations += followed.jacobians;
         budget -= std::min(budget, followed.jacobians);
         if (sound(followed.converged)) return converged_after(iterations);
-        endings.push_back(ending_here(problem, followed.converged, watches));
+        endings.push_back(ending_here(problem, followed.converged, watches, tol));
     }
     if (marquardt_from(starts.propagated, budget)) return converged_after(iterations);
 

@@ -12,8 +12,8 @@
 
 namespace ovralis {
 
-// What a sound answer must not do: collapse something, or turn a corner or
-// arc of the drawing the other way.
+// What a sound answer must not do: collapse something (or hold only by
+// shrinking something), or turn a corner or arc of the drawing the other way.
 struct Watches {
     const CollapseWatch& collapse;
     const TurnWatch& turns;
@@ -30,9 +30,9 @@ struct Starts {
 
 // Whether a run that ended this way is worth a recovery: it ran out of
 // iterations or of damping (rather than meeting a non-finite cost), or it
-// converged only by collapsing something, or to a mirror image of the
-// drawing.
-bool recoverable(const SolveReport& report, const Watches& watches);
+// converged only by collapsing something, or only in its residual, or to a
+// mirror image of the drawing.
+bool recoverable(const SolveReport& report, const Watches& watches, double tol);
 
 // Tries, with at most max_iter iterations (Jacobians) among them and in
 // this order until one converges without collapsing anything or turning

@@ -43,7 +43,7 @@ SolveReport run_method(Problem& problem, bool sparse, std::uint64_t max_iter, So
             if (sparse) return sparse_levenberg_marquardt(problem, max_iter, tol);
             const Eigen::VectorXd propagated = problem.start();
             const SolveReport report = levenberg_marquardt(problem, max_iter, tol);
-            if (!recoverable(report, watches)) return report;
+            if (!recoverable(report, watches, tol)) return report;
             return recover(problem, report, {propagated, drawn}, watches, max_iter, tol);
         }
         case SolveMethod::DogLeg: return dogleg(problem, max_iter, tol);

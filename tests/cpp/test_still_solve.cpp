@@ -2,6 +2,7 @@
 // values, each against truth computed here.
 #include <cmath>
 #include <limits>
+#include <numbers>
 #include <random>
 #include <tuple>
 
@@ -124,6 +125,28 @@ TEST(CollapseWatch, LeavesAloneWhatTheConstraintsJoin) {
     system.points[1] = system.points[0];
     system.points[9] = system.points[8];
     EXPECT_FALSE(watch.collapsed());
+}
+
+// Two parallel lines shrunk to a hundred-thousandth of the unit and three
+// degrees apart: their cross product is within tol, their angle is not.
+// With a dimension asking for a length that small, the same ending may be
+// what was asked for.
+TEST(CollapseWatch, SeesAParallelThatHoldsOnlyWhenShrunk) {
+    for (const bool small_dimension : {false, true}) {
+        Sketch sketch;
+        sketch.line(0.0, 0.0, 4.0, 0.0);  // points 0, 1
+        sketch.line(0.0, 1.0, 4.0, 1.2);  // points 2, 3
+        sketch.constrain(ConstraintKind::Parallel, {0, 1});
+        if (small_dimension) sketch.constrain(ConstraintKind::Distance, {0, 1}, {1e-5});
+        System system = sketch;
+        const CollapseWatch watch(system, 1.0);
+        const double tilt = 3.0 * std::numbers::pi / 180.0;
+        system.points[1] = Point{1e-5, 0.0, false};
+        system.points[3] = Point{1e-5 * std::cos(tilt), 1.0 + 1e-5 * std::sin(tilt), false};
+        EXPECT_EQ(watch.holds_only_by_shrinking(1e-9), !small_dimension);
+        system.points[3] = Point{1e-5, 1.0, false};
+        EXPECT_FALSE(watch.holds_only_by_shrinking(1e-9));
+    }
 }
 
 TEST(Drawing, PutsBackOnlyWhatRoundingChanged) {
