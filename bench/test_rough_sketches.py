@@ -53,16 +53,28 @@ def test_a_realistic_part_holds_and_leaves_much_of_its_freedom_free(shape, seed)
     assert 0.3 * loose <= free < loose
 
 
+def judged_solve(shape, seed, jitter):
+    """A realistic part drawn roughly, solved, and the generator's verdict."""
+    design = realistic_part(np.random.default_rng(seed), REALISTIC_BY_NAME[shape])
+    drawing = jittered(design, np.random.default_rng(1000 * seed + jitter + 1), JITTERS[jitter])
+    system = drawing.to_system()
+    claimed = system.solve().converged
+    return drawing.judge(np.array(system.get_points()), *radii_of(system), claimed,
+                         np.array(drawing.points))
+
+
 @pytest.mark.parametrize("shape, seed, jitter", [("keyhole_plate", 0, 0)])
 def test_a_drawing_whose_residual_a_shrunk_side_satisfies_is_solved(shape, seed, jitter):
     # Levenberg–Marquardt shrinks the keyhole's slot sides to a ten-thousandth
     # of the part, where their cross product is zero while they are three
     # degrees apart; that ending only seemed converged, and must be recovered
     # from rather than reported as a failure.
-    design = realistic_part(np.random.default_rng(seed), REALISTIC_BY_NAME[shape])
-    drawing = jittered(design, np.random.default_rng(1000 * seed + jitter + 1), JITTERS[jitter])
-    system = drawing.to_system()
-    claimed = system.solve().converged
-    verdict = drawing.judge(np.array(system.get_points()), *radii_of(system), claimed,
-                            np.array(drawing.points))
-    assert verdict == "correct"
+    assert judged_solve(shape, seed, jitter) == "correct"
+
+
+@pytest.mark.parametrize("shape, seed, jitter", [("l_bracket", 3, 1), ("l_bracket", 11, 1)])
+def test_a_fillet_whose_joined_ends_were_drawn_apart_keeps_its_sense(shape, seed, jitter):
+    # Joining the fillet's ends to its sides before the first step (at the
+    # first-named copy or at their mean) starts it turned over, and every
+    # start with the joins substituted ends on its mirror image.
+    assert judged_solve(shape, seed, jitter) == "correct"

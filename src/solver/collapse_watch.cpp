@@ -18,6 +18,12 @@ constexpr double kCollapsedShare = 1e-6;
 // method stops where its tolerance is first met, a few floors short of the
 // collapse itself.
 constexpr double kShrunkUnitShare = 1e-4;
+// A geometric error a converged residual cannot hide unless it shrank what
+// the error is measured on: a thousandth of the unit (or a milliradian). A
+// tangency where the figures already meet is a double root, whose residual
+// is the square of its error, so a residual within tol leaves an error of
+// the order of its square root, which the refinement then removes.
+constexpr double kVisibleError = 1e-3;
 
 double distance(const System& system, Index a, Index b) {
     const Point& p = system.points[a];
@@ -121,7 +127,8 @@ bool CollapseWatch::collapsed() const {
 }
 
 bool CollapseWatch::holds_only_by_shrinking(double tol) const {
-    return shrinking_watched_ && !geometry_holds(system_, std::sqrt(tol), unit_);
+    return shrinking_watched_ &&
+           !geometry_holds(system_, std::max(kVisibleError, std::sqrt(tol)), unit_);
 }
 
 }  // namespace ovralis

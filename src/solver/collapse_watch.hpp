@@ -40,10 +40,11 @@ public:
     bool collapsed() const;
     // Whether a converged ending holds only in its residual entries, which
     // shrink with the lengths they are products of: some constraint's
-    // geometric error is beyond the square root of tol, which no refinement
-    // mends (two lines shrunk to a ten-thousandth of the unit are parallel by
-    // their cross product while a degree apart). Not judged in a sketch with
-    // a dimension asking for a length that small. For a method's ending.
+    // geometric error is beyond a thousandth of the unit (or a milliradian)
+    // and beyond the square root of tol, which no refinement mends (two lines
+    // shrunk to a ten-thousandth of the unit are parallel by their cross
+    // product while degrees apart). Not judged in a sketch with a dimension
+    // asking for a length that small. For a method's ending.
     bool holds_only_by_shrinking(double tol) const;
     // Two rounds, or two points, that were apart at the start now one
     // (merge_watch.hpp): for a method's ending.

@@ -14,7 +14,9 @@
 // drawing as drawn, where each coincidence's points sit midway between their
 // drawn copies, rather than from the plain run's start, where propagation
 // moved them onto the first-named copy: on a rough drawing that copy can lie
-// across a chord and turn an arc over before the first step. A mirror image
+// across a chord and turn an arc over before the first step. Before them, a
+// run with the coincidences as equations lets each end close from where it
+// was drawn, which keeps what even the midway start turns over. A mirror image
 // that every method still ends on is turned back point by point (a flipped
 // arc's centre across its chord, a flipped corner's meeting point across the
 // line through its far ends), which keeps most of what holds, and solved
@@ -42,6 +44,7 @@ struct Ending {
     bool collapsed = false;
     bool points_merged = false;
     std::size_t flips = 0;  // turns of the drawing turned over
+    double moved = 0.0;     // how far from the drawing as drawn
 };
 
 // A line or radius shrunk to nothing, or two rounds made one: no answer.
@@ -50,18 +53,21 @@ bool degenerate(const CollapseWatch& watch) { return watch.collapsed() || watch.
 // Where a run left the entities, as a candidate ending. A converged run whose
 // geometry does not hold shrank something to get there: it counts as
 // collapsed.
-Ending ending_here(Problem& problem, bool converged, const Watches& watches, double tol) {
+Ending ending_here(Problem& problem, const Eigen::VectorXd& drawn, bool converged,
+                   const Watches& watches, double tol) {
     Eigen::VectorXd x = problem.start();
     const double cost = problem.cost(x);
     const bool shrunk = converged && watches.collapse.holds_only_by_shrinking(tol);
+    const double moved = (x - drawn).norm();
     return {std::move(x), cost, converged, degenerate(watches.collapse) || shrunk,
-            watches.collapse.points_merged(), watches.turns.flips()};
+            watches.collapse.points_merged(), watches.turns.flips(), moved};
 }
 
 // A converged ending that collapses nothing first (one that keeps every
 // point apart before one that merges two, then the one that turns the
-// fewest corners and arcs over), then the cheapest that collapses nothing,
-// then the cheapest; a NaN cost is never preferred.
+// fewest corners and arcs over, then the one that moved least from the
+// drawing), then the cheapest that collapses nothing, then the cheapest; a
+// NaN cost is never preferred.
 const Ending& preferred(const std::vector<Ending>& endings) {
     const Ending* best = &endings.front();
     const auto rank = [](const Ending& e) {
@@ -70,6 +76,7 @@ const Ending& preferred(const std::vector<Ending>& endings) {
     const auto better = [&](const Ending& a, const Ending& b) {
         if (rank(a) != rank(b)) return rank(a) < rank(b);
         if (a.converged && a.flips != b.flips) return a.flips < b.flips;
+        if (a.converged) return a.moved < b.moved;
         return a.cost < b.cost || (b.cost != b.cost && a.cost == a.cost);
     };
     for (const Ending& e : endings) {
@@ -91,7 +98,7 @@ bool recoverable(const SolveReport& report, const Watches& watches, double tol) 
 
 SolveReport recover(Problem& problem, const SolveReport& first, const Starts& starts,
                     const Watches& watches, std::uint64_t max_iter, double tol) {
-    std::vector<Ending> endings{ending_here(problem, first.converged, watches, tol)};
+    std::vector<Ending> endings{ending_here(problem, starts.drawn, first.converged, watches, tol)};
     std::uint64_t iterations = first.iterations;
     // The recovery as a whole takes at most max_iter iterations more.
     std::uint64_t budget = max_iter;
@@ -107,7 +114,7 @@ SolveReport recover(Problem& problem, const SolveReport& first, const Starts& st
         iterations += run.iterations;
         budget -= std::min(budget, run.iterations);
         if (sound(run.converged)) return true;
-        endings.push_back(ending_here(problem, run.converged, watches, tol));
+        endings.push_back(ending_here(problem, starts.drawn, run.converged, watches, tol));
         return false;
     };
     const auto marquardt_from = [&](const Eigen::VectorXd& from, std::uint64_t most) {
@@ -125,6 +132,17 @@ SolveReport recover(Problem& problem, const SolveReport& first, const Starts& st
             return converged_after(iterations);
         }
     }
+    // Coincidences closed from where each end was drawn: joining them first
+    // can put a corner or an arc's end across the chord.
+    if (starts.as_drawn.any() && budget > 0) {
+        const std::uint64_t before = iterations;
+        const Eigen::VectorXd joined = starts.as_drawn.solve(
+            std::min(budget, std::max<std::uint64_t>(1, max_iter / 4)), tol, iterations);
+        budget -= std::min(budget, iterations - before);
+        if (joined.size() > 0 && run_from(levenberg_marquardt, joined, budget)) {
+            return converged_after(iterations);
+        }
+    }
     // The drawing as drawn, where propagation may have turned something
     // over before the first run's first step.
     if (starts.drawn != starts.propagated &&
@@ -138,15 +156,19 @@ SolveReport recover(Problem& problem, const SolveReport& first, const Starts& st
         iterations += followed.jacobians;
         budget -= std::min(budget, followed.jacobians);
         if (sound(followed.converged)) return converged_after(iterations);
-        endings.push_back(ending_here(problem, followed.converged, watches, tol));
+        endings.push_back(ending_here(problem, starts.drawn, followed.converged, watches, tol));
     }
     if (marquardt_from(starts.propagated, budget)) return converged_after(iterations);
 
     // Every method found only mirror images: each is turned back where it
     // turned over and solved from there, while that keeps finding them.
+    std::size_t turned = endings.size();  // the position of the last mirror turned back
     for (int round = 0; round < kTurnBackRounds; ++round) {
         const Ending& mirror = preferred(endings);
-        if (!mirror.converged || mirror.collapsed) break;
+        const auto position = static_cast<std::size_t>(&mirror - endings.data());
+        // The same mirror turned back again would end where it did.
+        if (!mirror.converged || mirror.collapsed || position == turned) break;
+        turned = position;
         Eigen::VectorXd x = mirror.x;
         problem.move_to(x);
         if (!watches.turns.turn_back(x)) break;

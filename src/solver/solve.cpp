@@ -21,6 +21,7 @@
 #include "solver/polish.hpp"
 #include "solver/problem.hpp"
 #include "solver/recovery.hpp"
+#include "solver/soft_joins.hpp"
 #include "solver/turn_watch.hpp"
 #include "solver/user_values.hpp"
 #include "system/references.hpp"
@@ -36,15 +37,28 @@ bool satisfies_every_constraint(const System& system, double tol) {
     return residual.allFinite() && tol > max_abs_residual(residual);
 }
 
+// The drawing before propagation moved each joined point to one of its
+// copies (which can turn a corner over): the variables with each equality
+// group at its members' mean (drawn_start.hpp), the entities for a solve with
+// the coincidences as equations (soft_joins.hpp), and the senses its corners
+// and arcs turn in, every arc's from its own ends, every corner's at its
+// lines' own ends (turn_watch.hpp).
+struct AsDrawn {
+    Eigen::VectorXd start;
+    SoftJoins joins;
+    TurnWatch turns;
+};
+
 SolveReport run_method(Problem& problem, bool sparse, std::uint64_t max_iter, SolveMethod method,
-                       double tol, const Eigen::VectorXd& drawn, const Watches& watches) {
+                       double tol, const AsDrawn& drawn, const Watches& watches) {
     switch (method) {
         case SolveMethod::Automatic: {
             if (sparse) return sparse_levenberg_marquardt(problem, max_iter, tol);
             const Eigen::VectorXd propagated = problem.start();
             const SolveReport report = levenberg_marquardt(problem, max_iter, tol);
             if (!recoverable(report, watches, tol)) return report;
-            return recover(problem, report, {propagated, drawn}, watches, max_iter, tol);
+            return recover(problem, report, {propagated, drawn.start, drawn.joins}, watches,
+                           max_iter, tol);
         }
         case SolveMethod::DogLeg: return dogleg(problem, max_iter, tol);
         case SolveMethod::Bfgs: return bfgs(problem, max_iter, tol);
@@ -53,11 +67,8 @@ SolveReport run_method(Problem& problem, bool sparse, std::uint64_t max_iter, So
 }
 
 // Runs on the prepared, normalised system and judges the ending in its units.
-// `drawn` is the start before propagation (drawn_start.hpp), `turns` the
-// senses the drawing's corners and arcs turn in there.
 SolveReport solve_prepared(Problem& problem, System& system, std::uint64_t max_iter,
-                           SolveMethod method, double tol, const Eigen::VectorXd& drawn,
-                           const TurnWatch& turns) {
+                           SolveMethod method, double tol, const AsDrawn& drawn) {
     if (problem.variable_count() == 0) {
         // Nothing can move: the start is the answer.
         if (satisfies_every_constraint(system, tol)) return {true, SolveOutcome::Converged, 0};
@@ -65,8 +76,8 @@ SolveReport solve_prepared(Problem& problem, System& system, std::uint64_t max_i
     }
     // Normalised, the mean point spacing is the unit.
     const CollapseWatch watch(system, 1.0);
-    SolveReport report =
-        run_method(problem, system.sparse_solver, max_iter, method, tol, drawn, {watch, turns});
+    SolveReport report = run_method(problem, system.sparse_solver, max_iter, method, tol, drawn,
+                                    {watch, drawn.turns});
     // A method tests the residual it iterates on, which leaves out the
     // eliminated kinds; an equality group holding two different fixed values
     // is only seen by the full residual. An answer that holds only by
@@ -94,13 +105,9 @@ SolveReport run_engine(System& system, std::uint64_t max_iter, SolveMethod metho
     };
     SolveReport report;
     try {
-        // As drawn, before propagation moves each joined point to one of its
-        // copies (which can turn a corner over): every arc's sense from its
-        // own ends, every corner's at its lines' own ends.
-        const Eigen::VectorXd drawn = drawn_start(system);
-        const TurnWatch turns(system);
+        const AsDrawn drawn{drawn_start(system), SoftJoins(system, interrupted), TurnWatch(system)};
         propagate(system);
-        report = solve_prepared(problem, system, max_iter, method, tol, drawn, turns);
+        report = solve_prepared(problem, system, max_iter, method, tol, drawn);
     } catch (const SolveInterrupted&) {
         // The method left its best point in the entities: hand it over whole.
         back_to_caller_units();

@@ -149,6 +149,20 @@ TEST(CollapseWatch, SeesAParallelThatHoldsOnlyWhenShrunk) {
     }
 }
 
+// A double root (a tangency where the figures already meet) leaves an error
+// of the order of the square root of tol at a converged residual, which the
+// refinement removes: such an ending, nothing shrunk, is not judged.
+TEST(CollapseWatch, LeavesAnErrorOfTheSquareRootOfTolToTheRefinement) {
+    Sketch sketch;
+    sketch.line(0.0, 0.0, 4.0, 0.0);  // points 0, 1
+    sketch.line(0.0, 1.0, 4.0, 1.0);  // points 2, 3
+    sketch.constrain(ConstraintKind::Parallel, {0, 1});
+    System system = sketch;
+    const CollapseWatch watch(system, 1.0);
+    system.points[3].y = 1.0 + 4.0 * 3e-4;  // three hundred microradians off
+    EXPECT_FALSE(watch.holds_only_by_shrinking(1e-9));
+}
+
 TEST(Drawing, PutsBackOnlyWhatRoundingChanged) {
     System system = rectangle(4.1, 3.3);
     const Drawing drawing(system);

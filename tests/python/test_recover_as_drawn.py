@@ -58,3 +58,23 @@ def test_an_arc_turned_over_by_propagation_keeps_its_drawn_sense(line_end):
     assert points[joined] == points[start]
     assert sense(points[centre], points[start], points[end]) == sense(*drawn)
     assert math.dist(points[start], points[end]) == pytest.approx(RADIUS, abs=1e-9)
+
+
+@pytest.mark.parametrize("line_end", [(3.0, 6.0), (1.0, 5.0), (4.0, 5.5)])
+def test_an_arc_whose_joined_ends_meet_across_its_chord_keeps_its_drawn_sense(line_end):
+    # The line's end is drawn so far across that even the two ends' mean
+    # lies across the chord: joining them anywhere before solving turns the
+    # arc over. Closing the coincidence as an equation moves the free line's
+    # end onto the arc's start, which its own constraints hold where drawn.
+    system, (centre, start, end, joined) = arc_joined_to_a_line(line_end)
+    drawn = [system.get_point(p) for p in (centre, start, end)]
+    mean = tuple((a + b) / 2 for a, b in zip(drawn[1], line_end))
+    assert sense(drawn[0], mean, drawn[2]) != sense(*drawn)
+
+    assert system.solve().converged
+
+    points = {p: system.get_point(p) for p in (centre, start, end, joined)}
+    expected = (RADIUS * math.cos(math.radians(-60.0)), RADIUS * math.sin(math.radians(-60.0)))
+    assert points[start] == pytest.approx(expected, abs=1e-9)
+    assert points[joined] == points[start]
+    assert sense(points[centre], points[start], points[end]) == sense(*drawn)

@@ -1,0 +1,53 @@
+// A recovery that lets the drawing's joined points meet as the solve goes,
+// instead of joining them before the first step.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include <Eigen/Core>
+
+#include "solver/interruption.hpp"
+#include "solver/solve.hpp"
+#include "system/system.hpp"
+
+namespace ovralis {
+
+// The entities as drawn: taken after normalisation and before propagation
+// moves each coincidence's points onto one of them.
+//
+// Substituting a coincidence puts its two points on one spot before the first
+// step, the first-named copy or their mean; on a rough drawing that spot can
+// already lie across a chord or a corner, and the solve then keeps the arc or
+// corner turned over. Solved as an equation, the coincidence closes along
+// with every other constraint, from where each end was drawn, which keeps
+// what the drawing turns the way it turns.
+class SoftJoins {
+public:
+    // Keeps a reference to `system` and to `interrupted`, and copies of the
+    // entities as they are now.
+    SoftJoins(const System& system, const InterruptPoll& interrupted);
+
+    // Whether the sketch has a coincidence to solve as an equation.
+    bool any() const { return any_; }
+
+    // Levenberg–Marquardt, at most max_iter iterations, on a copy of the
+    // system, prepared since, with its entities back as drawn and its
+    // coincidences as equations; counts its iterations into `iterations`.
+    // When it converges, returns the variable vector of the system's own
+    // layout at its answer, which the caller refines and judges; else an
+    // empty one.
+    Eigen::VectorXd solve(std::uint64_t max_iter, double tol, std::uint64_t& iterations) const;
+
+private:
+    const System& system_;
+    const InterruptPoll& interrupted_;
+    std::vector<Point> points_;
+    std::vector<Circle> circles_;
+    std::vector<Arc> arcs_;
+    std::vector<Ellipse> ellipses_;
+    std::vector<ArcOfEllipse> arcs_of_ellipse_;
+    bool any_ = false;
+};
+
+}  // namespace ovralis
