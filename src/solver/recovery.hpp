@@ -43,9 +43,9 @@ bool recoverable(const SolveReport& report, const Watches& watches, double tol);
 //   - when the first run gave up where nothing collapsed, the
 //     Marquardt-scaled method (damping proportional to the diagonal of
 //     J^T J) from its end nudged off it (a quarter of max_iter);
-//   - when the sketch has coincidences, Levenberg–Marquardt from the drawing
-//     as drawn with them as equations (soft_joins.hpp, a quarter), its
-//     answer then solved with them substituted;
+//   - when the sketch has coincidences, the Marquardt-scaled method from the
+//     drawing as drawn with them as equations (soft_joins.hpp, a quarter),
+//     its answer then solved with them substituted by Levenberg–Marquardt;
 //   - the Marquardt-scaled method from the drawing as drawn when it differs
 //     from the propagated one (a quarter);
 //   - the continuation from the drawing as drawn (start_homotopy.hpp, half);

@@ -52,7 +52,7 @@ Eigen::VectorXd SoftJoins::solve(std::uint64_t max_iter, double tol,
     build_variables(soft);
     Problem problem(soft, interrupted_);
     problem.move_to(drawn_start(soft));
-    const SolveReport report = levenberg_marquardt(problem, max_iter, tol);
+    const SolveReport report = sparse_levenberg_marquardt(problem, max_iter, tol);
     iterations += report.iterations;
     if (!report.converged) return {};
     // Each variable of the substituted layout from its own parameter: a

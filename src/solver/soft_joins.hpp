@@ -31,9 +31,11 @@ public:
     // Whether the sketch has a coincidence to solve as an equation.
     bool any() const { return any_; }
 
-    // Levenberg–Marquardt, at most max_iter iterations, on a copy of the
-    // system, prepared since, with its entities back as drawn and its
-    // coincidences as equations; counts its iterations into `iterations`.
+    // The Marquardt-scaled method (sparse_levenberg_marquardt), at most
+    // max_iter iterations, on a copy of the system, prepared since, with its
+    // entities back as drawn and its coincidences as equations (from this
+    // start it keeps more rough drawings' senses than the plain method);
+    // counts its iterations into `iterations`.
     // When it converges, returns the variable vector of the system's own
     // layout at its answer, which the caller refines and judges; else an
     // empty one.
