@@ -131,12 +131,18 @@ TEST(CollapseWatch, LeavesAloneWhatTheConstraintsJoin) {
 // degrees apart: their cross product is within tol, their angle is not.
 // With a dimension asking for a length that small, the same ending may be
 // what was asked for.
+// Two lines held parallel, (0, 0)-(4, 0) and (0, 1)-(4, 1): points 0 to 3.
+Sketch parallel_lines() {
+    Sketch sketch;
+    sketch.line(0.0, 0.0, 4.0, 0.0);
+    sketch.line(0.0, 1.0, 4.0, 1.0);
+    sketch.constrain(ConstraintKind::Parallel, {0, 1});
+    return sketch;
+}
+
 TEST(CollapseWatch, SeesAParallelThatHoldsOnlyWhenShrunk) {
     for (const bool small_dimension : {false, true}) {
-        Sketch sketch;
-        sketch.line(0.0, 0.0, 4.0, 0.0);  // points 0, 1
-        sketch.line(0.0, 1.0, 4.0, 1.2);  // points 2, 3
-        sketch.constrain(ConstraintKind::Parallel, {0, 1});
+        Sketch sketch = parallel_lines();
         if (small_dimension) sketch.constrain(ConstraintKind::Distance, {0, 1}, {1e-5});
         System system = sketch;
         const CollapseWatch watch(system, 1.0);
@@ -153,11 +159,7 @@ TEST(CollapseWatch, SeesAParallelThatHoldsOnlyWhenShrunk) {
 // of the order of the square root of tol at a converged residual, which the
 // refinement removes: such an ending, nothing shrunk, is not judged.
 TEST(CollapseWatch, LeavesAnErrorOfTheSquareRootOfTolToTheRefinement) {
-    Sketch sketch;
-    sketch.line(0.0, 0.0, 4.0, 0.0);  // points 0, 1
-    sketch.line(0.0, 1.0, 4.0, 1.0);  // points 2, 3
-    sketch.constrain(ConstraintKind::Parallel, {0, 1});
-    System system = sketch;
+    System system = parallel_lines();
     const CollapseWatch watch(system, 1.0);
     system.points[3].y = 1.0 + 4.0 * 3e-4;  // three hundred microradians off
     EXPECT_FALSE(watch.holds_only_by_shrinking(1e-9));
