@@ -19,6 +19,12 @@ namespace {
 
 bool is_coincidence(const Constraint& c) { return c.kind == ConstraintKind::Coincident; }
 
+bool drawn_apart(const System& system, const Constraint& coincidence) {
+    const Point& p = system.points[coincidence.index[0]];
+    const Point& q = system.points[coincidence.index[1]];
+    return p.x != q.x || p.y != q.y;
+}
+
 Constraint as_equation(const Constraint& coincidence) {
     Constraint equation;
     equation.kind = ConstraintKind::Midpoint;
@@ -36,7 +42,10 @@ SoftJoins::SoftJoins(const System& system, const InterruptPoll& interrupted)
       arcs_(system.arcs),
       ellipses_(system.ellipses),
       arcs_of_ellipse_(system.arcs_of_ellipse),
-      any_(std::any_of(system.constraints.begin(), system.constraints.end(), is_coincidence)) {}
+      any_(std::any_of(system.constraints.begin(), system.constraints.end(),
+                       [&](const Constraint& c) {
+                           return is_coincidence(c) && drawn_apart(system, c);
+                       })) {}
 
 Eigen::VectorXd SoftJoins::solve(std::uint64_t max_iter, double tol,
                                  std::uint64_t& iterations) const {

@@ -28,7 +28,9 @@ public:
     // entities as they are now.
     SoftJoins(const System& system, const InterruptPoll& interrupted);
 
-    // Whether the sketch has a coincidence to solve as an equation.
+    // Whether some coincidence's points were drawn apart: where every one
+    // was drawn closed, the copy would start where the substituted problem
+    // does, and solving it would spend the budget for nothing new.
     bool any() const { return any_; }
 
     // The Marquardt-scaled method (sparse_levenberg_marquardt), at most
