@@ -37,15 +37,18 @@ Constraint as_equation(const Constraint& coincidence) {
 SoftJoins::SoftJoins(const System& system, const InterruptPoll& interrupted)
     : system_(system),
       interrupted_(interrupted),
-      points_(system.points),
-      circles_(system.circles),
-      arcs_(system.arcs),
-      ellipses_(system.ellipses),
-      arcs_of_ellipse_(system.arcs_of_ellipse),
       any_(std::any_of(system.constraints.begin(), system.constraints.end(),
                        [&](const Constraint& c) {
                            return is_coincidence(c) && drawn_apart(system, c);
-                       })) {}
+                       })) {
+    // A sketch drawn closed is never solved here: nothing to keep.
+    if (!any_) return;
+    points_ = system.points;
+    circles_ = system.circles;
+    arcs_ = system.arcs;
+    ellipses_ = system.ellipses;
+    arcs_of_ellipse_ = system.arcs_of_ellipse;
+}
 
 Eigen::VectorXd SoftJoins::solve(std::uint64_t max_iter, double tol,
                                  std::uint64_t& iterations) const {

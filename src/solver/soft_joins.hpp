@@ -24,8 +24,8 @@ namespace ovralis {
 // what the drawing turns the way it turns.
 class SoftJoins {
 public:
-    // Keeps a reference to `system` and to `interrupted`, and copies of the
-    // entities as they are now.
+    // Keeps a reference to `system` and to `interrupted`, and, when some
+    // coincidence was drawn apart, copies of the entities as they are now.
     SoftJoins(const System& system, const InterruptPoll& interrupted);
 
     // Whether some coincidence's points were drawn apart: where every one
@@ -40,18 +40,18 @@ public:
     // counts its iterations into `iterations`.
     // When it converges, returns the variable vector of the system's own
     // layout at its answer, which the caller refines and judges; else an
-    // empty one.
+    // empty one. Only when any().
     Eigen::VectorXd solve(std::uint64_t max_iter, double tol, std::uint64_t& iterations) const;
 
 private:
     const System& system_;
     const InterruptPoll& interrupted_;
+    bool any_ = false;
     std::vector<Point> points_;
     std::vector<Circle> circles_;
     std::vector<Arc> arcs_;
     std::vector<Ellipse> ellipses_;
     std::vector<ArcOfEllipse> arcs_of_ellipse_;
-    bool any_ = false;
 };
 
 }  // namespace ovralis
